@@ -1,0 +1,45 @@
+# The front door. `make demo` and `make test` set up everything they need on a
+# fresh Debian 12 machine (as root) and then build and run.
+
+JOBS ?= $(shell nproc)
+DEPS := tools/install-deps.sh
+
+.PHONY: all deps native native-asan win64 win32 fuzz-build demo demo-remove test release bench fuzz format clean
+
+all: native win64
+
+deps:
+	@sh $(DEPS)
+
+native native-asan win64 win32: %: deps
+	@[ -f build/$*/CMakeCache.txt ] || cmake --preset $* >/dev/null
+	cmake --build build/$* -j$(JOBS)
+
+fuzz-build:
+	@[ -f build/fuzz/CMakeCache.txt ] || cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j$(JOBS)
+
+# Everything: native tests under the sanitizers, Windows tests under wine64,
+# and the 32-bit disc target built without warnings.
+test: deps
+	@sh tools/run-tests.sh
+
+demo: deps native win64
+	@sh tools/demo.sh
+
+demo-remove: deps win64
+	@sh tools/demo.sh --remove
+
+release: win32
+
+bench: deps native
+	@sh tools/bench.sh
+
+fuzz: deps fuzz-build
+	@sh tools/fuzz.sh
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

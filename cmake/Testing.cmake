@@ -1,0 +1,37 @@
+# GoogleTest for both worlds: Debian's prebuilt library natively, and the
+# googletest source package compiled with the mingw toolchain for Windows.
+# Windows tests run through wine64 as the cross-compiling emulator.
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+if(WIN32)
+  set(VEXLO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                  WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# vexlo_test(NAME sources... LIBS libs...)
+# Natively every test case becomes its own CTest entry. Under Wine a whole
+# binary is one entry: each start of a Windows process costs a second or so.
+function(vexlo_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  vexlo_warnings(${name})
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    set_tests_properties(${name} PROPERTIES LABELS "wine;${T_LABELS}" TIMEOUT 600)
+  else()
+    gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+                         PROPERTIES LABELS "native;${T_LABELS}" DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()

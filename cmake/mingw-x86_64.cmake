@@ -1,0 +1,6 @@
+# Cross-compiles the Windows programs for x86_64 with mingw-w64 (posix threads,
+# so that GoogleTest finds std::mutex). Tests run through wine64.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

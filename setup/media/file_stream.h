@@ -1,0 +1,65 @@
+// The one byte-stream type of the setup program: a disk file, a member of the
+// open source archive, or a member being appended to an archive.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+class ArchiveWriter;
+struct EntryHandle;
+
+// Open flags, combined by OR.
+enum StreamFlags : uint32_t {
+    StreamWrite = 1,       // with StreamModify: create or truncate for writing
+    StreamModify = 2,      // with StreamWrite: write; with StreamRead: "r+b"
+    StreamRead = 4,        // open an existing file for reading
+    StreamOwnHandle = 16,  // an archive member read gets its own file handle
+    StreamAbsolute = 32,   // name is a complete path: no source root, no archive
+};
+
+// Fraction done of the current file, 0.0 to 1.0.
+using ProgressCallback = void (*)(float fraction);
+
+// The largest block CopyTo moves at once.
+constexpr uint32_t CopyChunk = 0x80000;
+
+// Room for a path built by Open: source root, "/" and name, terminated.
+constexpr size_t StreamPathSize = 256;
+
+class FileStream {
+public:
+    FileStream() = default;
+    FileStream(const char* name, uint32_t flags);
+    virtual ~FileStream();
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Non-zero on success; the stream stays closed on failure.
+    int Open(const char* name, uint32_t flags);
+    // Closing a stream that writes an archive member finishes the archive;
+    // returns false when that finish (or the file's close) failed.
+    bool Close();
+    bool IsOpen() const { return entryWriter || entryHandle || diskFile; }
+
+    uint32_t Read(void* buffer, uint32_t n);
+    uint32_t Write(const void* buffer, uint32_t n);
+    int SeekRelative(int32_t offset);
+    int SeekTo(uint32_t offset);
+    int32_t Tell();
+    uint32_t Size();
+    FileStream& ReadU32(uint32_t& out);
+    FileStream& WriteU32(uint32_t value);
+
+    // Copies Size() bytes from the current position into destination.
+    // False when the buffer cannot be had or the destination refuses bytes.
+    bool CopyTo(FileStream& destination, ProgressCallback progress);
+    static bool CopyNamedFile(const char* sourceName, uint32_t sourceFlags,
+                              const char* destinationName, uint32_t destinationFlags,
+                              ProgressCallback progress);
+
+private:
+    EntryHandle* entryHandle = nullptr;
+    ArchiveWriter* entryWriter = nullptr;
+    std::FILE* diskFile = nullptr;
+    bool writeFailed = false;  // a write to the disk file fell short
+};

@@ -1,0 +1,34 @@
+// The setup program's one record of process-wide state, and the product's
+// build-time names that several subsystems share.
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+
+constexpr size_t StatePathSize = 260;
+
+struct SetupState {
+    HINSTANCE instance = nullptr;
+    char sourceFolder[StatePathSize] = "";  // ends with its separator
+    char destFolder[StatePathSize] = "";    // ends with a backslash once set
+    char groupFolder[StatePathSize] = "";   // Start Menu folder for the shortcuts
+    char groupLabel[StatePathSize] = "";    // label of radio button 1018
+    uint8_t makeGroup = 1;
+    uint32_t freeSpace = 0;
+    uint8_t restartNeeded = 0;
+    char installedUninstall[StatePathSize] = "";
+    char installedGame[StatePathSize] = "";
+    HWND progressPage = nullptr;
+    uint32_t totalWeight = 0;
+    uint32_t doneWeight = 0;
+    uint32_t fileWeight = 0;
+};
+
+extern SetupState setupState;
+
+constexpr const char GameExeName[] = "VexloDmo.exe";
+constexpr const char RemoveSwitch[] = "/REMOVE";
+constexpr const char ProductDisplayName[] = "Vexlo Demo";
+constexpr const char UninstallListName[] = "Remove.txt";
+constexpr const char UninstallKeyPath[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VexloDemo";

@@ -1,0 +1,67 @@
+#!/bin/sh
+# Runs every test: the portable core natively under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows programs and their tests under wine64
+# inside Xvfb, and a warning-free build of the 32-bit disc target.
+# Ends with one summary line: "N passed, M failed".
+set -u
+cd "$(dirname "$0")/.."
+JOBS=${JOBS:-$(nproc)}
+failed_steps=""
+passed=0
+failed=0
+
+step() { echo; echo "== $*"; }
+
+# Adds the counts of a ctest log to the totals.
+count() {
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    failed_steps="$failed_steps $2"
+    return
+  fi
+  total=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+  bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+  [ "$bad" -eq 0 ] || failed_steps="$failed_steps $2"
+}
+
+build() {
+  [ -f "build/$1/CMakeCache.txt" ] || cmake --preset "$1" >/dev/null || return 1
+  cmake --build "build/$1" -j"$JOBS" 2>&1 | grep -v -E '^\[ *[0-9]+%\]|^gmake|^make' || true
+  cmake --build "build/$1" -j"$JOBS" >/dev/null 2>&1
+}
+
+mkdir -p build
+step "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
+if build native-asan; then
+  (cd build/native-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$JOBS" --output-on-failure) \
+    >build/native-asan.log 2>&1
+  tail -n 4 build/native-asan.log
+  count build/native-asan.log native
+else
+  echo "native-asan build failed"; failed=$((failed + 1)); failed_steps="$failed_steps native-build"
+fi
+
+step "Windows tests under wine64 and Xvfb"
+if build win64; then
+  (cd build/win64 && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure) \
+    >build/win64.log 2>&1
+  tail -n 6 build/win64.log
+  count build/win64.log wine
+else
+  echo "win64 build failed"; failed=$((failed + 1)); failed_steps="$failed_steps win64-build"
+fi
+
+step "32-bit disc target (i686, warnings are errors)"
+if build win32; then
+  echo "win32 build clean"; passed=$((passed + 1))
+else
+  echo "win32 build failed"; failed=$((failed + 1)); failed_steps="$failed_steps win32-build"
+fi
+
+echo
+[ -n "$failed_steps" ] && echo "failing:$failed_steps"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
