@@ -1,0 +1,67 @@
+#include "setup/install/disk_space.h"
+
+#include <windows.h>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr size_t RootBufferSize = 260;
+constexpr uint32_t KiB = 1024;
+constexpr uint32_t MiB = 1024 * 1024;
+
+using GetDiskFreeSpaceExProc = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                             PULARGE_INTEGER);
+
+// The root of a path: up to and including its first backslash, or, for a path
+// that begins with two backslashes, the first backslash after them.
+void CutToRoot(char* path) {
+    char* searchFrom = (path[0] == '\\' && path[1] == '\\') ? path + 2 : path;
+    char* separator = strchr(searchFrom, '\\');
+    if (separator) separator[1] = '\0';
+}
+
+uint32_t ClampToU32(unsigned long long bytes) {
+    return bytes >= 0x100000000ULL ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+}
+
+}  // namespace
+
+uint32_t GetDriveFreeBytes(const char* path) {
+    char root[RootBufferSize];
+    snprintf(root, sizeof root, "%s", path);
+    CutToRoot(root);
+
+    // Windows 95 before OSR2 lacks the Ex call, so look it up by name.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto getFreeSpaceEx = kernel ? reinterpret_cast<GetDiskFreeSpaceExProc>(reinterpret_cast<void*>(
+                                       GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
+                                 : nullptr;
+    if (getFreeSpaceEx) {
+        ULARGE_INTEGER available, total, totalFree;
+        if (!getFreeSpaceEx(root, &available, &total, &totalFree)) return 0;
+        return ClampToU32(available.QuadPart);
+    }
+
+    DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &totalClusters))
+        return 0;
+    return ClampToU32(static_cast<unsigned long long>(freeClusters) * bytesPerSector *
+                      sectorsPerCluster);
+}
+
+const char* FormatSize(uint32_t bytes) {
+    static char text[32];
+    if (bytes < KiB)
+        snprintf(text, sizeof text, "%u bytes", bytes);
+    else if (bytes < 99 * KiB)
+        snprintf(text, sizeof text, "%.1f KB", bytes / 1024.0);
+    else if (bytes < MiB)
+        snprintf(text, sizeof text, "%u KB", bytes / KiB);
+    else if (bytes < 99 * MiB)
+        snprintf(text, sizeof text, "%.1f MB", bytes / 1048576.0);
+    else
+        snprintf(text, sizeof text, "%u MB", bytes / MiB);
+    return text;
+}
