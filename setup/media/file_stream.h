@@ -27,7 +27,7 @@ constexpr uint32_t CopyChunk = 0x80000;
 constexpr size_t StreamPathSize = 256;
 
 class FileStream {
-public:
+  public:
     FileStream() = default;
     FileStream(const char* name, uint32_t flags);
     virtual ~FileStream();
@@ -41,14 +41,26 @@ public:
     bool Close();
     bool IsOpen() const { return entryWriter || entryHandle || diskFile; }
 
+    // Bytes read.
     uint32_t Read(void* buffer, uint32_t n);
+    // Bytes taken (a stream reading an archive entry takes none).
     uint32_t Write(const void* buffer, uint32_t n);
+    // Success values differ by backend: an archive entry read returns 1 if
+    // moved; a disk file returns 0 if moved; a member being written returns 0.
     int SeekRelative(int32_t offset);
     int SeekTo(uint32_t offset);
     int32_t Tell();
     uint32_t Size();
+    // Little-endian; out is set only when all four bytes were read.
     FileStream& ReadU32(uint32_t& out);
     FileStream& WriteU32(uint32_t value);
+
+    // Disk file only: pushes buffered bytes to the file; false when that or
+    // any earlier write failed.
+    bool Flush();
+    // Disk file only: cuts (or extends) the file to length bytes and leaves
+    // the position there.
+    bool Truncate(uint32_t length);
 
     // Copies Size() bytes from the current position into destination.
     // False when the buffer cannot be had or the destination refuses bytes.
@@ -57,7 +69,7 @@ public:
                               const char* destinationName, uint32_t destinationFlags,
                               ProgressCallback progress);
 
-private:
+  private:
     EntryHandle* entryHandle = nullptr;
     ArchiveWriter* entryWriter = nullptr;
     std::FILE* diskFile = nullptr;

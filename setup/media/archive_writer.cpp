@@ -1,0 +1,228 @@
+#include "setup/media/archive_writer.h"
+
+#include <cstring>
+#include <new>
+
+#include "setup/media/file_stream.h"
+
+using namespace ArchiveFormat;
+
+namespace {
+
+constexpr uint32_t ArchiveUpdateFlags = StreamModify | StreamRead | StreamAbsolute;
+
+// Offsets within the end record without its signature.
+constexpr size_t EndField(size_t offset) {
+    return offset - 4;
+}
+
+void BuildLocalHeader(uint8_t* header, uint32_t dataLength, uint16_t nameLength) {
+    std::memset(header, 0, LocalHeader::Size);
+    PutU32(header + LocalHeader::Signature, LocalHeaderSignature);
+    PutU16(header + LocalHeader::VersionNeeded, ArchiveFormat::VersionNeeded);
+    PutU32(header + LocalHeader::CompressedSize, dataLength);
+    PutU32(header + LocalHeader::UncompressedSize, dataLength);
+    PutU16(header + LocalHeader::NameLength, nameLength);
+}
+
+bool WriteAll(FileStream& stream, const void* bytes, uint32_t n) {
+    return n == 0 || stream.Write(bytes, n) == n;
+}
+
+}  // namespace
+
+ArchiveWriter* ArchiveWriter::Create(const char* archivePath, const char* entryName) {
+    ArchiveWriter* writer = new (std::nothrow) ArchiveWriter;
+    if (!writer) return nullptr;
+    if (!writer->Begin(archivePath, entryName)) {
+        writer->Finish();
+        delete writer;
+        return nullptr;
+    }
+    return writer;
+}
+
+bool ArchiveWriter::Begin(const char* path, const char* name) {
+    Release();
+    failed = false;
+    if (!path || !name) return false;
+    size_t nameLength = std::strlen(name);
+    // The reader could not read back an empty or over-long name.
+    if (nameLength == 0 || nameLength > MaxEntryName) return false;
+    if (std::strlen(path) >= sizeof archivePath) return false;
+    std::memcpy(entryName, name, nameLength + 1);
+    std::strcpy(archivePath, path);
+
+    stream = new (std::nothrow) FileStream;
+    if (!stream) return false;
+    if (!stream->Open(archivePath, ArchiveUpdateFlags)) {
+        Release();
+        return false;
+    }
+
+    uint32_t length = stream->Size();
+    uint8_t record[EndRecord::Size];
+    if (length < EndRecord::Size || stream->SeekTo(length - EndRecord::Size) != 0 ||
+        stream->Read(record, EndRecord::Size) != EndRecord::Size ||
+        !IsEndSignature(GetU32(record + EndRecord::Signature))) {
+        Release();
+        return false;
+    }
+    std::memcpy(endRecord, record + 4, sizeof endRecord);
+    uint32_t directorySize = GetU32(record + EndRecord::DirectorySize);
+    uint32_t directoryOffset = GetU32(record + EndRecord::DirectoryOffset);
+    // The old directory must lie before the end record; the new local header
+    // and the file's length must stay within 32-bit offsets.
+    if (uint64_t(directoryOffset) + directorySize > length - EndRecord::Size ||
+        uint64_t(directoryOffset) + LocalHeader::Size + nameLength > UINT32_MAX) {
+        Release();
+        return false;
+    }
+
+    // Keep everything from the old directory on, to put it back after the
+    // new data (and to restore the archive if the append fails).
+    savedLength = length - directoryOffset;
+    savedDirectory = new (std::nothrow) uint8_t[savedLength];
+    if (!savedDirectory || stream->SeekTo(directoryOffset) != 0 ||
+        stream->Read(savedDirectory, savedLength) != savedLength) {
+        Release();
+        return false;
+    }
+    originalLength = length;
+    localHeaderOffset = directoryOffset;
+
+    // The file ends where the entry's data ends, so no leftover byte of the
+    // old directory can become part of the entry.
+    uint8_t header[LocalHeader::Size];
+    BuildLocalHeader(header, 0, uint16_t(nameLength));
+    if (!stream->Truncate(localHeaderOffset) || !WriteAll(*stream, header, LocalHeader::Size) ||
+        !WriteAll(*stream, entryName, uint32_t(nameLength)) || !stream->Flush()) {
+        Restore();
+        Release();
+        return false;
+    }
+    dataStart = localHeaderOffset + LocalHeader::Size + uint32_t(nameLength);
+    return true;
+}
+
+bool ArchiveWriter::Finish() {
+    if (!stream) {
+        Release();
+        return true;
+    }
+    bool ok = !failed && stream->Flush();
+
+    uint16_t nameLength = uint16_t(std::strlen(entryName));
+    uint32_t length = Size();
+    uint16_t entriesOnDisk = GetU16(endRecord + EndField(EndRecord::EntriesOnDisk));
+    uint16_t totalEntries = GetU16(endRecord + EndField(EndRecord::TotalEntries));
+    uint32_t directorySize = GetU32(endRecord + EndField(EndRecord::DirectorySize));
+    uint32_t oldDirectorySize = directorySize;
+    uint64_t newDirectoryOffset = uint64_t(dataStart) + length;
+    uint64_t newDirectorySize = uint64_t(directorySize) + CentralEntry::Size + nameLength;
+    // 16-bit entry counters and 32-bit offsets must not wrap.
+    if (totalEntries == UINT16_MAX || entriesOnDisk == UINT16_MAX ||
+        newDirectoryOffset + newDirectorySize + EndRecord::Size > UINT32_MAX)
+        ok = false;
+
+    if (ok) {
+        uint8_t header[LocalHeader::Size];
+        BuildLocalHeader(header, length, nameLength);
+        ok = stream->SeekTo(localHeaderOffset) == 0 &&
+             WriteAll(*stream, header, LocalHeader::Size) &&
+             stream->SeekTo(uint32_t(newDirectoryOffset)) == 0 &&
+             WriteAll(*stream, savedDirectory, oldDirectorySize);
+    }
+    if (ok) {
+        uint8_t central[CentralEntry::Size] = {};
+        PutU32(central + CentralEntry::Signature, CentralEntrySignature);
+        PutU16(central + CentralEntry::VersionMadeBy, VersionMadeBy);
+        PutU16(central + CentralEntry::VersionNeeded, ArchiveFormat::VersionNeeded);
+        PutU16(central + CentralEntry::Method, 0);
+        PutU32(central + CentralEntry::CompressedSize, length);
+        PutU32(central + CentralEntry::UncompressedSize, length);
+        PutU16(central + CentralEntry::NameLength, nameLength);
+        PutU32(central + CentralEntry::LocalHeaderOffset, localHeaderOffset);
+
+        uint8_t record[EndRecord::Size];
+        PutU32(record + EndRecord::Signature, OwnEndRecordSignature);
+        std::memcpy(record + 4, endRecord, sizeof endRecord);
+        PutU16(record + EndRecord::EntriesOnDisk, uint16_t(entriesOnDisk + 1));
+        PutU16(record + EndRecord::TotalEntries, uint16_t(totalEntries + 1));
+        PutU32(record + EndRecord::DirectorySize, uint32_t(newDirectorySize));
+        PutU32(record + EndRecord::DirectoryOffset, uint32_t(newDirectoryOffset));
+
+        ok = WriteAll(*stream, central, CentralEntry::Size) &&
+             WriteAll(*stream, entryName, nameLength) &&
+             WriteAll(*stream, record, EndRecord::Size) && stream->Flush();
+        if (ok) std::memcpy(endRecord, record + 4, sizeof endRecord);
+    }
+    if (ok) {
+        ok = stream->Close();
+        delete stream;
+        stream = nullptr;
+    }
+    if (!ok) Restore();
+    Release();
+    return ok;
+}
+
+// Puts the saved bytes back at the old directory's offset and cuts the file to
+// its old length, through a fresh handle: the current one may hold bytes that
+// failed to reach the file.
+bool ArchiveWriter::Restore() {
+    if (stream) {
+        stream->Close();
+        delete stream;
+        stream = nullptr;
+    }
+    if (!savedDirectory) return false;
+    FileStream file;
+    if (!file.Open(archivePath, ArchiveUpdateFlags)) return false;
+    bool ok = file.SeekTo(localHeaderOffset) == 0 && WriteAll(file, savedDirectory, savedLength) &&
+              file.Flush() && file.Truncate(originalLength);
+    return file.Close() && ok;
+}
+
+void ArchiveWriter::Release() {
+    delete stream;
+    stream = nullptr;
+    delete[] savedDirectory;
+    savedDirectory = nullptr;
+    savedLength = 0;
+}
+
+uint32_t ArchiveWriter::Read(void* buffer, uint32_t n) {
+    return stream ? stream->Read(buffer, n) : 0;
+}
+
+uint32_t ArchiveWriter::Write(const void* buffer, uint32_t n) {
+    if (!stream) return 0;
+    uint32_t written = stream->Write(buffer, n);
+    if (written != n) failed = true;
+    return written;
+}
+
+void ArchiveWriter::SeekRelative(int32_t offset) {
+    if (!stream) return;
+    int64_t target = int64_t(stream->Tell()) + offset;
+    // Bytes before the entry belong to the archive's other members.
+    if (target < int64_t(dataStart) || target > int64_t(UINT32_MAX)) return;
+    stream->SeekTo(uint32_t(target));
+}
+
+void ArchiveWriter::SeekTo(uint32_t offset) {
+    if (!stream || uint64_t(dataStart) + offset > UINT32_MAX) return;
+    stream->SeekTo(dataStart + offset);
+}
+
+int32_t ArchiveWriter::Tell() {
+    if (!stream) return -1;
+    return int32_t(int64_t(stream->Tell()) - dataStart);
+}
+
+uint32_t ArchiveWriter::Size() {
+    if (!stream) return 0;
+    uint32_t length = stream->Size();
+    return length > dataStart ? length - dataStart : 0;
+}

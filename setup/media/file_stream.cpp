@@ -1,0 +1,256 @@
+#include "setup/media/file_stream.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "setup/media/archive_reader.h"
+#include "setup/media/archive_writer.h"
+#include "setup/media/source_state.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Standard C cannot shorten a file; each platform has its own call.
+bool CutFile(std::FILE* file, uint32_t length) {
+#ifdef _WIN32
+    if (length > uint32_t(LONG_MAX)) return false;
+    return _chsize(_fileno(file), long(length)) == 0;
+#else
+    return ftruncate(fileno(file), off_t(length)) == 0;
+#endif
+}
+
+bool SeekFile(std::FILE* file, uint32_t offset) {
+    constexpr bool longHoldsAnyOffset = sizeof(long) > sizeof(uint32_t);
+    if (!longHoldsAnyOffset && offset > 0x7FFFFFFFu) return false;
+    return std::fseek(file, long(offset), SEEK_SET) == 0;
+}
+
+// sourceRoot + "/" + name into path; false (path untouched) if it does not fit.
+bool RootedPath(char* path, const char* name) {
+    size_t rootLength = std::strlen(sourceRoot);
+    size_t nameLength = std::strlen(name);
+    if (rootLength + 1 + nameLength >= StreamPathSize) return false;
+    std::memcpy(path, sourceRoot, rootLength);
+    path[rootLength] = '/';
+    std::memcpy(path + rootLength + 1, name, nameLength + 1);
+    return true;
+}
+
+}  // namespace
+
+FileStream::FileStream(const char* name, uint32_t flags) {
+    if (name) Open(name, flags);
+}
+
+FileStream::~FileStream() {
+    Close();
+}
+
+int FileStream::Open(const char* name, uint32_t flags) {
+    if (!name || IsOpen()) return 0;
+    bool absolute = (flags & StreamAbsolute) != 0;
+
+    if ((flags & StreamWrite) && (flags & StreamModify)) {
+        if (const char* separator = std::strchr(name, ';')) {
+            char archivePath[StreamPathSize];
+            size_t archiveLength = size_t(separator - name);
+            if (archiveLength >= sizeof archivePath) return 0;
+            std::memcpy(archivePath, name, archiveLength);
+            archivePath[archiveLength] = '\0';
+            entryWriter = ArchiveWriter::Create(archivePath, separator + 1);
+            return entryWriter ? 1 : 0;
+        }
+        if (absolute) {
+            diskFile = std::fopen(name, "wb");
+        } else {
+            char path[StreamPathSize];
+            if (!RootedPath(path, name)) return 0;
+            diskFile = std::fopen(path, "wb");
+        }
+        writeFailed = false;
+        return diskFile ? 1 : 0;
+    }
+
+    if (flags & StreamRead) {
+        if (sourceArchiveOpen && !absolute) {
+            entryHandle = sourceArchive.OpenEntry(name, (flags & StreamOwnHandle) != 0);
+            if (entryHandle) return 1;
+        }
+        const char* mode = (flags & StreamModify) ? "r+b" : "rb";
+        if (!absolute) {
+            char path[StreamPathSize];
+            if (!RootedPath(path, name)) return 0;
+            diskFile = std::fopen(path, mode);
+        }
+        if (!diskFile) diskFile = std::fopen(name, mode);
+        writeFailed = false;
+        return diskFile ? 1 : 0;
+    }
+    return 0;
+}
+
+bool FileStream::Close() {
+    bool ok = true;
+    if (entryWriter) {
+        ok = entryWriter->Finish();
+        delete entryWriter;
+        entryWriter = nullptr;
+    }
+    if (entryHandle) {
+        sourceArchive.CloseEntry(entryHandle);
+        entryHandle = nullptr;
+    }
+    if (diskFile) {
+        if (std::fclose(diskFile) != 0 || writeFailed) ok = false;
+        diskFile = nullptr;
+        writeFailed = false;
+    }
+    return ok;
+}
+
+uint32_t FileStream::Read(void* buffer, uint32_t n) {
+    if (entryWriter) return entryWriter->Read(buffer, n);
+    if (entryHandle) return sourceArchive.ReadEntry(entryHandle, buffer, n);
+    if (diskFile) return uint32_t(std::fread(buffer, 1, n, diskFile));
+    return 0;
+}
+
+uint32_t FileStream::Write(const void* buffer, uint32_t n) {
+    if (entryWriter) return entryWriter->Write(buffer, n);
+    if (entryHandle) return 0;
+    if (diskFile) {
+        uint32_t written = uint32_t(std::fwrite(buffer, 1, n, diskFile));
+        if (written != n) writeFailed = true;
+        return written;
+    }
+    return 0;
+}
+
+int FileStream::SeekRelative(int32_t offset) {
+    if (entryWriter) {
+        entryWriter->SeekRelative(offset);
+        return 0;
+    }
+    if (entryHandle) return sourceArchive.SeekEntry(entryHandle, offset, 1);
+    if (diskFile) return std::fseek(diskFile, long(offset), SEEK_CUR);
+    return 0;
+}
+
+int FileStream::SeekTo(uint32_t offset) {
+    if (entryWriter) {
+        entryWriter->SeekTo(offset);
+        return 0;
+    }
+    if (entryHandle) {
+        if (offset > uint32_t(INT32_MAX)) return 0;
+        return sourceArchive.SeekEntry(entryHandle, int32_t(offset), 0);
+    }
+    if (diskFile) return SeekFile(diskFile, offset) ? 0 : -1;
+    return 0;
+}
+
+int32_t FileStream::Tell() {
+    if (entryWriter) return entryWriter->Tell();
+    if (entryHandle) return int32_t(sourceArchive.EntryTell(entryHandle));
+    if (diskFile) return int32_t(std::ftell(diskFile));
+    return -1;
+}
+
+uint32_t FileStream::Size() {
+    if (entryWriter) return entryWriter->Size();
+    if (entryHandle) return uint32_t(sourceArchive.EntrySize(entryHandle));
+    if (diskFile) {
+        long here = std::ftell(diskFile);
+        if (here < 0 || std::fseek(diskFile, 0, SEEK_END) != 0) return 0;
+        long end = std::ftell(diskFile);
+        std::fseek(diskFile, here, SEEK_SET);
+        return end < 0 ? 0 : uint32_t(end);
+    }
+    return 0;
+}
+
+FileStream& FileStream::ReadU32(uint32_t& out) {
+    uint8_t bytes[4];
+    if (Read(bytes, 4) == 4) {
+        out = uint32_t(bytes[0]) | (uint32_t(bytes[1]) << 8) | (uint32_t(bytes[2]) << 16) |
+              (uint32_t(bytes[3]) << 24);
+    }
+    return *this;
+}
+
+FileStream& FileStream::WriteU32(uint32_t value) {
+    uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16),
+                        uint8_t(value >> 24)};
+    Write(bytes, 4);
+    return *this;
+}
+
+bool FileStream::Flush() {
+    if (!diskFile) return false;
+    bool ok = std::fflush(diskFile) == 0;
+    return ok && !writeFailed && !std::ferror(diskFile);
+}
+
+bool FileStream::Truncate(uint32_t length) {
+    if (!diskFile || std::fflush(diskFile) != 0) return false;
+    if (!CutFile(diskFile, length)) return false;
+    return SeekFile(diskFile, length);
+}
+
+bool FileStream::CopyTo(FileStream& destination, ProgressCallback progress) {
+    uint32_t total = Size();
+    if (progress) progress(0.0f);
+    if (total == 0) {
+        if (progress) progress(1.0f);
+        return true;
+    }
+    uint32_t bufferSize = total < CopyChunk ? total : CopyChunk;
+    void* buffer = std::malloc(bufferSize);
+    bool ok = buffer != nullptr;
+    uint32_t remaining = total;
+    while (ok && remaining > 0) {
+        if (progress) progress(float(double(total - remaining) / double(total)));
+        uint32_t chunk = remaining < CopyChunk ? remaining : CopyChunk;
+        // A short read would copy stale buffer bytes: stop instead.
+        if (Read(buffer, chunk) != chunk) {
+            ok = false;
+            break;
+        }
+        uint32_t taken = 0;
+        if (destination.entryWriter) {
+            taken = destination.entryWriter->Write(buffer, chunk);
+        } else if (destination.diskFile) {
+            taken = destination.Write(buffer, chunk);
+        }
+        if (taken != chunk) ok = false;
+        remaining -= chunk;
+    }
+    std::free(buffer);
+    // A member that did not get all its bytes must not be added on close.
+    if (!ok && destination.entryWriter) destination.entryWriter->Abandon();
+    if (ok && progress) progress(1.0f);
+    return ok;
+}
+
+bool FileStream::CopyNamedFile(const char* sourceName, uint32_t sourceFlags,
+                               const char* destinationName, uint32_t destinationFlags,
+                               ProgressCallback progress) {
+    FileStream source;
+    if (!source.Open(sourceName, sourceFlags | StreamRead)) return false;
+    FileStream destination;
+    if (!destination.Open(destinationName, destinationFlags | StreamWrite | StreamModify)) {
+        source.Close();
+        return false;
+    }
+    bool copied = source.CopyTo(destination, progress);
+    bool closed = destination.Close();
+    source.Close();
+    return copied && closed;
+}

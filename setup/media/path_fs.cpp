@@ -1,0 +1,71 @@
+#include "setup/media/path_fs.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "setup/media/path_text.h"
+
+namespace {
+
+// The helpers work on copies of at most 255 characters.
+constexpr size_t PathCopySize = 256;
+
+bool AnythingFound(const char* pattern) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+// Cuts path at its last '\', or at its last '/' when it has no '\'.
+bool CutAtLastSeparator(char* path) {
+    char* cut = std::strrchr(path, '\\');
+    if (!cut) cut = std::strrchr(path, '/');
+    if (!cut) return false;
+    *cut = '\0';
+    return true;
+}
+
+}  // namespace
+
+bool FileExists(const char* path) {
+    return path && AnythingFound(path);
+}
+
+bool FolderExists(const char* path) {
+    if (!path) return false;
+    char pattern[PathCopySize];
+    size_t length = std::strlen(path);
+    bool addSeparator = length > 0 && !IsPathSeparator(path[length - 1]);
+    if (length + (addSeparator ? 1 : 0) + 3 >= sizeof pattern) return false;
+    std::memcpy(pattern, path, length);
+    if (addSeparator) pattern[length++] = '/';
+    std::memcpy(pattern + length, "*.*", 4);
+    return AnythingFound(pattern);
+}
+
+bool CreateFolderPath(const char* path) {
+    if (!path) return false;
+    size_t length = std::strlen(path);
+    if (length >= PathCopySize) return false;
+    char full[PathCopySize];
+    std::memcpy(full, path, length + 1);
+    if (length > 0 && IsPathSeparator(full[length - 1])) full[--length] = '\0';
+
+    // Each pass creates at least one missing folder or ends, so this ends.
+    for (;;) {
+        if (CreateDirectoryA(full, nullptr)) return true;
+        char shorter[PathCopySize];
+        std::memcpy(shorter, full, length + 1);
+        bool createdParent = false;
+        while (CutAtLastSeparator(shorter)) {
+            if (CreateDirectoryA(shorter, nullptr)) {
+                createdParent = true;
+                break;
+            }
+        }
+        if (!createdParent) return false;
+    }
+}
