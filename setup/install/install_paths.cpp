@@ -14,7 +14,7 @@ bool ConcatPath(char* destination, size_t size, const char* first, const char* s
             if (size) destination[0] = '\0';
             return false;
         }
-        memcpy(destination + used, part, length);
+        memmove(destination + used, part, length);
         used += length;
     }
     if (size == 0) return false;

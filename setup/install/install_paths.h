@@ -9,9 +9,9 @@
 // not fit in size bytes.
 bool JoinPath(char* destination, size_t size, const char* folder, const char* name);
 
-// destination := first + second + third (null parts are skipped). False,
-// destination empty, if it does not fit in size bytes.
-bool ConcatPath(char* destination, size_t size, const char* first, const char* second,
+// destination := first + second + third (null parts are skipped; first may be
+// destination itself). False, destination empty, if it does not fit in size bytes.
+bool ConcatPath(char* destination, size_t size, const char* first, const char* second = nullptr,
                 const char* third = nullptr);
 
 bool StartsWithNoCase(const char* text, const char* prefix);

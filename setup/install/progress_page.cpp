@@ -6,6 +6,7 @@
 
 #include "setup/install/install_paths.h"
 #include "setup/install/registry.h"
+#include "setup/install/shortcuts.h"
 #include "setup/media/file_stream.h"
 #include "setup/shell/dialog_art.h"
 #include "setup/shell/resource.h"
@@ -117,6 +118,7 @@ void RunInstallSequence() {
                       ProductDisplayName);
     PumpPendingMessages();
 
+    CreateShortcuts();
     MoveUninstallListIntoGame();
 
     SetTotalLabel("Finished");

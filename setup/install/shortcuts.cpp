@@ -1,0 +1,136 @@
+#include "setup/install/shortcuts.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <cstdio>
+#include <cstdlib>
+#include <strings.h>
+
+#include "setup/install/install_paths.h"
+#include "setup/install/progress_page.h"
+#include "setup/media/path_text.h"
+#include "setup/media/source_walk.h"
+#include "setup/shell/setup_state.h"
+
+namespace {
+
+constexpr uint32_t NameStride = 512;
+constexpr int ShortcutStageBar = 93;
+constexpr const char RemoveShortcutTitle[] = "Remove Vexlo Demo";
+constexpr const char GameTitle[] = "VexloDmo";
+
+bool MakeLinkPath(char* linkPath, size_t size, const char* title) {
+    return JoinPath(linkPath, size, setupState.groupFolder, title) &&
+           ConcatPath(linkPath, size, linkPath, ".lnk");
+}
+
+// Every shortcut gets its line, whether or not it could be saved.
+void AppendListLine(const char* linkPath) {
+    char listPath[StatePathSize];
+    if (!JoinPath(listPath, sizeof listPath, setupState.destFolder, UninstallListName)) return;
+    std::FILE* list = fopen(listPath, "at");
+    if (!list) return;
+    fprintf(list, "%s\n", linkPath);
+    fclose(list);
+}
+
+void OpenGroupFolder() {
+    CreateDirectoryA(setupState.groupFolder, nullptr);
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, setupState.groupFolder, nullptr);
+    // Showing the folder must not take the focus from the wizard.
+    HWND foreground = GetForegroundWindow();
+    ShellExecuteA(nullptr, "open", setupState.groupFolder, nullptr, nullptr, SW_SHOWNORMAL);
+    if (GetForegroundWindow() != foreground) SetForegroundWindow(foreground);
+}
+
+void CreateFileShortcut(const char* entryName) {
+    const char* relativeName = RelativeSourceName(entryName);
+    if (EndsWithNoCase(relativeName, ".mp3") || EndsWithNoCase(relativeName, ".cfg") ||
+        StartsWithNoCase(relativeName, "Setup"))
+        return;
+    char title[StatePathSize];
+    char target[StatePathSize];
+    char linkPath[StatePathSize];
+    if (!ShortcutTitle(title, sizeof title, relativeName) ||
+        !JoinPath(target, sizeof target, setupState.destFolder, relativeName) ||
+        !MakeLinkPath(linkPath, sizeof linkPath, title))
+        return;
+    CreateShellLink(target, nullptr, linkPath, "");
+    AppendListLine(linkPath);
+}
+
+void CreateFileShortcuts() {
+    OpenSource(".", false);
+    uint32_t count = CountSourceFiles("*.*", 1, 0);
+    char* names = count ? static_cast<char*>(calloc(count, NameStride)) : nullptr;
+    if (names) {
+        uint32_t listed = ListSourceFiles("*.*", names, nullptr, NameStride, count, 0, 1, 0, 0);
+        for (uint32_t i = 0; i < listed; ++i) {
+            CreateFileShortcut(names + static_cast<size_t>(i) * NameStride);
+            PumpPendingMessages();
+        }
+        free(names);
+    }
+    CloseSource();
+}
+
+void CreateRemoveShortcut() {
+    char target[StatePathSize];
+    char linkPath[StatePathSize];
+    if (!JoinPath(target, sizeof target, setupState.destFolder, GameExeName) ||
+        !MakeLinkPath(linkPath, sizeof linkPath, RemoveShortcutTitle))
+        return;
+    CreateShellLink(target, RemoveSwitch, linkPath, "");
+    AppendListLine(linkPath);
+}
+
+}  // namespace
+
+bool ShortcutTitle(char* title, size_t size, const char* relativeName) {
+    if (!ConcatPath(title, size, relativeName) || !ReplaceExtension(title, size, "")) return false;
+    if (strcasecmp(title, GameTitle) == 0) return ConcatPath(title, size, ProductDisplayName);
+    return true;
+}
+
+HRESULT CreateShellLink(const char* target, const char* arguments, const char* linkPath,
+                        const char* description) {
+    IShellLinkA* link = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA, reinterpret_cast<void**>(&link));
+    if (FAILED(result)) return result;
+
+    link->SetPath(target);
+    link->SetArguments(arguments ? arguments : "");
+    link->SetDescription(description);
+    char workingFolder[StatePathSize];
+    ConcatPath(workingFolder, sizeof workingFolder, target);
+    *FileNamePart(workingFolder) = '\0';  // the whole text when it has no separator
+    link->SetWorkingDirectory(workingFolder);
+
+    IPersistFile* file = nullptr;
+    result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(result)) {
+        WCHAR widePath[MAX_PATH];
+        if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH) > 0)
+            result = file->Save(widePath, TRUE);
+        else
+            result = E_INVALIDARG;  // no room for the path
+        file->Release();
+    }
+    link->Release();
+    return result;
+}
+
+void CreateShortcuts() {
+    if (setupState.makeGroup == 0) return;
+    CoInitialize(nullptr);
+    SetStatusLine("Creating Start Menu Shortcuts...");
+    SetTotalBar(ShortcutStageBar);
+    SetFileBar(0);
+    OpenGroupFolder();
+    CreateFileShortcuts();
+    CreateRemoveShortcut();
+    CoUninitialize();
+}

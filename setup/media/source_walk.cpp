@@ -1,0 +1,224 @@
+#include "setup/media/source_walk.h"
+
+#include <windows.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "setup/media/path_text.h"
+#include "setup/media/source_state.h"
+#include "setup/shell/shell.h"
+
+namespace {
+
+constexpr uint32_t ArchiveSlotCount = 20;
+constexpr uint32_t NoLimit = 0xFFFFFFFF;
+constexpr size_t RuleMessageSize = 512;
+
+// Everything of one walk that stays the same across its levels.
+struct WalkRules {
+    bool allowSpaces;
+    uint32_t maxLength;
+    bool dirsOnly;
+    bool stripExtension;
+    uint32_t stride;
+    uint32_t nameRoom;  // bytes a stored name may take, terminator included
+    const char* mustContain;
+    bool withFolderPrefix;
+    bool recursive;
+};
+
+// Where the next record goes; advanced by stride per recorded match.
+struct WalkCursor {
+    char* names;
+    char* sizes;  // byte address of the next 32-bit size field
+};
+
+bool IsFolder(const WIN32_FIND_DATAA& found) {
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+[[noreturn]] void RefuseName(const char* format, const char* name, uint32_t maxLength = 0) {
+    char text[RuleMessageSize];
+    snprintf(text, sizeof text, format, name, static_cast<int>(maxLength));
+    ShowMessage(IllegalNameTitle, text);
+    exit(-1);
+}
+
+void CheckNameRules(const WalkRules& rules, const char* name) {
+    if (rules.maxLength != 0 && strlen(name) > rules.maxLength)
+        RefuseName("\"%s\" is an illegal file name bacause it is more that %d characters long",
+                   name, rules.maxLength);
+    if (!rules.allowSpaces && strchr(name, ' '))
+        RefuseName("\"%s\" is an illegal file name bacause it contains a space character", name);
+    if (strchr(name, '~'))
+        RefuseName("\"%s\" is an illegal file name bacause it contains a tilde character", name);
+}
+
+// Stores one match at the cursor; false when its text does not fit.
+bool StoreName(const WalkRules& rules, const char* folderPart, const char* name, char* record) {
+    char text[WalkPathSize];
+    if (snprintf(text, sizeof text, "%s%s", rules.withFolderPrefix ? folderPart : "", name) >=
+        static_cast<int>(sizeof text))
+        return false;
+    if (rules.stripExtension) {
+        char* dot = strrchr(text, '.');
+        if (dot) *dot = '\0';
+    }
+    size_t length = strlen(text);
+    if (length + 1 > rules.nameRoom) return false;
+    memcpy(record, text, length + 1);
+    return true;
+}
+
+bool FolderHoldsMatch(const char* folderPart, const char* name, const char* mustContain) {
+    char pattern[WalkPathSize];
+    if (snprintf(pattern, sizeof pattern, "%s%s/%s", folderPart, name, mustContain) >=
+        static_cast<int>(sizeof pattern))
+        return false;
+    return WalkFolder(true, 0, pattern, false, false, nullptr, nullptr, 0, 0, nullptr, false, false,
+                      0) != 0;
+}
+
+uint32_t Walk(const WalkRules& rules, const char* pattern, WalkCursor& cursor, uint32_t maxCount,
+              uint32_t& skip);
+
+// First pass: the matches of this folder, in the order the search gives them.
+uint32_t WalkMatches(const WalkRules& rules, const char* pattern, const char* folderPart,
+                     WalkCursor& cursor, uint32_t maxCount, uint32_t& skip) {
+    uint32_t count = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (IsFolder(found) != rules.dirsOnly || found.cFileName[0] == '.') continue;
+        if (rules.mustContain && IsFolder(found) &&
+            !FolderHoldsMatch(folderPart, found.cFileName, rules.mustContain))
+            continue;
+        if (skip > 0) {
+            --skip;
+            continue;
+        }
+        if (cursor.names) {
+            CheckNameRules(rules, found.cFileName);
+            if (!StoreName(rules, folderPart, found.cFileName, cursor.names)) continue;
+            cursor.names += rules.stride;
+        }
+        if (cursor.sizes) {
+            uint32_t size = found.nFileSizeLow;
+            memcpy(cursor.sizes, &size, sizeof size);
+            cursor.sizes += rules.stride;
+        }
+        ++count;
+    } while ((maxCount == 0 || count < maxCount) && FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// Second pass: each sub-folder, depth first, with the same file part.
+uint32_t WalkSubFolders(const WalkRules& rules, const char* folderPart, const char* filePart,
+                        WalkCursor& cursor, uint32_t maxCount, uint32_t count, uint32_t& skip) {
+    char allPattern[WalkPathSize];
+    if (snprintf(allPattern, sizeof allPattern, "%s*.*", folderPart) >=
+        static_cast<int>(sizeof allPattern))
+        return count;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(allPattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return count;
+    do {
+        if (!IsFolder(found) || found.cFileName[0] == '.') continue;
+        char subPattern[WalkPathSize];
+        if (snprintf(subPattern, sizeof subPattern, "%s%s/%s", folderPart, found.cFileName,
+                     filePart) >= static_cast<int>(sizeof subPattern))
+            continue;  // too deep for the path buffers: not searched
+        count += Walk(rules, subPattern, cursor, maxCount == 0 ? 0 : maxCount - count, skip);
+    } while ((maxCount == 0 || count < maxCount) && FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+uint32_t Walk(const WalkRules& rules, const char* pattern, WalkCursor& cursor, uint32_t maxCount,
+              uint32_t& skip) {
+    char folderPart[WalkPathSize];
+    if (snprintf(folderPart, sizeof folderPart, "%s", pattern) >=
+        static_cast<int>(sizeof folderPart))
+        return 0;
+    char* filePartInFolder = FileNamePart(folderPart);
+    const char* filePart = pattern + (filePartInFolder - folderPart);
+    *filePartInFolder = '\0';
+
+    uint32_t count = WalkMatches(rules, pattern, folderPart, cursor, maxCount, skip);
+    if (rules.recursive && (maxCount == 0 || count < maxCount))
+        count = WalkSubFolders(rules, folderPart, filePart, cursor, maxCount, count, skip);
+    return count;
+}
+
+bool BuildSourcePattern(char* buffer, const char* pattern) {
+    return snprintf(buffer, WalkPathSize, "%s/%s", sourceRoot, pattern) <
+           static_cast<int>(WalkPathSize);
+}
+
+}  // namespace
+
+uint32_t WalkFolder(bool allowSpaces, uint32_t maxLength, const char* pattern, bool dirsOnly,
+                    bool stripExtension, char* names, uint32_t* sizes, uint32_t maxCount,
+                    uint32_t stride, const char* mustContain, bool withFolderPrefix, bool recursive,
+                    uint32_t skip) {
+    // A name may take the record up to the size field when both share it.
+    uint32_t nameRoom = stride;
+    if (names && sizes) {
+        auto sizeOffset = reinterpret_cast<char*>(sizes) - names;
+        if (sizeOffset > 0 && sizeOffset < static_cast<ptrdiff_t>(stride))
+            nameRoom = static_cast<uint32_t>(sizeOffset);
+    }
+    WalkRules rules{allowSpaces, maxLength,   dirsOnly,         stripExtension, stride,
+                    nameRoom,    mustContain, withFolderPrefix, recursive};
+    WalkCursor cursor{names, reinterpret_cast<char*>(sizes)};
+    return Walk(rules, pattern, cursor, maxCount, skip);
+}
+
+void OpenSource(const char* root, bool useArchive) {
+    snprintf(sourceRoot, sizeof sourceRoot, "%s", root);
+    if (sourceArchiveOpen) exit(-1);
+    if (!useArchive) return;
+
+    char candidate[WalkPathSize];
+    sourceArchiveOpen = GetModulePath(candidate, sizeof candidate) &&
+                        sourceArchive.OpenArchive(candidate, ArchiveSlotCount);
+    if (sourceArchiveOpen) return;
+    static const char* const extensions[] = {".ZIP", ".DAT"};
+    for (const char* extension : extensions) {
+        sourceArchiveOpen = snprintf(candidate, sizeof candidate, "%s%s", root, extension) <
+                                static_cast<int>(sizeof candidate) &&
+                            sourceArchive.OpenArchive(candidate, ArchiveSlotCount);
+        if (sourceArchiveOpen) return;
+    }
+}
+
+void CloseSource() {
+    if (!sourceArchiveOpen) return;
+    sourceArchive.CloseArchive();
+    sourceArchiveOpen = 0;
+}
+
+uint32_t ListSourceFiles(const char* pattern, char* names, uint32_t* sizes, uint32_t stride,
+                         uint32_t maxCount, int bareNames, int recursive, int dirsOnly,
+                         uint32_t skip) {
+    if (sourceArchiveOpen)
+        return sourceArchive.ListEntries(pattern, names, sizes, stride, maxCount, bareNames != 0,
+                                         recursive != 0, skip);
+    char fullPattern[WalkPathSize];
+    if (!BuildSourcePattern(fullPattern, pattern)) return 0;
+    return WalkFolder(true, stride - 1, fullPattern, dirsOnly != 0, false, names, sizes, maxCount,
+                      stride, nullptr, bareNames == 0, recursive != 0, skip);
+}
+
+uint32_t CountSourceFiles(const char* pattern, int recursive, int dirsOnly) {
+    if (sourceArchiveOpen)
+        return sourceArchive.ListEntries(pattern, nullptr, nullptr, 0, NoLimit, true,
+                                         recursive != 0, 0);
+    char fullPattern[WalkPathSize];
+    if (!BuildSourcePattern(fullPattern, pattern)) return 0;
+    return WalkFolder(true, NoLimit, fullPattern, dirsOnly != 0, false, nullptr, nullptr, NoLimit,
+                      0, nullptr, false, recursive != 0, 0);
+}
