@@ -1,0 +1,110 @@
+#include "setup/shell/launcher.h"
+
+#include <cstring>
+
+#include "setup/directx/directx.h"
+#include "setup/install/registry.h"
+#include "setup/media/path_fs.h"
+#include "setup/shell/dialog_art.h"
+#include "setup/shell/resource.h"
+#include "setup/shell/setup_state.h"
+#include "setup/shell/shell.h"
+#include "setup/shell/wizard.h"
+
+namespace {
+
+// DirectX 2 or later counts as present.
+constexpr uint32_t DirectXPresent = 0x200;
+constexpr size_t WindowTitleSize = 1000;
+
+void PlayFromDisc(HWND launcher) {
+    EndDialog(launcher, 1);
+    // No folder: the program search finds the game beside the setup program.
+    WinExec(GameExeName, SW_SHOWNORMAL);
+}
+
+void InstallFromDisc(HWND launcher) {
+    EndDialog(launcher, 1);
+    uint32_t version = 0;
+    uint32_t platform = 0;
+    DetectDirectXVersion(&version, &platform);
+    if (version < DirectXPresent && !RunDirectXSetup(&setupState.restartNeeded)) {
+        INT_PTR answer = DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_DIRECTX_ERROR),
+                                         nullptr, DirectXMissingDialogProc, 0);
+        if (answer != IDC_INSTALL_WITHOUT_DIRECTX) return;
+    }
+    RunInstallWizard();
+}
+
+}  // namespace
+
+BOOL CALLBACK HideDecompressWindow(HWND window, LPARAM title) {
+    char text[WindowTitleSize] = "";
+    GetWindowTextA(window, text, sizeof text);
+    if (strcmp(text, reinterpret_cast<const char*>(title)) != 0) return TRUE;
+    ShowWindow(window, SW_HIDE);
+    return FALSE;
+}
+
+void ForgetVanishedInstall() {
+    if (!ReadUninstallKey(setupState.installedGame, setupState.installedUninstall)) return;
+    if (!FileExists(setupState.installedGame)) DeleteUninstallKey();
+}
+
+INT_PTR CALLBACK LauncherDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            CenterOnDesktop(window);
+            return TRUE;
+        case WM_PAINT:
+            PaintDialogArt(window, LauncherArtName);
+            return TRUE;
+        case WM_QUERYNEWPALETTE:
+            RealizeDialogArtPalette(window, LauncherArtName);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDCANCEL:
+                    EndDialog(window, 1);
+                    break;
+                case IDC_PLAY:
+                    PlayFromDisc(window);
+                    break;
+                case IDC_INSTALL:
+                    InstallFromDisc(window);
+                    break;
+            }
+            return TRUE;
+    }
+    return FALSE;
+}
+
+bool EnableShutdownPrivilege() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return false;
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) return true;
+
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool held = false;
+    if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+        // Succeeds even when nothing was granted: the last error tells.
+        held = AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+               GetLastError() == ERROR_SUCCESS;
+    }
+    CloseHandle(token);
+    return held;
+}
+
+void OfferRestart() {
+    INT_PTR answer = DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_RESTART), nullptr,
+                                     CenteredDialogProc, 0);
+    if (answer != IDOK) return;
+    EnableShutdownPrivilege();
+    ExitWindowsEx(EWX_REBOOT, 0);
+}

@@ -1,0 +1,25 @@
+// Setup.exe: the disc's launcher and installer.
+#include <windows.h>
+
+#include "setup/shell/launcher.h"
+#include "setup/shell/resource.h"
+#include "setup/shell/setup_state.h"
+#include "setup/shell/shell.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    setupState.instance = instance;
+    setupState.restartNeeded = 0;
+
+    EnumWindows(HideDecompressWindow, reinterpret_cast<LPARAM>(DecompressWindowTitle));
+
+    // Every relative path of the setup program resolves against its own folder.
+    GetModuleFolder(setupState.sourceFolder, sizeof setupState.sourceFolder);
+    if (setupState.sourceFolder[0]) SetCurrentDirectoryA(setupState.sourceFolder);
+
+    ForgetVanishedInstall();
+
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_LAUNCHER), nullptr, LauncherDialogProc, 0);
+
+    if (setupState.restartNeeded) OfferRestart();
+    return 0;
+}

@@ -1,0 +1,33 @@
+// The install wizard: the property sheet and its first three pages.
+#pragma once
+
+#include <windows.h>
+#include <prsht.h>
+#include <cstdint>
+
+// Bytes the installed game needs.
+constexpr uint32_t RequiredSpace = 40547364;
+constexpr const char DefaultDestFolder[] = "C:\\Games\\Vexlo Demo\\";
+constexpr const char GroupFolderName[] = "\\Vexlo Demo";
+constexpr const char GroupLabelPrefix[] = "Start Menu";
+constexpr const char SpacePlaceholder[] = "?";
+constexpr const char WizardCaption[] = "Vexlo Setup";
+
+// Sets the default group, shows the four-page sheet, returns when it closes.
+void RunInstallWizard();
+
+// Centres the sheet when it has been created.
+int CALLBACK WizardSheetCallback(HWND sheet, UINT message, LPARAM parameter);
+
+// One page record of the sheet, in the platform's first layout.
+void FillWizardPage(HINSTANCE instance, PROPSHEETPAGEA_V1* page, int templateId, DLGPROC procedure);
+
+// groupLabel := "Start Menu" + groupFolder below the Start Menu folder.
+void MakeGroupLabel();
+
+// Measures the free space of destFolder's drive into freeSpace.
+void MeasureFreeSpace();
+
+INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ReadyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
