@@ -1,0 +1,159 @@
+// The vexlo-archive tool end to end, and archives made by a standard zip tool.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "media_test_support.h"
+#include "setup/media/archive_reader.h"
+
+using namespace media_test;
+
+namespace {
+
+struct Result {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+Result Tool(const std::string& arguments) {
+    std::string command =
+        std::string(VEXLO_ARCHIVE_TOOL) + " " + arguments + " >tool.out 2>tool.err";
+    int status = std::system(command.c_str());
+    Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile("tool.out"),
+                  ReadFile("tool.err")};
+    std::filesystem::remove("tool.out");
+    std::filesystem::remove("tool.err");
+    return result;
+}
+
+// A failure is one line on stderr naming the file, and a non-zero exit code.
+void ExpectFailure(const Result& result, const std::string& file) {
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_EQ(result.err.rfind("vexlo-archive: " + file + ": ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+}
+
+class ArchiveToolTest : public ::testing::Test {
+  protected:
+    ScratchFolder scratch;
+};
+
+TEST_F(ArchiveToolTest, InitAddListExtract) {
+    std::string program = "MZ" + Pattern(5000, 9);
+    WriteFile("game.exe", program);
+    WriteFile("credits.txt", "Made by us\r\n");
+    WriteFile("music.wav", Pattern(70000, 4));
+
+    ASSERT_EQ(Tool("init game.exe").exitCode, 0);
+    std::string initialised = ReadFile("game.exe");
+    ASSERT_EQ(initialised.size(), program.size() + 22);
+    EXPECT_EQ(initialised.substr(0, program.size()), program);
+    EXPECT_EQ(U32At(initialised, program.size() + 16), program.size());  // directory offset
+    Result empty = Tool("list game.exe");
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "");
+
+    ASSERT_EQ(Tool("add game.exe credits.txt Credits.txt").exitCode, 0);
+    ASSERT_EQ(Tool("add game.exe music.wav data/music1.wav").exitCode, 0);
+    EXPECT_EQ(ReadFile("game.exe").substr(0, program.size()), program);
+
+    Result list = Tool("list game.exe");
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, "12 Credits.txt\n70000 data/music1.wav\n");
+
+    ASSERT_EQ(Tool("extract game.exe DATA/MUSIC1.WAV out.wav").exitCode, 0);
+    EXPECT_TRUE(ReadFile("out.wav") == Pattern(70000, 4));
+    ASSERT_EQ(Tool("extract game.exe Credits.txt credits.out").exitCode, 0);
+    EXPECT_EQ(ReadFile("credits.out"), "Made by us\r\n");
+}
+
+TEST_F(ArchiveToolTest, InitRefusals) {
+    WriteFile("a.zip", EmptyEndRecord(StandardEnd));
+    ExpectFailure(Tool("init a.zip"), "a.zip");
+    EXPECT_EQ(ReadFile("a.zip"), EmptyEndRecord(StandardEnd));
+    ExpectFailure(Tool("init missing.exe"), "missing.exe");
+    EXPECT_FALSE(Exists("missing.exe"));
+    EXPECT_NE(Tool("init").exitCode, 0);
+    EXPECT_NE(Tool("frobnicate a.zip").exitCode, 0);
+}
+
+TEST_F(ArchiveToolTest, AddRefusalsLeaveTheArchiveUnchanged) {
+    WriteFile("plain.exe", "MZ no archive here, just a program that was never initialised");
+    WriteFile("m.txt", "member");
+    std::string plain = ReadFile("plain.exe");
+    ExpectFailure(Tool("add plain.exe m.txt m.txt"), "plain.exe");
+    EXPECT_EQ(ReadFile("plain.exe"), plain);
+
+    WriteFile("game.exe", "MZ");
+    ASSERT_EQ(Tool("init game.exe").exitCode, 0);
+    ASSERT_EQ(Tool("add game.exe m.txt m.txt").exitCode, 0);
+    std::string game = ReadFile("game.exe");
+    ExpectFailure(Tool("add game.exe missing.txt x.txt"), "missing.txt");
+    ExpectFailure(Tool("add game.exe m.txt M.TXT"), "game.exe");
+    ExpectFailure(Tool("add game.exe m.txt " + std::string(84, 'n')), "game.exe");
+    ExpectFailure(Tool("add 'game.exe;x' m.txt y"), "game.exe;x");
+    ExpectFailure(Tool("add missing.exe m.txt y"), "missing.exe");
+    EXPECT_EQ(ReadFile("game.exe"), game);
+}
+
+TEST_F(ArchiveToolTest, ListAndExtractRefusals) {
+    WriteFile("plain.bin", "nothing to see");
+    ExpectFailure(Tool("list plain.bin"), "plain.bin");
+    ExpectFailure(Tool("list missing.zip"), "missing.zip");
+
+    WriteFile("a.zip", BuildArchive({{{"a.txt", "abc"}}}));
+    ExpectFailure(Tool("extract a.zip b.txt out.txt"), "a.zip");
+    EXPECT_FALSE(Exists("out.txt"));
+    ExpectFailure(Tool("extract a.zip a.txt no/such/folder/out.txt"),
+                  "no/such/folder/out.txt.part");
+    // A damaged member (data past the end) is refused, not half-extracted.
+    std::string damaged = BuildArchive({{{"a.txt", "abc"}}});
+    damaged[damaged.size() - 22 - 51 + 24 + 1] = 0x10;
+    WriteFile("d.zip", damaged);
+    ExpectFailure(Tool("extract d.zip a.txt out.txt"), "d.zip");
+    EXPECT_FALSE(Exists("out.txt"));
+    EXPECT_FALSE(Exists("out.txt.part"));
+}
+
+TEST_F(ArchiveToolTest, StoredZipFromAStandardToolReadsAndTakesMembers) {
+    std::filesystem::create_directories("tree/data/sub");
+    WriteFile("tree/Setup.exe", Pattern(1234, 1));
+    WriteFile("tree/data/music1.mp3", Pattern(40000, 2));
+    WriteFile("tree/data/sub/ReadMe.txt", "Read me first\r\n");
+    ASSERT_EQ(std::system("cd tree && zip -q -0 -X -r ../disc.zip Setup.exe data"), 0);
+
+    ArchiveReader reader;
+    ASSERT_EQ(reader.OpenArchive("disc.zip", 20), 1);
+    struct Record {
+        char name[512];
+        uint32_t size;
+    } records[8] = {};
+    uint32_t count = reader.ListEntries("data/*.mp3", records[0].name, &records[0].size,
+                                        sizeof(Record), 8, false, true, 0);
+    ASSERT_EQ(count, 1u);
+    EXPECT_STREQ(records[0].name, "data/music1.mp3");
+    EXPECT_EQ(records[0].size, 40000u);
+    for (const char* name : {"Setup.exe", "data/music1.mp3", "data/sub/ReadMe.txt"}) {
+        EntryHandle* entry = reader.OpenEntry(name, false);
+        ASSERT_NE(entry, nullptr) << name;
+        std::string bytes(size_t(reader.EntrySize(entry)), '\0');
+        ASSERT_EQ(reader.ReadEntry(entry, &bytes[0], uint32_t(bytes.size())), bytes.size());
+        EXPECT_TRUE(bytes == ReadFile(std::string("tree/") + name)) << name;
+        reader.CloseEntry(entry);
+    }
+    reader.CloseArchive();
+
+    // Appending keeps what zip wrote and adds behind it.
+    WriteFile("extra.wav", Pattern(999, 5));
+    ASSERT_EQ(Tool("add disc.zip extra.wav data/extra.wav").exitCode, 0);
+    Result list = Tool("list disc.zip");
+    EXPECT_NE(list.out.find("40000 data/music1.mp3\n"), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.substr(list.out.size() - 19), "999 data/extra.wav\n");
+    ASSERT_EQ(Tool("extract disc.zip data/sub/ReadMe.txt readme.out").exitCode, 0);
+    EXPECT_EQ(ReadFile("readme.out"), "Read me first\r\n");
+}
+
+}  // namespace
