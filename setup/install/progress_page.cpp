@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "setup/install/copy_phase.h"
 #include "setup/install/install_paths.h"
 #include "setup/install/registry.h"
 #include "setup/install/shortcuts.h"
@@ -118,6 +119,9 @@ void RunInstallSequence() {
                       ProductDisplayName);
     PumpPendingMessages();
 
+#if VEXLO_INSTALL_COPY_PHASE
+    CopySourceTree();
+#endif
     CreateShortcuts();
     MoveUninstallListIntoGame();
 
