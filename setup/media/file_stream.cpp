@@ -165,7 +165,10 @@ int32_t FileStream::Tell() {
 
 uint32_t FileStream::Size() {
     if (entryWriter) return entryWriter->Size();
-    if (entryHandle) return uint32_t(sourceArchive.EntrySize(entryHandle));
+    if (entryHandle) {
+        int64_t size = sourceArchive.EntrySize(entryHandle);
+        return size < 0 ? 0 : uint32_t(size);
+    }
     if (diskFile) {
         long here = std::ftell(diskFile);
         if (here < 0 || std::fseek(diskFile, 0, SEEK_END) != 0) return 0;

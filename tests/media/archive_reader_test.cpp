@@ -42,10 +42,10 @@ const std::vector<Member> Tree = {
 
 TEST_F(ArchiveReaderTest, LoadsTheDirectoryInFileOrderWithEitherEndSignature) {
     for (uint32_t signature : {StandardEnd, OwnEnd}) {
-        ArchiveSpec spec{Tree};
-        spec.lead = "MZ program bytes";
-        spec.endSignature = signature;
-        ASSERT_EQ(Open(BuildArchive(spec)), 1);
+        ArchiveLayout layout{Tree};
+        layout.lead = "MZ program bytes";
+        layout.endSignature = signature;
+        ASSERT_EQ(Open(BuildArchive(layout)), 1);
         ASSERT_EQ(reader.EntryCount(), 5u);
         const ArchiveDirEntry* directory = reader.Directory();
         EXPECT_STREQ(directory[1].name, "DATA/Music/Theme.MP3");
@@ -60,12 +60,12 @@ TEST_F(ArchiveReaderTest, LoadsTheDirectoryInFileOrderWithEitherEndSignature) {
 }
 
 TEST_F(ArchiveReaderTest, AnEndRecordFollowedByACommentIsFoundByTheWalk) {
-    ArchiveSpec spec{Tree};
-    ASSERT_EQ(Open(BuildArchive(spec)), 1);
+    ArchiveLayout layout{Tree};
+    ASSERT_EQ(Open(BuildArchive(layout)), 1);
     std::vector<ArchiveDirEntry> plain(reader.Directory(), reader.Directory() + 5);
 
-    spec.comment = "a comment after the end record";
-    ASSERT_EQ(Open(BuildArchive(spec)), 1);
+    layout.comment = "a comment after the end record";
+    ASSERT_EQ(Open(BuildArchive(layout)), 1);
     ASSERT_EQ(reader.EntryCount(), 5u);
     for (size_t i = 0; i < plain.size(); ++i) {
         EXPECT_STREQ(reader.Directory()[i].name, plain[i].name);
@@ -73,16 +73,16 @@ TEST_F(ArchiveReaderTest, AnEndRecordFollowedByACommentIsFoundByTheWalk) {
         EXPECT_EQ(reader.Directory()[i].size, plain[i].size);
     }
     // The walk starts at the first byte: leading program bytes stop it.
-    spec.lead = "MZ";
-    EXPECT_EQ(Open(BuildArchive(spec)), 0);
+    layout.lead = "MZ";
+    EXPECT_EQ(Open(BuildArchive(layout)), 0);
     EXPECT_EQ(reader.EntryCount(), 0u);
 }
 
 TEST_F(ArchiveReaderTest, DataOffsetComesFromTheCentralNameLengthOnly) {
-    ArchiveSpec spec;
-    spec.lead = std::string(100, 'L');
-    spec.members = {{"twelve_chars", "payload"}};
-    std::string bytes = BuildArchive(spec);
+    ArchiveLayout layout;
+    layout.lead = std::string(100, 'L');
+    layout.members = {{"twelve_chars", "payload"}};
+    std::string bytes = BuildArchive(layout);
     bytes[100 + 28] = 9;  // the local header claims an extra field; it is not read
     ASSERT_EQ(Open(bytes), 1);
     EXPECT_EQ(reader.Directory()[0].dataOffset, 142u);
@@ -114,8 +114,8 @@ TEST_F(ArchiveReaderTest, EveryTruncationFailsCleanly) {
 }
 
 TEST_F(ArchiveReaderTest, MalformedDirectoriesFailCleanly) {
-    ArchiveSpec spec{{{"a.txt", "aaa"}, {"b.txt", "bbb"}}};
-    std::string good = BuildArchive(spec);
+    ArchiveLayout layout{{{"a.txt", "aaa"}, {"b.txt", "bbb"}}};
+    std::string good = BuildArchive(layout);
     size_t end = good.size() - 22;
     size_t directory = U32At(good, end + 16);
 
@@ -127,12 +127,12 @@ TEST_F(ArchiveReaderTest, MalformedDirectoriesFailCleanly) {
     offsetPastEnd[end + 18] = 0x40;  // directory offset + 0x400000
     EXPECT_EQ(Open(offsetPastEnd), 0);
 
-    spec.totalEntries = 1;  // more entries than announced
-    EXPECT_EQ(Open(BuildArchive(spec)), 0);
-    spec.totalEntries = 0xFFFF;  // far fewer
-    EXPECT_EQ(Open(BuildArchive(spec)), 0);
-    spec.totalEntries = 0;
-    EXPECT_EQ(Open(BuildArchive(spec)), 0);
+    layout.totalEntries = 1;  // more entries than announced
+    EXPECT_EQ(Open(BuildArchive(layout)), 0);
+    layout.totalEntries = 0xFFFF;  // far fewer
+    EXPECT_EQ(Open(BuildArchive(layout)), 0);
+    layout.totalEntries = 0;
+    EXPECT_EQ(Open(BuildArchive(layout)), 0);
 
     std::string dataPastEnd = good;
     dataPastEnd[directory + 24 + 2] = 0x10;  // first entry's size + 0x100000

@@ -107,9 +107,9 @@ TEST_F(ArchiveWriterTest, SecondEntryGoesWhereTheDirectoryWas) {
 }
 
 TEST_F(ArchiveWriterTest, ShortEntriesDoNotTakeTheOldDirectoryBytes) {
-    ArchiveSpec spec{{{"first/long/name/one.txt", "1111"}, {"second/long/name/two.txt", "22"}}};
-    spec.lead = "MZ program";
-    WriteFile("game.exe", BuildArchive(spec));
+    ArchiveLayout layout{{{"first/long/name/one.txt", "1111"}, {"second/long/name/two.txt", "22"}}};
+    layout.lead = "MZ program";
+    WriteFile("game.exe", BuildArchive(layout));
     ASSERT_TRUE(Append("game.exe", "x", "!"));
     ASSERT_TRUE(Append("game.exe", "empty", ""));
     ArchiveReader reader;
@@ -132,7 +132,7 @@ TEST_F(ArchiveWriterTest, RefusalsLeaveTheFileAsItWas) {
     EXPECT_EQ(ReadFile("a.zip"), archive);
 
     // Last 22 bytes not an end record (a comment follows it).
-    ArchiveSpec commented{{{"a", "abc"}}};
+    ArchiveLayout commented{{{"a", "abc"}}};
     commented.comment = "comment";
     WriteFile("c.zip", BuildArchive(commented));
     EXPECT_EQ(ArchiveWriter::Create("c.zip", "m"), nullptr);

@@ -69,10 +69,10 @@ uint32_t U32At(const std::string& bytes, size_t offset) {
     return uint32_t(U16At(bytes, offset)) | (uint32_t(U16At(bytes, offset + 2)) << 16);
 }
 
-std::string BuildArchive(const ArchiveSpec& spec) {
-    std::string out = spec.lead;
+std::string BuildArchive(const ArchiveLayout& layout) {
+    std::string out = layout.lead;
     std::vector<uint32_t> offsets;
-    for (const Member& m : spec.members) {
+    for (const Member& m : layout.members) {
         offsets.push_back(uint32_t(out.size()));
         AppendU32(out, 0x04034B50);
         AppendU16(out, 10);  // version needed
@@ -88,8 +88,8 @@ std::string BuildArchive(const ArchiveSpec& spec) {
         out += m.data;
     }
     uint32_t directoryOffset = uint32_t(out.size());
-    for (size_t i = 0; i < spec.members.size(); ++i) {
-        const Member& m = spec.members[i];
+    for (size_t i = 0; i < layout.members.size(); ++i) {
+        const Member& m = layout.members[i];
         AppendU32(out, 0x02014B50);
         AppendU16(out, 20);  // made by
         AppendU16(out, 10);  // needed
@@ -109,16 +109,17 @@ std::string BuildArchive(const ArchiveSpec& spec) {
         out += m.name;
     }
     uint32_t directorySize = uint32_t(out.size()) - directoryOffset;
-    uint16_t count = uint16_t(spec.totalEntries < 0 ? spec.members.size() : spec.totalEntries);
-    AppendU32(out, spec.endSignature);
+    uint16_t count =
+        uint16_t(layout.totalEntries < 0 ? layout.members.size() : layout.totalEntries);
+    AppendU32(out, layout.endSignature);
     AppendU16(out, 0);
     AppendU16(out, 0);
     AppendU16(out, count);
     AppendU16(out, count);
     AppendU32(out, directorySize);
     AppendU32(out, directoryOffset);
-    AppendU16(out, uint16_t(spec.comment.size()));
-    out += spec.comment;
+    AppendU16(out, uint16_t(layout.comment.size()));
+    out += layout.comment;
     return out;
 }
 

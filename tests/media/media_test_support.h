@@ -48,15 +48,15 @@ struct Member {
 // the central directory, the end record, then an optional comment. lead bytes
 // come first (a program the archive is appended to); offsets count from the
 // start of the whole file.
-struct ArchiveSpec {
-    ArchiveSpec(std::vector<Member> members_ = {}) : members(std::move(members_)) {}
+struct ArchiveLayout {
+    ArchiveLayout(std::vector<Member> members_ = {}) : members(std::move(members_)) {}
     std::vector<Member> members;
     std::string lead;
     uint32_t endSignature = StandardEnd;
     std::string comment;
     int64_t totalEntries = -1;  // written count; -1: the true count
 };
-std::string BuildArchive(const ArchiveSpec& spec);
+std::string BuildArchive(const ArchiveLayout& layout);
 
 // Just an end record with zero counts and the given directory offset.
 std::string EmptyEndRecord(uint32_t signature, uint32_t directoryOffset = 0);
