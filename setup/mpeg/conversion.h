@@ -1,0 +1,86 @@
+// MP3-to-WAV conversion: the PCM sink, the WAV writer, the job record and
+// ConvertToWav.
+#pragma once
+
+#include <cstdint>
+
+#include "setup/media/file_stream.h"
+#include "setup/mpeg/frame_reader.h"
+
+enum ChannelChoice : uint32_t { Both = 0, LeftOnly = 1, RightOnly = 2, Downmix = 3 };
+
+constexpr float OutputScale = 32768.0f;
+
+// Receiver of 16-bit samples between the synthesis and the WAV writer.
+class PcmSink {
+  public:
+    virtual ~PcmSink();
+    virtual void PutSample(uint32_t channel, int16_t value) = 0;
+    virtual void FlushFrame() = 0;
+    // Hands over count samples of one channel in order of time.
+    virtual void PutSamples(uint32_t channel, const int16_t* values, uint32_t count);
+};
+
+struct ConversionJob;
+
+// Gathers one decoded frame of interleaved samples and writes it to the
+// .wav file with one write; the length fields are filled in on destruction.
+class WavWriter final : public PcmSink {
+  public:
+    // Stores nothing usable when the frame buffer cannot be had: check Ready().
+    WavWriter(uint32_t channels, const ConversionJob& job);
+    ~WavWriter() override;
+    WavWriter(const WavWriter&) = delete;
+    WavWriter& operator=(const WavWriter&) = delete;
+
+    bool Ready() const { return frameBuffer != nullptr; }
+    void PutSample(uint32_t channel, int16_t value) override;
+    void PutSamples(uint32_t channel, const int16_t* values, uint32_t count) override;
+    void FlushFrame() override;
+    // Whether the output stream opened; the conversion runs on without it.
+    bool OutputOpen() const { return file.IsOpen(); }
+    // False when the file could not be finished (a failed close).
+    bool Finish();
+
+  private:
+    void PushChunk();
+    void PopChunk();
+
+    uint32_t writePosition[2] = {0, 2};
+    uint32_t channels;
+    uint32_t bufferSize;
+    uint8_t* frameBuffer = nullptr;
+    FileStream file;
+    uint32_t chunkStack[5] = {};
+    uint32_t stackDepth = 0;
+    bool finished = false;
+    bool finishFailed = false;
+};
+
+// The parameter record of one conversion. Owns its reader and header.
+struct ConversionJob {
+    virtual ~ConversionJob();
+    FrameReader* reader = nullptr;
+    FrameHeader* header = nullptr;
+    uint32_t channelChoice = Both;
+    uint8_t customScale = 0;
+    float scale = OutputScale;
+    char outputPath[256] = {};
+};
+
+// What the last conversion did, for callers that report it.
+struct ConversionStats {
+    uint32_t framesRead;     // headers read, the first included
+    uint32_t framesDecoded;  // frames that produced samples
+    uint32_t framesSkipped;  // frames without enough main data or invalid
+    uint32_t outputChannels;
+    uint32_t samplingRate;
+    bool outputOpened;
+    bool outputFinished;     // the file was closed without error
+    bool endedAtOtherLayer;  // a Layer I or II frame ended the stream
+};
+extern ConversionStats lastConversion;
+
+// Decodes the job's input, whose first header has been read, into a 16-bit
+// PCM .wav file. 0 when decoded to its end, 1 when the output cannot be set up.
+int ConvertToWav(ConversionJob& job, ProgressCallback progress);

@@ -1,0 +1,89 @@
+// Builds two-level lookup tables from the code tables: the first level is
+// indexed by the next firstBits bits, longer codes go through a sub-table.
+#include "setup/mpeg/huffman.h"
+
+#include <vector>
+
+namespace {
+
+constexpr unsigned FirstLevelBits = 8;
+
+struct LookupTables {
+    std::vector<uint32_t> storage[HuffmanTableCount];
+    HuffmanLookup lookups[HuffmanTableCount];
+    LookupTables();
+};
+
+void BuildLookup(const HuffmanCode& code, std::vector<uint32_t>& out, HuffmanLookup& lookup) {
+    lookup.linbits = code.linbits;
+    bool quadruples = code.number >= Count1TableA;
+    unsigned count = quadruples ? 16 : code.size * code.size;
+    unsigned maxLength = 0;
+    for (unsigned i = 0; i < count; i++) {
+        if (code.lengths[i] > maxLength) maxLength = code.lengths[i];
+    }
+    unsigned first = maxLength < FirstLevelBits ? maxLength : FirstLevelBits;
+    lookup.firstBits = static_cast<uint8_t>(first);
+    out.assign(1u << first, 0);
+    auto leaf = [&](unsigned i) -> uint32_t {
+        uint32_t value = quadruples ? i : ((i / code.size) << 4) | (i % code.size);
+        return (static_cast<uint32_t>(code.lengths[i]) << 8) | value;
+    };
+    // Short codes fill every first-level slot they prefix.
+    for (unsigned i = 0; i < count; i++) {
+        unsigned length = code.lengths[i];
+        if (length > first) continue;
+        unsigned base = static_cast<unsigned>(code.codes[i]) << (first - length);
+        for (unsigned k = 0; k < (1u << (first - length)); k++)
+            out[base + k] = leaf(i);
+    }
+    // Long codes: one sub-table per first-level prefix, as deep as its
+    // longest code.
+    for (unsigned prefix = 0; prefix < (1u << first); prefix++) {
+        unsigned deepest = 0;
+        for (unsigned i = 0; i < count; i++) {
+            unsigned length = code.lengths[i];
+            if (length > first && (unsigned(code.codes[i]) >> (length - first)) == prefix &&
+                length - first > deepest) {
+                deepest = length - first;
+            }
+        }
+        if (deepest == 0) continue;
+        uint32_t start = static_cast<uint32_t>(out.size());
+        out.resize(out.size() + (1u << deepest), 0);
+        out[prefix] = HuffmanLinkFlag | (deepest << 24) | start;
+        for (unsigned i = 0; i < count; i++) {
+            unsigned length = code.lengths[i];
+            if (length <= first || (unsigned(code.codes[i]) >> (length - first)) != prefix)
+                continue;
+            unsigned rest = length - first;
+            unsigned low = code.codes[i] & ((1u << rest) - 1);
+            // Sub-table entries keep the full code length.
+            unsigned base = low << (deepest - rest);
+            for (unsigned k = 0; k < (1u << (deepest - rest)); k++)
+                out[start + base + k] = leaf(i);
+        }
+    }
+    lookup.entries = out.data();
+}
+
+LookupTables::LookupTables() {
+    for (int t = 0; t < HuffmanTableCount; t++) {
+        lookups[t] = HuffmanLookup{nullptr, 0, 0};
+        if (HuffmanCodes[t].codes) BuildLookup(HuffmanCodes[t], storage[t], lookups[t]);
+    }
+}
+
+const LookupTables& Tables() {
+    static const LookupTables tables;
+    return tables;
+}
+
+// Built at program start rather than on first use.
+const LookupTables& builtAtStart = Tables();
+
+}  // namespace
+
+const HuffmanLookup& GetHuffmanLookup(unsigned number) {
+    return Tables().lookups[number < HuffmanTableCount ? number : 0];
+}

@@ -1,0 +1,47 @@
+// Layer III Huffman decoding: the standard's code tables and the lookup
+// tables built from them at start.
+#pragma once
+
+#include <cstdint>
+
+constexpr int HuffmanTableCount = 34;
+constexpr int Count1TableA = 32;
+
+// One code table as the standard lists it. Pair tables hold size × size
+// entries (x major); the count1 tables 32 and 33 hold 16 quadruples.
+struct HuffmanCode {
+    uint8_t number;
+    uint8_t size;     // largest x and y value + 1; 0 for tables without codes
+    uint8_t linbits;  // extra bits after an x or y of 15
+    const uint16_t* codes;
+    const uint8_t* lengths;
+};
+
+extern const HuffmanCode HuffmanCodes[HuffmanTableCount];
+
+// Entries of a lookup table. A leaf holds the code length and the decoded
+// value (x << 4 | y, or the quadruple's four bits); a link holds the number
+// of further bits and where its sub-table starts.
+struct HuffmanLookup {
+    const uint32_t* entries;  // null for a table that codes nothing
+    uint8_t firstBits;
+    uint8_t linbits;
+};
+
+constexpr uint32_t HuffmanLinkFlag = 0x80000000u;
+
+// The lookup table of table number (0 to 33), built before main runs.
+const HuffmanLookup& GetHuffmanLookup(unsigned number);
+
+// Decodes one code from the top bits of window (at least 19 valid bits);
+// returns the value and sets length to the code's length.
+inline uint32_t DecodeHuffmanCode(const HuffmanLookup& lookup, uint64_t window, uint32_t& length) {
+    uint32_t entry = lookup.entries[window >> (64 - lookup.firstBits)];
+    if (entry & HuffmanLinkFlag) {
+        uint32_t bits = (entry >> 24) & 31;
+        uint32_t start = entry & 0xFFFFFF;
+        entry = lookup.entries[start + ((window << lookup.firstBits) >> (64 - bits))];
+    }
+    length = entry >> 8;
+    return entry & 0xFF;
+}

@@ -1,0 +1,131 @@
+// The 36-point inverse MDCT is a DCT-IV of 18 points folded out; that DCT-IV
+// is a 9-point complex DFT between two twiddles, and the 9-point DFT is
+// 3 × 3 stages. The 12-point transform likewise runs on a 3-point DFT.
+#include "setup/mpeg/imdct.h"
+
+#include <cmath>
+
+namespace {
+
+struct Complex {
+    float re, im;
+};
+
+inline Complex Mul(Complex a, Complex b) {
+    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+
+constexpr float HalfRoot3 = 0.866025403784438647f;
+
+// 3-point DFT with a positive exponent, in place on a, b, c.
+inline void Dft3(Complex& a, Complex& b, Complex& c) {
+    float sr = b.re + c.re, si = b.im + c.im;
+    float dr = (b.re - c.re) * HalfRoot3, di = (b.im - c.im) * HalfRoot3;
+    float mr = a.re - 0.5f * sr, mi = a.im - 0.5f * si;
+    a = {a.re + sr, a.im + si};
+    b = {mr - di, mi + dr};
+    c = {mr + di, mi - dr};
+}
+
+struct ImdctTables {
+    Complex pre18[9], post18[9], twiddle9[4];
+    Complex pre6[3], post6[3];
+    ImdctTables();
+};
+
+ImdctTables::ImdctTables() {
+    const double pi = 3.14159265358979323846;
+    auto unit = [](double angle) {
+        return Complex{static_cast<float>(std::cos(angle)), static_cast<float>(std::sin(angle))};
+    };
+    for (int n = 0; n < 9; n++) {
+        pre18[n] = unit(pi * (n + 0.25) / 18);
+        post18[n] = unit(pi * n / 18);
+    }
+    // e^(2 pi i n2 p1 / 9) for n2, p1 in {1, 2}.
+    twiddle9[0] = unit(2 * pi * 1 / 9);
+    twiddle9[1] = unit(2 * pi * 2 / 9);
+    twiddle9[2] = unit(2 * pi * 2 / 9);
+    twiddle9[3] = unit(2 * pi * 4 / 9);
+    for (int n = 0; n < 3; n++) {
+        pre6[n] = unit(pi * (n + 0.25) / 6);
+        post6[n] = unit(pi * n / 6);
+    }
+}
+
+const ImdctTables tables;
+
+}  // namespace
+
+void DctIv18(const float* in, float* out) {
+    // z[n] = (in[2n] - i in[17 - 2n]) e^(i pi (n + 1/4) / 18)
+    Complex z[9];
+    for (int n = 0; n < 9; n++)
+        z[n] = Mul({in[2 * n], -in[17 - 2 * n]}, tables.pre18[n]);
+    // 9-point DFT, n = 3 n1 + n2, p = p1 + 3 p2: DFT-3 over n1 for each n2,
+    // twiddle, DFT-3 over n2 for each p1.
+    for (int n2 = 0; n2 < 3; n2++)
+        Dft3(z[n2], z[3 + n2], z[6 + n2]);
+    // Now z[3 p1 + n2] holds the first stage's output for (n2, p1).
+    z[4] = Mul(z[4], tables.twiddle9[0]);
+    z[7] = Mul(z[7], tables.twiddle9[1]);
+    z[5] = Mul(z[5], tables.twiddle9[2]);
+    z[8] = Mul(z[8], tables.twiddle9[3]);
+    for (int p1 = 0; p1 < 3; p1++)
+        Dft3(z[3 * p1], z[3 * p1 + 1], z[3 * p1 + 2]);
+    // z[3 p1 + p2] holds C[p1 + 3 p2].
+    for (int p1 = 0; p1 < 3; p1++) {
+        for (int p2 = 0; p2 < 3; p2++) {
+            int p = p1 + 3 * p2;
+            Complex d = Mul(z[3 * p1 + p2], tables.post18[p]);
+            out[2 * p] = d.re;
+            out[17 - 2 * p] = d.im;
+        }
+    }
+}
+
+void DctIv6(const float* in, float* out) {
+    Complex z[3];
+    for (int n = 0; n < 3; n++)
+        z[n] = Mul({in[2 * n], -in[5 - 2 * n]}, tables.pre6[n]);
+    Dft3(z[0], z[1], z[2]);
+    for (int p = 0; p < 3; p++) {
+        Complex d = Mul(z[p], tables.post6[p]);
+        out[2 * p] = d.re;
+        out[5 - 2 * p] = d.im;
+    }
+}
+
+void ImdctLong(float* lines, float* overlap, const float* window) {
+    float y[18];
+    DctIv18(lines, y);
+    // x[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27).
+    for (int i = 0; i < 9; i++) {
+        lines[i] = y[i + 9] * window[i] + overlap[i];
+        lines[9 + i] = -y[17 - i] * window[9 + i] + overlap[9 + i];
+        overlap[i] = -y[8 - i] * window[18 + i];
+        overlap[9 + i] = -y[i] * window[27 + i];
+    }
+}
+
+void ImdctShort(float* lines, float* overlap, const float* window) {
+    float raw[36] = {};
+    for (int w = 0; w < 3; w++) {
+        float in[6], y[6];
+        for (int k = 0; k < 6; k++)
+            in[k] = lines[3 * k + w];
+        DctIv6(in, y);
+        // x[i] = y[i + 3] (i < 3), -y[8 - i] (3 <= i < 9), -y[i - 9] (i >= 9).
+        float* out = raw + 6 + 6 * w;
+        for (int i = 0; i < 3; i++) {
+            out[i] += y[i + 3] * window[i];
+            out[3 + i] -= y[5 - i] * window[3 + i];
+            out[6 + i] -= y[2 - i] * window[6 + i];
+            out[9 + i] -= y[i] * window[9 + i];
+        }
+    }
+    for (int i = 0; i < 18; i++) {
+        lines[i] = raw[i] + overlap[i];
+        overlap[i] = raw[18 + i];
+    }
+}

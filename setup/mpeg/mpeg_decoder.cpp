@@ -1,0 +1,416 @@
+// Frame loop, side information, scale factors and Huffman decoding.
+#include "setup/mpeg/mpeg_decoder.h"
+
+#include <cstring>
+
+#include "setup/mpeg/huffman.h"
+
+namespace {
+
+constexpr uint32_t MaxBigValues = 288;
+
+uint32_t Min(uint32_t a, uint32_t b) {
+    return a < b ? a : b;
+}
+
+}  // namespace
+
+MpegDecoder::MpegDecoder(FrameReader& reader, FrameHeader& header, SubbandSynthesizer* synthesizer0,
+                         SubbandSynthesizer* synthesizer1, PcmSink& sink, uint32_t channelChoice)
+    : reader(reader),
+      header(header),
+      synthesizer0(synthesizer0),
+      synthesizer1(synthesizer1),
+      sink(sink),
+      channelChoice(channelChoice) {
+    channels = header.SingleChannel() ? 1 : 2;
+    granules = header.versionBit ? 2 : 1;
+    bandTableRow = header.samplingFrequencyIndex + (header.versionBit ? 3 : 0);
+    if (bandTableRow > 5) bandTableRow = 3;
+    firstChannel = 0;
+    lastChannel = 0;
+    if (channels == 2) {
+        if (channelChoice == Both) lastChannel = 1;
+        if (channelChoice == RightOnly) firstChannel = lastChannel = 1;
+    }
+    std::memset(quantised, 0, sizeof quantised);
+    std::memset(samples, 0, sizeof samples);
+    std::memset(work, 0, sizeof work);
+    std::memset(overlap, 0, sizeof overlap);
+    nonzero[0] = nonzero[1] = GranuleLines;
+    lineBound[0] = lineBound[1] = GranuleLines;
+    std::memset(&sideInfo, 0, sizeof sideInfo);
+    std::memset(scaleFactors, 0, sizeof scaleFactors);
+}
+
+bool MpegDecoder::DecodeFrame() {
+    bool sideInfoValid = ReadSideInfo();
+
+    for (uint32_t i = 0; i < header.mainDataSize; i++)
+        reservoir.PutByte(reader.GetBits(8));
+    reservoir.ClearAhead();
+
+    uint32_t total = reservoir.TotalBitsRead();
+    int32_t mainDataEnd = static_cast<int32_t>(total / 8);
+    if (total % 8) {
+        reservoir.GetBits(8 - total % 8);
+        mainDataEnd++;
+    }
+    int32_t discard = frameStart - static_cast<int32_t>(sideInfo.mainDataBegin) - mainDataEnd;
+    frameStart += static_cast<int32_t>(header.mainDataSize);
+    if (discard < 0) {
+        // The main data begins before what the reservoir still holds.
+        framesSkipped++;
+        return false;
+    }
+    reservoir.SkipBits(8 * static_cast<uint32_t>(discard));
+    // Keep the counters small; the ring slot of each byte does not change.
+    while (reservoir.TotalBitsRead() / 8 > ReservoirSize) {
+        frameStart -= ReservoirSize;
+        reservoir.RewindBytes(ReservoirSize);
+    }
+    if (!sideInfoValid) {
+        framesSkipped++;
+        return false;
+    }
+    heldEndBits = static_cast<uint32_t>(frameStart) * 8;
+
+    for (uint32_t gr = 0; gr < granules; gr++) {
+        for (uint32_t ch = 0; ch < channels; ch++) {
+            part2Start = reservoir.TotalBitsRead();
+            ReadScaleFactors(ch, gr);
+            DecodeHuffman(ch, gr);
+            Requantise(ch, gr);
+        }
+        Stereo(gr);
+        if (channelChoice == Downmix && channels == 2) {
+            uint32_t bound = lineBound[0] > lineBound[1] ? lineBound[0] : lineBound[1];
+            for (uint32_t i = 0; i < bound; i++) {
+                samples[0][i] = (samples[0][i] + samples[1][i]) * 0.5f;
+            }
+            lineBound[0] = bound;
+        }
+        for (uint32_t ch = firstChannel; ch <= lastChannel; ch++)
+            FinishChannel(ch, gr);
+    }
+    sink.FlushFrame();
+    return true;
+}
+
+void MpegDecoder::FinishChannel(uint32_t ch, uint32_t gr) {
+    Reorder(ch, gr);
+    ReduceAliasing(ch, gr);
+    Hybrid(ch, gr);
+    // Frequency inversion: odd time slots of odd subbands change sign.
+    for (int sb = 1; sb < Subbands; sb += 2) {
+        for (int ss = 1; ss < SubbandLines; ss += 2)
+            work[sb * SubbandLines + ss] = -work[sb * SubbandLines + ss];
+    }
+    SubbandSynthesizer* synthesizer =
+        (ch == 0 || channelChoice == RightOnly) ? synthesizer0 : synthesizer1;
+    if (!synthesizer) return;
+    for (int ss = 0; ss < SubbandLines; ss++) {
+        for (int sb = 0; sb < Subbands; sb++) {
+            synthesizer->SetSubbandSample(sb, work[sb * SubbandLines + ss]);
+        }
+        synthesizer->SynthesizeBlock(sink);
+    }
+}
+
+bool MpegDecoder::ReadSideInfo() {
+    FrameReader& r = reader;
+    bool lsf = header.versionBit == 0;
+    bool valid = true;
+    sideInfo.mainDataBegin = r.GetBits(lsf ? 8 : 9);
+    if (lsf) {
+        sideInfo.privateBits = r.GetBits(channels == 1 ? 1 : 2);
+    } else {
+        sideInfo.privateBits = r.GetBits(channels == 1 ? 5 : 3);
+        for (uint32_t ch = 0; ch < channels; ch++) {
+            for (int band = 0; band < 4; band++)
+                sideInfo.channel[ch].scfsi[band] = r.GetBits(1);
+        }
+    }
+    for (uint32_t gr = 0; gr < granules; gr++) {
+        for (uint32_t ch = 0; ch < channels; ch++) {
+            GranuleInfo& g = sideInfo.channel[ch].granule[gr];
+            g.part23Length = r.GetBits(12);
+            g.bigValues = r.GetBits(9);
+            g.globalGain = r.GetBits(8);
+            g.scalefacCompress = r.GetBits(lsf ? 9 : 4);
+            g.windowSwitching = r.GetBits(1);
+            if (g.windowSwitching) {
+                g.blockType = r.GetBits(2);
+                g.mixedBlock = r.GetBits(1);
+                g.tableSelect[0] = r.GetBits(5);
+                g.tableSelect[1] = r.GetBits(5);
+                g.tableSelect[2] = 0;
+                for (int w = 0; w < 3; w++)
+                    g.subblockGain[w] = r.GetBits(3);
+                g.region0Count = (g.blockType == 2 && !g.mixedBlock) ? 8 : 7;
+                g.region1Count = 20 - g.region0Count;
+                // Window switching with a normal block is invalid: the frame
+                // is skipped.
+                if (g.blockType == 0) valid = false;
+            } else {
+                g.blockType = 0;
+                g.mixedBlock = 0;
+                for (int i = 0; i < 3; i++)
+                    g.tableSelect[i] = r.GetBits(5);
+                g.subblockGain[0] = g.subblockGain[1] = g.subblockGain[2] = 0;
+                g.region0Count = r.GetBits(4);
+                g.region1Count = r.GetBits(3);
+            }
+            g.preflag = lsf ? 0 : r.GetBits(1);
+            g.scalefacScale = r.GetBits(1);
+            g.count1TableSelect = r.GetBits(1);
+        }
+    }
+    return valid;
+}
+
+void MpegDecoder::ReadScaleFactors(uint32_t ch, uint32_t gr) {
+    if (header.versionBit) {
+        ReadScaleFactorsMpeg1(ch, gr);
+    } else {
+        ReadScaleFactorsLsf(ch);
+    }
+}
+
+void MpegDecoder::ReadScaleFactorsMpeg1(uint32_t ch, uint32_t gr) {
+    const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
+    ScaleFactors& sf = scaleFactors[ch];
+    uint32_t slen1 = Slen1[g.scalefacCompress & 15];
+    uint32_t slen2 = Slen2[g.scalefacCompress & 15];
+    auto read = [this](uint32_t bits) { return bits ? reservoir.GetBits(bits) : 0u; };
+    if (g.windowSwitching && g.blockType == 2) {
+        uint32_t firstShort = 0;
+        if (g.mixedBlock) {
+            for (int band = 0; band < 8; band++)
+                sf.l[band] = read(slen1);
+            firstShort = 3;
+        }
+        for (uint32_t band = firstShort; band < 12; band++) {
+            uint32_t bits = band < 6 ? slen1 : slen2;
+            for (int w = 0; w < 3; w++)
+                sf.s[w][band] = read(bits);
+        }
+        for (int w = 0; w < 3; w++)
+            sf.s[w][12] = 0;
+        return;
+    }
+    // Long blocks: four groups of bands; in granule 1 a group whose scfsi
+    // bit is set keeps granule 0's values.
+    static const int groupStart[5] = {0, 6, 11, 16, 21};
+    for (int group = 0; group < 4; group++) {
+        if (gr == 1 && sideInfo.channel[ch].scfsi[group]) continue;
+        uint32_t bits = group < 2 ? slen1 : slen2;
+        for (int band = groupStart[group]; band < groupStart[group + 1]; band++)
+            sf.l[band] = read(bits);
+    }
+    sf.l[21] = sf.l[22] = 0;
+}
+
+void MpegDecoder::ReadScaleFactorsLsf(uint32_t ch) {
+    GranuleInfo& g = sideInfo.channel[ch].granule[0];
+    ScaleFactors& sf = scaleFactors[ch];
+    uint32_t blockKind = 0;
+    if (g.windowSwitching && g.blockType == 2) blockKind = g.mixedBlock ? 2 : 1;
+    bool intensityChannel = ch == 1 && header.mode == ModeJointStereo && (header.modeExtension & 1);
+    uint32_t sfc = g.scalefacCompress;
+    uint32_t length[4] = {0, 0, 0, 0};
+    uint32_t row = 0;
+    g.preflag = 0;
+    if (!intensityChannel) {
+        if (sfc < 400) {
+            length[0] = (sfc >> 4) / 5;
+            length[1] = (sfc >> 4) % 5;
+            length[2] = (sfc & 15) >> 2;
+            length[3] = sfc & 3;
+            row = 0;
+        } else if (sfc < 500) {
+            uint32_t d = sfc - 400;
+            length[0] = (d >> 2) / 5;
+            length[1] = (d >> 2) % 5;
+            length[2] = d & 3;
+            row = 1;
+        } else {
+            uint32_t d = sfc - 500;
+            length[0] = d / 3;
+            length[1] = d % 3;
+            row = 2;
+            g.preflag = 1;
+        }
+    } else {
+        uint32_t c = sfc >> 1;
+        if (c < 180) {
+            length[0] = c / 36;
+            length[1] = (c % 36) / 6;
+            length[2] = (c % 36) % 6;
+            row = 3;
+        } else if (c < 244) {
+            uint32_t d = c - 180;
+            length[0] = (d & 63) >> 4;
+            length[1] = (d & 15) >> 2;
+            length[2] = d & 3;
+            row = 4;
+        } else if (c < 255) {
+            uint32_t d = c - 244;
+            length[0] = d / 3;
+            length[1] = d % 3;
+            row = 5;
+        } else {
+            row = 5;  // fits no range: every length stays 0
+        }
+    }
+
+    // Read the four groups into one buffer, remembering each value's
+    // largest possible value (LSF intensity stereo treats it as illegal).
+    uint32_t values[45];
+    uint8_t largest[45];
+    uint32_t count = 0;
+    for (int group = 0; group < 4; group++) {
+        uint32_t bits = length[group];
+        for (uint32_t k = 0; k < ScaleFactorGroups[row][blockKind][group] && count < 45; k++) {
+            values[count] = bits ? reservoir.GetBits(bits) : 0;
+            largest[count] = static_cast<uint8_t>((1u << bits) - 1);
+            count++;
+        }
+    }
+    for (uint32_t k = count; k < 45; k++) {
+        values[k] = 0;
+        largest[k] = 0;
+    }
+
+    uint32_t k = 0;
+    if (blockKind == 0) {
+        for (int band = 0; band < 21; band++, k++) {
+            sf.l[band] = values[k];
+            lsfIllegalLong[band] = largest[k];
+        }
+        sf.l[21] = sf.l[22] = 0;
+        lsfIllegalLong[21] = lsfIllegalLong[22] = lsfIllegalLong[20];
+        return;
+    }
+    uint32_t firstShort = 0;
+    if (blockKind == 2) {
+        // Mixed: the long bands below line 36 (six in the LSF tables).
+        for (int band = 0; band < 6; band++, k++) {
+            sf.l[band] = values[k];
+            lsfIllegalLong[band] = largest[k];
+        }
+        firstShort = 3;
+    }
+    for (uint32_t band = firstShort; band < 12; band++) {
+        for (int w = 0; w < 3; w++, k++)
+            sf.s[w][band] = values[k];
+        lsfIllegalShort[band] = largest[k - 1];
+    }
+    for (int w = 0; w < 3; w++)
+        sf.s[w][12] = 0;
+    lsfIllegalShort[12] = lsfIllegalShort[11];
+}
+
+void MpegDecoder::DecodeHuffman(uint32_t ch, uint32_t gr) {
+    const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
+    const BandTable& bands = BandTables[bandTableRow];
+    // Never read past the main data the reservoir holds.
+    uint32_t end = part2Start + g.part23Length;
+    if (end > heldEndBits) end = heldEndBits;
+    uint32_t position = reservoir.TotalBitsRead();
+
+    uint32_t bigEnd = 2 * Min(g.bigValues, MaxBigValues);
+    uint32_t regionEnd[3];
+    if (g.windowSwitching && g.blockType == 2) {
+        regionEnd[0] = 36;
+        regionEnd[1] = GranuleLines;
+    } else {
+        regionEnd[0] = bands.longEdge[Min(g.region0Count + 1, LongBands)];
+        regionEnd[1] = bands.longEdge[Min(g.region0Count + g.region1Count + 2, LongBands)];
+    }
+    regionEnd[0] = Min(regionEnd[0], bigEnd);
+    regionEnd[1] = Min(regionEnd[1], bigEnd);
+    regionEnd[2] = bigEnd;
+
+    int32_t* q = quantised;
+    uint32_t i = 0;
+    for (int region = 0; region < 3; region++) {
+        const HuffmanLookup& lookup = GetHuffmanLookup(g.tableSelect[region]);
+        uint32_t stop = regionEnd[region];
+        if (!lookup.entries) {
+            for (; i < stop; i++)
+                q[i] = 0;
+            continue;
+        }
+        const uint32_t linbits = lookup.linbits;
+        while (i < stop) {
+            if (position >= end) {
+                // Ran out of bits: the stream is damaged; the rest is zero.
+                for (; i < bigEnd; i++)
+                    q[i] = 0;
+                break;
+            }
+            reservoir.SetTotalBitsRead(position);
+            uint64_t window = reservoir.Peek64();
+            uint32_t length;
+            uint32_t value = DecodeHuffmanCode(lookup, window, length);
+            window <<= length;
+            uint32_t used = length;
+            int32_t x = static_cast<int32_t>(value >> 4);
+            int32_t y = static_cast<int32_t>(value & 15);
+            if (linbits && x == 15) {
+                x += static_cast<int32_t>(window >> (64 - linbits));
+                window <<= linbits;
+                used += linbits;
+            }
+            if (x) {
+                if (window >> 63) x = -x;
+                window <<= 1;
+                used++;
+            }
+            if (linbits && y == 15) {
+                y += static_cast<int32_t>(window >> (64 - linbits));
+                window <<= linbits;
+                used += linbits;
+            }
+            if (y) {
+                if (window >> 63) y = -y;
+                used++;
+            }
+            q[i] = x;
+            q[i + 1] = y;
+            i += 2;
+            position += used;
+        }
+    }
+
+    // Count1 region: quadruples until the granule's bits are used up.
+    const HuffmanLookup& quads = GetHuffmanLookup(Count1TableA + (g.count1TableSelect & 1));
+    uint32_t count1Start = i;
+    while (position < end && i < GranuleLines) {
+        reservoir.SetTotalBitsRead(position);
+        uint64_t window = reservoir.Peek64();
+        uint32_t length;
+        uint32_t value = DecodeHuffmanCode(quads, window, length);
+        window <<= length;
+        position += length;
+        for (int k = 0; k < 4; k++) {
+            int32_t v = (value >> (3 - k)) & 1;
+            if (v) {
+                if (window >> 63) v = -v;
+                window <<= 1;
+                position++;
+            }
+            q[i + k] = v;
+        }
+        i += 4;
+    }
+    // Past the end the last quadruple is dropped; short of it the rest is
+    // stuffing. Either way the next part begins at the end.
+    if (position > end && i > count1Start) i -= 4;
+    reservoir.SetTotalBitsRead(end);
+    if (i > GranuleLines) i = GranuleLines;
+    nonzero[ch] = static_cast<int32_t>(i);
+    for (uint32_t k = i; k < GranuleLines; k++)
+        q[k] = 0;
+}

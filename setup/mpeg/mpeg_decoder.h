@@ -1,0 +1,102 @@
+// The Layer III decoder: one frame at a time from the frame reader, through
+// the bit reservoir, into the synthesizers and the PCM sink.
+#pragma once
+
+#include <cstdint>
+
+#include "setup/mpeg/conversion.h"
+#include "setup/mpeg/frame_reader.h"
+#include "setup/mpeg/layer3_tables.h"
+#include "setup/mpeg/synthesis.h"
+
+struct GranuleInfo {
+    uint32_t part23Length;
+    uint32_t bigValues;
+    uint32_t globalGain;
+    uint32_t scalefacCompress;
+    uint32_t windowSwitching;
+    uint32_t blockType;
+    uint32_t mixedBlock;
+    uint32_t tableSelect[3];
+    uint32_t subblockGain[3];
+    uint32_t region0Count;
+    uint32_t region1Count;
+    uint32_t preflag;
+    uint32_t scalefacScale;
+    uint32_t count1TableSelect;
+};
+
+struct SideInfo {
+    uint32_t mainDataBegin;
+    uint32_t privateBits;
+    struct Channel {
+        uint32_t scfsi[4];
+        GranuleInfo granule[2];
+    } channel[2];
+};
+
+struct ScaleFactors {
+    uint32_t l[23];
+    uint32_t s[3][13];
+};
+
+class MpegDecoder {
+  public:
+    MpegDecoder(FrameReader& reader, FrameHeader& header, SubbandSynthesizer* synthesizer0,
+                SubbandSynthesizer* synthesizer1, PcmSink& sink, uint32_t channelChoice);
+
+    // Decodes the frame whose header was read last. False when the frame is
+    // skipped (its main data is not in the reservoir, or its side
+    // information is invalid): nothing is output for it.
+    bool DecodeFrame();
+
+    uint32_t FramesSkipped() const { return framesSkipped; }
+
+    // The stages, public for tests.
+    bool ReadSideInfo();
+    void ReadScaleFactors(uint32_t ch, uint32_t gr);
+    void DecodeHuffman(uint32_t ch, uint32_t gr);
+    void Requantise(uint32_t ch, uint32_t gr);
+    void Stereo(uint32_t gr);
+    void Reorder(uint32_t ch, uint32_t gr);
+    void ReduceAliasing(uint32_t ch, uint32_t gr);
+    void Hybrid(uint32_t ch, uint32_t gr);
+
+    // Arrays of the stages.
+    int32_t quantised[GranuleLines + 4];         // room for a count1 quadruple at 574
+    alignas(16) float samples[2][GranuleLines];  // requantised, then stereo-processed in place
+    alignas(16) float work[GranuleLines];
+    alignas(16) float overlap[2][GranuleLines];
+    int32_t nonzero[2];
+    // Lines that may be non-zero after stereo processing, per channel.
+    uint32_t lineBound[2];
+    BitReservoir reservoir;
+    SideInfo sideInfo;
+    ScaleFactors scaleFactors[2];
+
+  private:
+    void ReadScaleFactorsMpeg1(uint32_t ch, uint32_t gr);
+    void ReadScaleFactorsLsf(uint32_t ch);
+    void IntensityPositions(uint32_t gr, int8_t* position);
+    void FinishChannel(uint32_t ch, uint32_t gr);
+
+    FrameReader& reader;
+    FrameHeader& header;
+    SubbandSynthesizer* synthesizer0;
+    SubbandSynthesizer* synthesizer1;
+    PcmSink& sink;
+    uint32_t channelChoice;
+    uint32_t granules;
+    int32_t frameStart = 0;
+    uint32_t part2Start = 0;
+    uint32_t heldEndBits = 0;  // read position just past the main data held
+    uint32_t channels;
+    uint32_t firstChannel;
+    uint32_t lastChannel;
+    uint32_t bandTableRow;
+    uint32_t framesSkipped = 0;
+    // LSF intensity stereo: the position that marks a band of channel 1 as
+    // not intensity-coded (the largest value its scale-factor length holds).
+    uint8_t lsfIllegalLong[23] = {};
+    uint8_t lsfIllegalShort[13] = {};
+};
