@@ -1,0 +1,224 @@
+// Drives the stand-in game VexloDmo.exe: copies of it with an archive of
+// chosen members, started plainly (its window) and with /REMOVE (the hand-over
+// to the demo uninstaller).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+// Control ids of the game's window.
+constexpr int MemberListId = 100;
+constexpr int PlayButtonId = 101;
+constexpr int StatusTextId = 103;
+
+constexpr unsigned ReadTimeoutMs = 2000;
+
+// A short, silent 8 kHz mono 16-bit RIFF/WAVE file.
+std::string SilentWave() {
+    const uint32_t dataSize = 1600;
+    std::string wave = "RIFF";
+    auto u32 = [&wave](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            wave += char((v >> (8 * i)) & 0xFF);
+    };
+    auto u16 = [&wave](uint16_t v) {
+        wave += char(v & 0xFF);
+        wave += char(v >> 8);
+    };
+    u32(36 + dataSize);
+    wave += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(16000);
+    u16(2);
+    u16(16);
+    wave += "data";
+    u32(dataSize);
+    wave += std::string(dataSize, '\0');
+    return wave;
+}
+
+// Reads line `index` of a list box in another process. Asked for in UTF-16,
+// which every system hands across processes alike.
+std::string ListBoxLine(HWND list, int index) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, index, 0, SMTO_ABORTIFHUNG, ReadTimeoutMs,
+                             &length) ||
+        length >= 1000) {
+        return "";
+    }
+    wchar_t text[1000] = L"";
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        ReadTimeoutMs, &copied);
+    char ansi[2000] = "";
+    WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
+    return ansi;
+}
+
+// Waits for a status text that begins with one of the two starts.
+bool WaitStatus(HWND window, const char* start, const char* otherStart, std::string* status) {
+    uint32_t begun = DriverClock();
+    for (;;) {
+        char text[256] = "";
+        ReadControlText(window, StatusTextId, text, sizeof text);
+        *status = text;
+        if (status->compare(0, strlen(start), start) == 0) return true;
+        if (otherStart && status->compare(0, strlen(otherStart), otherStart) == 0) return true;
+        if (DriverClock() - begun > WindowTimeoutMs) return false;
+        Sleep(50);
+    }
+}
+
+class GameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        DeleteUninstallEntry(DemoKeyName);
+        gameFolder = scratch.Path() + "\\Games\\Vexlo Demo";
+        gamePath = gameFolder + "\\VexloDmo.exe";
+        ASSERT_TRUE(MakeFolders(gameFolder));
+        ASSERT_TRUE(CopyFileTo(ProgramPath("VexloDmo.exe"), gamePath));
+        ASSERT_TRUE(AppendEmptyArchive(gamePath));
+    }
+    void TearDown() override { DeleteUninstallEntry(DemoKeyName); }
+
+    void AddUninstaller() {
+        ASSERT_TRUE(AddMemberFromFile(gamePath, "UninstDemo.exe", ProgramPath("UninstDemo.exe")));
+    }
+    void RegisterGame() {
+        ASSERT_TRUE(
+            WriteUninstallEntry(DemoKeyName, gamePath, ("\"" + gamePath + "\" /REMOVE").c_str()));
+    }
+
+    // Starts the game's copy with /REMOVE, which must end by itself at once.
+    void RunRemove(DWORD expectedExitCode) {
+        ASSERT_TRUE(processes.Start(gamePath.c_str(), "/REMOVE", &game));
+        DWORD exitCode = 255;
+        EXPECT_TRUE(WaitProcessEnd(game.process, ProcessEndTimeoutMs, &exitCode));
+        EXPECT_EQ(exitCode, expectedExitCode);
+    }
+
+    // The uninstaller the game started: its question box, from another process.
+    HWND WaitUninstallerQuestion() {
+        HWND box = WaitMessageBox("Remove Vexlo", 0, WindowTimeoutMs);
+        EXPECT_TRUE(box) << "the uninstaller did not ask";
+        if (!box) return nullptr;
+        uninstallerId = WindowProcessId(box);
+        processes.Adopt(uninstallerId);
+        EXPECT_NE(uninstallerId, game.processId);
+        return box;
+    }
+
+    void ExpectUninstallerEnds() {
+        EXPECT_TRUE(WaitProcessIdEnd(uninstallerId, ProcessEndTimeoutMs, nullptr));
+    }
+
+    ScratchFolder scratch{"game"};
+    TempLeftovers uninstallerCopies{"vxu*.tmp"};
+    ProcessList processes;
+    StartedProcess game;
+    DWORD uninstallerId = 0;
+    std::string gameFolder, gamePath;
+};
+
+// The round trip the system's list of programs starts: the game writes its
+// list out, the uninstaller removes everything, the game's file included.
+TEST_F(GameTest, RemoveHandsTheInstallationToTheUninstaller) {
+    std::string readMe = gameFolder + "\\ReadMe.txt";
+    ASSERT_TRUE(WriteFileBytes(readMe, "read me"));
+    std::string list = gamePath + "\r\n" + readMe + "\r\n";
+    ASSERT_TRUE(AddMember(gamePath, "Credits.txt", "made by us"));
+    AddUninstaller();
+    ASSERT_TRUE(AddMember(gamePath, "Remove.txt", list));
+    RegisterGame();
+
+    RunRemove(0);
+    std::string written;
+    EXPECT_TRUE(ReadFileBytes(gameFolder + "\\Remove.txt", &written));
+    EXPECT_EQ(written, list);
+
+    HWND box = WaitUninstallerQuestion();
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+    box = WaitMessageBox("Uninstall Complete", uninstallerId, WindowTimeoutMs);
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    ExpectUninstallerEnds();
+
+    EXPECT_FALSE(FileExists(gamePath));
+    EXPECT_FALSE(FolderExists(gameFolder));
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+}
+
+// After an install that could not move the list into the game, the plain
+// list beside it is the one that counts.
+TEST_F(GameTest, RemoveKeepsAPlainListWhenTheGameCarriesNone) {
+    AddUninstaller();
+    std::string listPath = gameFolder + "\\Remove.txt";
+    ASSERT_TRUE(WriteFileBytes(listPath, gamePath + "\r\n"));
+    RegisterGame();
+
+    RunRemove(0);
+    HWND box = WaitUninstallerQuestion();
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+    ExpectUninstallerEnds();
+
+    std::string kept;
+    EXPECT_TRUE(ReadFileBytes(listPath, &kept));
+    EXPECT_EQ(kept, gamePath + "\r\n");
+    EXPECT_TRUE(FileExists(gamePath));
+    EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
+}
+
+TEST_F(GameTest, RemoveWithoutAnUninstallerSaysSo) {
+    ASSERT_TRUE(AddMember(gamePath, "Remove.txt", gamePath + "\r\n"));
+    ASSERT_TRUE(processes.Start(gamePath.c_str(), "/remove", &game));
+    HWND box = WaitMessageBox("Vexlo Demo", game.processId, WindowTimeoutMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), "The Vexlo Demo uninstaller could not be started.");
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    DWORD exitCode = 0;
+    EXPECT_TRUE(WaitProcessEnd(game.process, ProcessEndTimeoutMs, &exitCode));
+    EXPECT_EQ(exitCode, 1u);
+}
+
+TEST_F(GameTest, WindowListsTheMembersAndPlaysOnlySounds) {
+    ASSERT_TRUE(AddMember(gamePath, "Credits.txt", "made by us"));
+    std::string wave = SilentWave();
+    ASSERT_TRUE(AddMember(gamePath, "data/music1.wav", wave));
+
+    ASSERT_TRUE(processes.Start(gamePath.c_str(), nullptr, &game));
+    HWND window = WaitTopWindow("Vexlo Demo", game.processId, WindowTimeoutMs);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(WaitControlText(window, StatusTextId, "2 members.", WindowTimeoutMs));
+    HWND list = FindControl(window, MemberListId);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(ListBoxLine(list, 0), "Credits.txt\t10 bytes");
+    EXPECT_EQ(ListBoxLine(list, 1), "data/music1.wav\t" + std::to_string(wave.size()) + " bytes");
+
+    // The first member is selected: a text does not play.
+    ASSERT_TRUE(ClickButton(window, PlayButtonId));
+    std::string status;
+    EXPECT_TRUE(WaitStatus(window, "Credits.txt is not a sound", nullptr, &status)) << status;
+
+    // The sound plays, or the system reports it has no way to play it.
+    ASSERT_TRUE(PostMessageA(list, LB_SETCURSEL, 1, 0));
+    ASSERT_TRUE(ClickButton(window, PlayButtonId));
+    EXPECT_TRUE(
+        WaitStatus(window, "Playing data/music1.wav", "Could not play data/music1.wav.", &status))
+        << status;
+
+    ASSERT_TRUE(CloseTopWindow(window));
+    DWORD exitCode = 255;
+    EXPECT_TRUE(WaitProcessEnd(game.process, ProcessEndTimeoutMs, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// What the tests of the uninstallers, the stand-in game and the stand-in
+// DirectX setup library share: scratch folders on the prefix's C: drive,
+// files, the Uninstall registry entries and archives appended to programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ui_driver.h"
+
+// Waits, in milliseconds. Starting a program under Wine takes a second or so.
+constexpr unsigned WindowTimeoutMs = 20000;
+constexpr unsigned ProcessEndTimeoutMs = 20000;
+
+constexpr char DemoKeyName[] = "VexloDemo";
+constexpr char FullGameKeyName[] = "Vexlo";
+
+// The folder of the test program, where the programs under test are built.
+std::string ProgramPath(const char* name);
+
+// A new, empty folder C:\vexlo-<tag>-<process>-<n>; removed with everything
+// in it when the object goes.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const char* tag);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return path; }
+
+  private:
+    std::string path;
+};
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool ReadFileBytes(const std::string& path, std::string* bytes);
+bool CopyFileTo(const std::string& from, const std::string& to);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Creates the folder and every missing folder above it.
+bool MakeFolders(const std::string& path);
+void RemoveTree(const std::string& path);
+
+// The Uninstall entry below HKEY_LOCAL_MACHINE with the given subkey. A null
+// uninstallString leaves that value out.
+bool WriteUninstallEntry(const char* keyName, const std::string& gameDest,
+                         const char* uninstallString);
+bool UninstallEntryExists(const char* keyName);
+void DeleteUninstallEntry(const char* keyName);
+
+// Gives a file an empty archive at its end; then members can be added.
+bool AppendEmptyArchive(const std::string& path);
+bool AddMember(const std::string& archivePath, const char* name, const std::string& bytes);
+bool AddMemberFromFile(const std::string& archivePath, const char* name,
+                       const std::string& sourcePath);
+
+// The processes a test started; whatever still runs at the end is ended.
+class ProcessList {
+  public:
+    ProcessList() = default;
+    ~ProcessList();
+    ProcessList(const ProcessList&) = delete;
+    ProcessList& operator=(const ProcessList&) = delete;
+    // Starts a program (a bare name: from the build folder) with the build
+    // folder as its current directory; false if it could not be started.
+    bool Start(const char* program, const char* arguments, StartedProcess* started);
+    // Also ends a process that one of ours started (found by its window).
+    void Adopt(DWORD processId);
+
+  private:
+    static constexpr int MaxProcesses = 16;
+    DWORD ids[MaxProcesses] = {};
+    int count = 0;
+};
+
+// Folders of the temporary folder matching a pattern that appear while the
+// object lives are removed when it goes (declare it before the ProcessList
+// whose programs leave them, so they have ended by then).
+class TempLeftovers {
+  public:
+    explicit TempLeftovers(const char* pattern);
+    ~TempLeftovers();
+    TempLeftovers(const TempLeftovers&) = delete;
+    TempLeftovers& operator=(const TempLeftovers&) = delete;
+
+  private:
+    std::string folder;
+    std::string pattern;
+    std::vector<std::string> before;
+};
+
+// The text of a message box, "" if it cannot be read.
+std::string BoxText(HWND box);

@@ -1,0 +1,262 @@
+// Drives the real UninstDemo.exe and Uninst.exe: an installation laid out in
+// a scratch folder, its Uninstall entry in the registry, the message boxes
+// answered as a user would.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+constexpr char DemoConfirmText[] =
+    "Are you sure you want to completely remove The Vexlo Demo from your system?";
+constexpr char DemoRemovedText[] = "The Vexlo Demo has been removed from your system.";
+constexpr char DemoNotInstalledText[] = "The Vexlo Demo is not installed on your system.";
+constexpr char FullConfirmText[] =
+    "Are you sure you want to completely remove Vexlo from your system?";
+constexpr char FullRemovedText[] = "Vexlo has been removed from your system.";
+constexpr char FullNotInstalledText[] = "Vexlo is not installed on your system.";
+constexpr char ListMissingText[] =
+    "Couldn't find the Uninstall List (\"Remove.txt\").  Could not remove Vexlo from your "
+    "system.";
+
+class UninstallerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        DeleteUninstallEntry(DemoKeyName);
+        DeleteUninstallEntry(FullGameKeyName);
+        games = scratch.Path() + "\\Games";
+        gameFolder = games + "\\Vexlo Demo";
+        gamePath = gameFolder + "\\VexloDmo.exe";
+        ASSERT_TRUE(MakeFolders(gameFolder));
+    }
+    void TearDown() override {
+        DeleteUninstallEntry(DemoKeyName);
+        DeleteUninstallEntry(FullGameKeyName);
+    }
+
+    void AddFile(const std::string& path) { ASSERT_TRUE(WriteFileBytes(path, "data of " + path)); }
+
+    // The game's folder with three files and the high scores, a Start Menu
+    // group with three shortcuts beside another program's shortcut, and the
+    // list naming the files and shortcuts the way the install writes it.
+    void MakeInstallation() {
+        std::string programs = scratch.Path() + "\\Start Menu\\Programs";
+        std::string group = programs + "\\Vexlo Demo";
+        ASSERT_TRUE(MakeFolders(group));
+        listed = {gamePath,
+                  gameFolder + "\\ReadMe.txt",
+                  gameFolder + "\\Vexlo.cfg",
+                  group + "\\Vexlo Demo.lnk",
+                  group + "\\ReadMe.lnk",
+                  group + "\\Remove Vexlo Demo.lnk"};
+        std::string list;
+        for (const std::string& path : listed) {
+            AddFile(path);
+            list += path + "\r\n";
+        }
+        otherShortcut = programs + "\\Other Game.lnk";
+        AddFile(otherShortcut);
+        AddFile(gameFolder + "\\HighScores.data");
+        ASSERT_TRUE(WriteFileBytes(gameFolder + "\\Remove.txt", list));
+    }
+
+    void RegisterDemo() {
+        ASSERT_TRUE(
+            WriteUninstallEntry(DemoKeyName, gamePath, ("\"" + gamePath + "\" /REMOVE").c_str()));
+    }
+
+    // Starts an uninstaller and waits for its first message box.
+    HWND StartAndWaitBox(const char* program, const char* title) {
+        EXPECT_TRUE(processes.Start(program, nullptr, &started));
+        HWND box = WaitMessageBox(title, started.processId, WindowTimeoutMs);
+        EXPECT_TRUE(box) << "no \"" << title << "\" box from " << program;
+        return box;
+    }
+
+    // Answers the box and checks the text of the next one, if any.
+    HWND AnswerAndWaitBox(HWND box, int answer, const char* title) {
+        EXPECT_TRUE(AnswerMessageBox(box, answer));
+        HWND next = WaitMessageBox(title, started.processId, WindowTimeoutMs);
+        EXPECT_TRUE(next) << "no \"" << title << "\" box";
+        return next;
+    }
+
+    // Answers the last box; the program must then end by itself, with 0 and
+    // without showing anything more.
+    void AnswerAndExpectEnd(HWND box, int answer) {
+        EXPECT_TRUE(AnswerMessageBox(box, answer));
+        DWORD exitCode = 1;
+        EXPECT_TRUE(WaitProcessEnd(started.process, ProcessEndTimeoutMs, &exitCode))
+            << "the program did not end (another message box?)";
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    void ExpectInstallationIntact() {
+        for (const std::string& path : listed)
+            EXPECT_TRUE(FileExists(path)) << path;
+        EXPECT_TRUE(FileExists(gameFolder + "\\Remove.txt"));
+        EXPECT_TRUE(FileExists(gameFolder + "\\HighScores.data"));
+    }
+
+    ScratchFolder scratch{"uninst"};
+    ProcessList processes;
+    StartedProcess started;
+    std::string games, gameFolder, gamePath, otherShortcut;
+    std::vector<std::string> listed;
+};
+
+TEST_F(UninstallerTest, YesRemovesTheInstallationAndItsEntry) {
+    MakeInstallation();
+    RegisterDemo();
+    ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, "C:\\Full\\VexloDmo.exe", "x"));
+
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), DemoConfirmText);
+    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), DemoRemovedText);
+    AnswerAndExpectEnd(box, IDOK);
+
+    for (const std::string& path : listed)
+        EXPECT_FALSE(FileExists(path)) << path;
+    EXPECT_FALSE(FileExists(gameFolder + "\\Remove.txt"));
+    EXPECT_FALSE(FileExists(gameFolder + "\\HighScores.data"));
+    // Folders left empty go, up to the one above the game's; others stay.
+    EXPECT_FALSE(FolderExists(gameFolder));
+    EXPECT_FALSE(FolderExists(games));
+    EXPECT_FALSE(FolderExists(scratch.Path() + "\\Start Menu\\Programs\\Vexlo Demo"));
+    EXPECT_TRUE(FileExists(otherShortcut));
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_TRUE(UninstallEntryExists(FullGameKeyName));
+}
+
+TEST_F(UninstallerTest, NoChangesNothing) {
+    MakeInstallation();
+    RegisterDemo();
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    AnswerAndExpectEnd(box, IDNO);
+    ExpectInstallationIntact();
+    EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
+}
+
+TEST_F(UninstallerTest, WithoutACompleteEntryNothingIsTouched) {
+    MakeInstallation();
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Not installed!");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), DemoNotInstalledText);
+    AnswerAndExpectEnd(box, IDOK);
+
+    // GameDest alone is not enough: UninstallString must be there too.
+    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, gamePath, nullptr));
+    box = StartAndWaitBox("UninstDemo.exe", "Not installed!");
+    ASSERT_TRUE(box);
+    AnswerAndExpectEnd(box, IDOK);
+    ExpectInstallationIntact();
+    EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
+}
+
+TEST_F(UninstallerTest, MissingListIsReportedAndNothingElseHappens) {
+    MakeInstallation();
+    ASSERT_TRUE(DeleteFileA((gameFolder + "\\Remove.txt").c_str()));
+    RegisterDemo();
+
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    box = AnswerAndWaitBox(box, IDYES, "UNINSTALL ERROR");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), ListMissingText);
+    AnswerAndExpectEnd(box, IDOK);
+
+    for (const std::string& path : listed)
+        EXPECT_TRUE(FileExists(path)) << path;
+    EXPECT_TRUE(FileExists(gameFolder + "\\HighScores.data"));
+    EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
+}
+
+TEST_F(UninstallerTest, FullGameBuildUsesOnlyItsOwnEntry) {
+    MakeInstallation();
+    RegisterDemo();
+    HWND box = StartAndWaitBox("Uninst.exe", "Not installed!");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), FullNotInstalledText);
+    AnswerAndExpectEnd(box, IDOK);
+
+    ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, gamePath, "x"));
+    box = StartAndWaitBox("Uninst.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), FullConfirmText);
+    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), FullRemovedText);
+    AnswerAndExpectEnd(box, IDOK);
+
+    EXPECT_FALSE(FolderExists(gameFolder));
+    EXPECT_FALSE(UninstallEntryExists(FullGameKeyName));
+    EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
+}
+
+// Line ends of either kind or none, a folder, a missing file, a line too
+// long for the buffer and one that just fits.
+TEST_F(UninstallerTest, ListLinesOfEveryForm) {
+    std::string readMe = gameFolder + "\\ReadMe.txt";
+    std::string saves = gameFolder + "\\saves";
+    std::string victim = scratch.Path() + "\\victim.txt";
+    std::string longestName = gameFolder + "\\";
+    longestName += std::string(259 - longestName.size() - 4, 'n') + ".txt";
+    ASSERT_EQ(longestName.size(), 259u);
+    for (const std::string& path : {gamePath, readMe, victim, longestName})
+        AddFile(path);
+    ASSERT_TRUE(MakeFolders(saves));
+
+    // Cut after 259 characters, the long line's rest would name the victim.
+    std::string tooLong = "C:\\" + std::string(256, 'x') + victim;
+    std::string list = gamePath + "\r\n" + saves + "\n" + gameFolder + "\\Missing.txt\n" + tooLong +
+                       "\r\n" + longestName + "\r\n" + readMe;
+    ASSERT_TRUE(WriteFileBytes(gameFolder + "\\Remove.txt", list));
+    RegisterDemo();
+
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
+    ASSERT_TRUE(box);
+    AnswerAndExpectEnd(box, IDOK);
+
+    EXPECT_FALSE(FileExists(gamePath));
+    EXPECT_FALSE(FileExists(readMe));
+    EXPECT_FALSE(FileExists(longestName));
+    EXPECT_TRUE(FileExists(victim));
+    // The folder line is passed over, so the game's folder is not empty.
+    EXPECT_TRUE(FolderExists(saves));
+    EXPECT_FALSE(FileExists(gameFolder + "\\Remove.txt"));
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+}
+
+// Only the backslash separates the folder part: docs/a.txt is deleted, but
+// docs itself is not tried, so it stays with the game's folder around it.
+TEST_F(UninstallerTest, FileInASubFolderLeavesThatFolder) {
+    std::string docs = gameFolder + "\\docs";
+    ASSERT_TRUE(MakeFolders(docs));
+    std::string inDocs = gameFolder + "\\docs/a.txt";
+    AddFile(gamePath);
+    AddFile(inDocs);
+    ASSERT_TRUE(WriteFileBytes(gameFolder + "\\Remove.txt", gamePath + "\r\n" + inDocs + "\r\n"));
+    RegisterDemo();
+
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
+    ASSERT_TRUE(box);
+    AnswerAndExpectEnd(box, IDOK);
+
+    EXPECT_FALSE(FileExists(inDocs));
+    EXPECT_FALSE(FileExists(gamePath));
+    EXPECT_TRUE(FolderExists(docs));
+    EXPECT_FALSE(FileExists(gameFolder + "\\Remove.txt"));
+}
+
+}  // namespace
