@@ -1,0 +1,356 @@
+// The whole install sequence on a small disc tree: files copied, audio
+// converted into members of the game executable, shortcuts, the uninstall
+// list moved into the game, the registry entry and the page's final state.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "page_host.h"
+#include "setup/install/progress_page.h"
+#include "setup/install/registry.h"
+#include "setup/media/source_walk.h"
+#include "setup/mpeg/conversion.h"
+#include "setup/shell/resource.h"
+#include "setup/shell/setup_state.h"
+#include "test_files.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char GameBody[] = "MZ stand-in game executable";
+
+std::string FixturePath(const char* name) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path = self;
+    return path.substr(0, path.find_last_of("\\/") + 1) + "install-fixtures\\" + name;
+}
+
+bool EndsWithNoCase(const std::string& text, const char* suffix) {
+    size_t length = strlen(suffix);
+    return text.size() >= length && lstrcmpiA(text.c_str() + text.size() - length, suffix) == 0;
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    size_t length = strlen(prefix);
+    return text.size() >= length &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(length),
+                          prefix, static_cast<int>(length)) == CSTR_EQUAL;
+}
+
+std::string Relative(std::string name) {
+    if (StartsWithNoCase(name, "data/")) name = name.substr(5);
+    if (StartsWithNoCase(name, "./")) name = name.substr(2);
+    return name;
+}
+
+// The walk's own order of the tree, as the install sees it.
+Lines ListTree() {
+    OpenSource(".", false);
+    uint32_t count = CountSourceFiles("*.*", 1, 0);
+    std::vector<char> names(static_cast<size_t>(count) * 512 + 1);
+    uint32_t listed = ListSourceFiles("*.*", names.data(), nullptr, 512, count, 0, 1, 0, 0);
+    CloseSource();
+    Lines result;
+    for (uint32_t i = 0; i < listed; ++i)
+        result.push_back(names.data() + i * 512);
+    return result;
+}
+
+struct ShortcutInfo {
+    bool loaded = false;
+    std::string path, arguments, workingFolder;
+};
+
+ShortcutInfo ReadShortcut(const std::string& file) {
+    ShortcutInfo info;
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* persist = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+            WCHAR wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+            if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
+                char text[MAX_PATH * 2] = "";
+                info.loaded = true;
+                link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
+                info.path = text;
+                text[0] = '\0';
+                link->GetArguments(text, sizeof text);
+                info.arguments = text;
+                text[0] = '\0';
+                link->GetWorkingDirectory(text, sizeof text);
+                info.workingFolder = text;
+            }
+            persist->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return info;
+}
+
+// Closes the folder window that the shortcut step opens on the desktop.
+// Closes the folder window that the shortcut step opens on the desktop; it
+// appears a little after the install, from another process.
+void CloseFolderWindow(const char* title) {
+    for (int attempt = 0; attempt < 250; ++attempt) {
+        if (HWND window = FindWindowA("ExplorerWClass", title)) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            for (int wait = 0; wait < 250 && IsWindow(window); ++wait)
+                Sleep(20);
+            return;
+        }
+        Sleep(20);
+    }
+}
+
+class InstallSequence : public testing::Test {
+  protected:
+    void SetUp() override {
+        destFolder = output / "Vexlo Demo\\";
+        CreateDirectoryA(destFolder.c_str(), nullptr);
+        groupFolder = output / "Programs\\Vexlo Demo";
+        CreateDirectoryA((output / "Programs").c_str(), nullptr);
+        snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+        snprintf(setupState.groupFolder, sizeof setupState.groupFolder, "%s", groupFolder.c_str());
+        setupState.makeGroup = 1;
+        setupState.totalWeight = setupState.doneWeight = setupState.fileWeight = 0;
+        DeleteUninstallKey();
+    }
+    void TearDown() override {
+        DeleteUninstallKey();
+        if (setupState.makeGroup) CloseFolderWindow("Vexlo Demo");
+    }
+
+    void WriteGame(bool withArchive) {
+        if (withArchive)
+            WriteEmptyArchive(disc / "VexloDmo.exe", GameBody);
+        else
+            WriteFileBytes(disc / "VexloDmo.exe", GameBody);
+    }
+
+    void RunInstall() {
+        CurrentFolder current(disc.Path());
+        RunInstallSequence();
+        tree = ListTree();
+    }
+
+    // The lines the copy phase writes, in listing order.
+    Lines CopyLines() const {
+        Lines lines;
+        for (const std::string& name : tree) {
+            std::string relative = Relative(name);
+            if (StartsWithNoCase(relative, "Setup") || EndsWithNoCase(relative, ".mp3")) continue;
+            lines.push_back(destFolder + relative);
+        }
+        return lines;
+    }
+
+    Lines ShortcutLines() const {
+        Lines lines;
+        for (const std::string& name : tree) {
+            std::string relative = Relative(name);
+            if (StartsWithNoCase(relative, "Setup") || EndsWithNoCase(relative, ".mp3") ||
+                EndsWithNoCase(relative, ".cfg"))
+                continue;
+            std::string title = relative.substr(0, relative.find_last_of('.'));
+            if (lstrcmpiA(title.c_str(), "VexloDmo") == 0) title = "Vexlo Demo";
+            lines.push_back(groupFolder + "\\" + title + ".lnk");
+        }
+        lines.push_back(groupFolder + "\\Remove Vexlo Demo.lnk");
+        return lines;
+    }
+
+    ScratchFolder disc;
+    ScratchFolder output;
+    std::string destFolder;
+    std::string groupFolder;
+    Lines tree;
+};
+
+TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "Read me.\r\n");
+    WriteFileBytes(disc / "Vexlo.cfg", "volume=7\n");
+    WriteFileOfSize(disc / "LICENSE", 0);
+    WriteFileOfSize(disc / "Setup.exe", 300);
+    WriteFileOfSize(disc / "SETUP/x.dll", 300);
+    WriteFileOfSize(disc / "docs/a.txt", 40);
+    WriteFileBytes(disc / "data/music1.mp3", ReadFileBytes(FixturePath("stereo44.mp3")));
+    WriteFileBytes(disc / "data/Theme.MP3", ReadFileBytes(FixturePath("mono22.mp3")));
+    WriteFileBytes(disc / "data/Setup.dat", "not the setup's");
+    PageHost page;
+    RunInstall();
+
+    // Plain files: copied byte for byte, except what begins with "Setup" and
+    // what lies in a folder the destination does not have.
+    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\ReadMe.txt"), "Read me.\r\n");
+    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\Vexlo.cfg"), "volume=7\n");
+    bool exists = false;
+    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\LICENSE", &exists), "");
+    EXPECT_TRUE(exists);
+    EXPECT_FALSE(PathExists(output / "Vexlo Demo\\Setup.exe"));
+    EXPECT_FALSE(PathExists(output / "Vexlo Demo\\SETUP"));
+    EXPECT_FALSE(PathExists(output / "Vexlo Demo\\docs"));
+    EXPECT_FALSE(PathExists(output / "Vexlo Demo\\data"));
+    EXPECT_FALSE(PathExists(output / "Vexlo Demo\\music1.mp3"));
+    EXPECT_FALSE(PathExists(output / "Vexlo Demo\\Remove.txt"));
+
+    // The game: its own bytes, then the .wav members and the list, last.
+    std::vector<ArchiveMember> members;
+    std::string game = output / "Vexlo Demo\\VexloDmo.exe";
+    ASSERT_TRUE(ReadArchiveMembers(game, &members));
+    EXPECT_EQ(ReadFileBytes(game).compare(0, sizeof GameBody - 1, GameBody), 0);
+    ASSERT_EQ(members.size(), 3u);
+    EXPECT_EQ(members.back().name, "Remove.txt");
+    std::vector<std::string> waveNames = {members[0].name, members[1].name};
+    std::sort(waveNames.begin(), waveNames.end());
+    EXPECT_EQ(waveNames, (Lines{"data/Theme.wav", "data/music1.wav"}));
+    for (size_t i = 0; i < 2; ++i) {
+        // Each member holds what the conversion makes of its .mp3 as a file.
+        const std::string& wave = members[i].data;
+        EXPECT_EQ(wave.compare(0, 4, "RIFF"), 0) << members[i].name;
+        std::string source = members[i].name == "data/Theme.wav" ? "mono22.mp3" : "stereo44.mp3";
+        std::string plain = output / "plain.wav";
+        ConversionJob job;
+        job.reader = new FrameReader(FixturePath(source.c_str()).c_str());
+        job.header = new FrameHeader;
+        ASSERT_TRUE(job.header->ReadHeader(*job.reader));
+        snprintf(job.outputPath, sizeof job.outputPath, "%s", plain.c_str());
+        ConvertToWav(job, nullptr);
+        EXPECT_EQ(wave, ReadFileBytes(plain)) << members[i].name;
+    }
+
+    // The list: copied files in listing order, the shortcuts, the removal
+    // shortcut last; CRLF line ends.
+    bool crlfOnly = false;
+    Lines lines = SplitCrlfLines(members.back().data, &crlfOnly);
+    EXPECT_TRUE(crlfOnly);
+    Lines expected = CopyLines();
+    Lines shortcuts = ShortcutLines();
+    expected.insert(expected.end(), shortcuts.begin(), shortcuts.end());
+    EXPECT_EQ(lines, expected);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), destFolder + "docs/a.txt"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), destFolder + "data/Setup.dat"), lines.end());
+
+    // Shortcuts, read back through the shell's link object.
+    ShortcutInfo game_ = ReadShortcut(groupFolder + "\\Vexlo Demo.lnk");
+    ASSERT_TRUE(game_.loaded);
+    EXPECT_EQ(game_.path, destFolder + "VexloDmo.exe");
+    EXPECT_EQ(game_.arguments, "");
+    EXPECT_EQ(game_.workingFolder, destFolder);
+    ShortcutInfo readMe = ReadShortcut(groupFolder + "\\ReadMe.lnk");
+    ASSERT_TRUE(readMe.loaded);
+    EXPECT_EQ(readMe.path, destFolder + "ReadMe.txt");
+    EXPECT_EQ(readMe.workingFolder, destFolder);
+    EXPECT_TRUE(ReadShortcut(groupFolder + "\\LICENSE.lnk").loaded);
+    ShortcutInfo remove = ReadShortcut(groupFolder + "\\Remove Vexlo Demo.lnk");
+    ASSERT_TRUE(remove.loaded);
+    EXPECT_EQ(remove.path, destFolder + "VexloDmo.exe");
+    EXPECT_EQ(remove.arguments, "/REMOVE");
+    EXPECT_EQ(remove.workingFolder, destFolder);
+    // The title "docs/a" names a folder the group does not have: not saved.
+    EXPECT_FALSE(PathExists(groupFolder + "\\docs"));
+    EXPECT_FALSE(PathExists(groupFolder + "\\Vexlo.lnk"));
+    EXPECT_FALSE(PathExists(groupFolder + "\\music1.lnk"));
+
+    // Registry entry and the page's final state.
+    char gameDest[260], uninstallString[260];
+    ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
+    EXPECT_EQ(std::string(gameDest), destFolder + "VexloDmo.exe");
+    EXPECT_EQ(std::string(uninstallString), "\"" + destFolder + "VexloDmo.exe\" /REMOVE");
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Finished");
+    EXPECT_EQ(page.BarPosition(IDC_TOTAL_BAR), 100);
+    EXPECT_EQ(page.BarPosition(IDC_FILE_BAR), 0);
+}
+
+TEST_F(InstallSequence, GameWithoutArchiveKeepsThePlainList) {
+    WriteGame(false);
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    WriteFileBytes(disc / "data/music1.mp3", ReadFileBytes(FixturePath("stereo44.mp3")));
+    PageHost page;
+    RunInstall();
+
+    // No member could be added: the game is a plain copy and the list stays.
+    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\VexloDmo.exe"), GameBody);
+    bool crlfOnly = false;
+    Lines lines = SplitCrlfLines(ReadFileBytes(output / "Vexlo Demo\\Remove.txt"), &crlfOnly);
+    EXPECT_TRUE(crlfOnly);
+    Lines expected = CopyLines();
+    Lines shortcuts = ShortcutLines();
+    expected.insert(expected.end(), shortcuts.begin(), shortcuts.end());
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+    EXPECT_EQ(page.BarPosition(IDC_TOTAL_BAR), 100);
+}
+
+TEST_F(InstallSequence, WithoutStartMenuGroupNoShortcutsAreMade) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    PageHost page;
+    RunInstall();
+
+    EXPECT_FALSE(PathExists(groupFolder));
+    std::vector<ArchiveMember> members;
+    ASSERT_TRUE(ReadArchiveMembers(output / "Vexlo Demo\\VexloDmo.exe", &members));
+    ASSERT_EQ(members.size(), 1u);
+    bool crlfOnly = false;
+    EXPECT_EQ(SplitCrlfLines(members[0].data, &crlfOnly), CopyLines());
+    EXPECT_EQ(CopyLines().size(), 2u);
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Finished");
+}
+
+TEST_F(InstallSequence, OnlySetupFilesLeaveAnEmptyList) {
+    setupState.makeGroup = 0;
+    WriteFileOfSize(disc / "Setup.exe", 100);
+    WriteFileOfSize(disc / "setup/a.dll", 100);
+    PageHost page;
+    RunInstall();
+
+    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\Remove.txt"), "");
+    EXPECT_EQ(setupState.totalWeight, 0u);
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+}
+
+TEST_F(InstallSequence, PathsTooLongForTheBuffersAreSkipped) {
+    // A destination of 230 characters leaves room for short names only.
+    std::string deep = output.Path();
+    while (deep.size() < 220) {
+        deep += "\\deeper";
+        CreateDirectoryA(deep.c_str(), nullptr);
+    }
+    destFolder = deep + "\\" + std::string(228 - deep.size(), 'd') + "\\";
+    CreateDirectoryA(destFolder.c_str(), nullptr);
+    ASSERT_EQ(destFolder.size(), 230u);
+    snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+    setupState.makeGroup = 0;
+    WriteGame(false);
+    WriteFileBytes(disc / "short.txt", "fits");
+    std::string longName = std::string(40, 'n') + ".txt";
+    WriteFileBytes(disc / longName, "does not fit");
+    PageHost page;
+    RunInstall();
+
+    EXPECT_EQ(ReadFileBytes(destFolder + "short.txt"), "fits");
+    EXPECT_FALSE(PathExists(destFolder + longName.substr(0, 25)));
+    bool crlfOnly = false;
+    Lines lines = SplitCrlfLines(ReadFileBytes(destFolder + "Remove.txt"), &crlfOnly);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (Lines{destFolder + "VexloDmo.exe", destFolder + "short.txt"}));
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+}
+
+}  // namespace
