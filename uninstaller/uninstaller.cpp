@@ -176,7 +176,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         MessageBoxA(nullptr, NotInstalledText, NotInstalledTitle, MB_OK | MB_ICONEXCLAMATION);
         return 0;
     }
-    if (MessageBoxA(nullptr, ConfirmText, ConfirmTitle, MB_YESNO | MB_ICONQUESTION) == IDNO) {
+    // Only a Yes goes on: a box that could not be shown (0) is no consent.
+    if (MessageBoxA(nullptr, ConfirmText, ConfirmTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return 0;
     }
     // Without its list nothing was removed: the entry stays, so the user can
