@@ -73,6 +73,8 @@ class MpegDecoder {
     BitReservoir reservoir;
     SideInfo sideInfo;
     ScaleFactors scaleFactors[2];
+    uint32_t part2Start = 0;   // read position where this granule and channel begin
+    uint32_t heldEndBits = 0;  // read position just past the main data held
 
   private:
     void ReadScaleFactorsMpeg1(uint32_t ch, uint32_t gr);
@@ -88,8 +90,6 @@ class MpegDecoder {
     uint32_t channelChoice;
     uint32_t granules;
     int32_t frameStart = 0;
-    uint32_t part2Start = 0;
-    uint32_t heldEndBits = 0;  // read position just past the main data held
     uint32_t channels;
     uint32_t firstChannel;
     uint32_t lastChannel;

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "mpeg_test_support.h"
+#include "setup/media/archive_reader.h"
+
+using namespace mpeg_test;
+
+// Nothrow allocations can be made to fail: the n-th from now returns null.
+namespace {
+int failingAllocation = -1;
+void* CountedAllocation(std::size_t n, bool array) {
+    if (failingAllocation == 0) {
+        failingAllocation = -1;
+        return nullptr;
+    }
+    if (failingAllocation > 0) failingAllocation--;
+    return array ? ::operator new[](n) : ::operator new(n);
+}
+}  // namespace
+
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    return CountedAllocation(n, false);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+    return CountedAllocation(n, true);
+}
+
+namespace {
+
+uint32_t FrameBytes(const Wav& wav, bool mpeg1) {
+    return wav.channels * (mpeg1 ? 2304u : 1152u);
+}
+
+void ExpectWellFormed(const Decoded& d, uint32_t channels, uint32_t rate, bool mpeg1) {
+    ASSERT_TRUE(d.headerRead);
+    ASSERT_EQ(d.result, 0);
+    ASSERT_TRUE(d.wav.valid);
+    EXPECT_EQ(d.wav.formatLength, 18u);
+    EXPECT_EQ(d.wav.format, 1);
+    EXPECT_EQ(d.wav.channels, channels);
+    EXPECT_EQ(d.wav.rate, rate);
+    EXPECT_EQ(d.wav.byteRate, rate * channels * 2);
+    EXPECT_EQ(d.wav.blockAlign, channels * 2);
+    EXPECT_EQ(d.wav.bitsPerSample, 16);
+    EXPECT_EQ(d.wav.dataLength, d.stats.framesDecoded * FrameBytes(d.wav, mpeg1));
+    EXPECT_EQ(d.wav.riffLength, d.wav.dataLength + 38);
+    EXPECT_EQ(d.wav.samples.size() * 2, d.wav.dataLength);
+}
+
+bool Audible(const std::vector<int16_t>& samples) {
+    int loud = 0;
+    for (int16_t s : samples)
+        loud += std::abs(s) > 300;
+    return loud > int(samples.size() / 20);
+}
+
+// Every sampling rate, mono and stereo, gives a file of its own rate and
+// channel count, one buffer of samples per frame, and sound in it.
+TEST(Conversion, AllSixRatesMonoAndStereo) {
+    struct Case {
+        const char* file;
+        uint32_t rate, channels;
+        bool mpeg1;
+    };
+    const Case cases[] = {
+        {"stereo-44k.mp3", 44100, 2, true},    {"joint-44k.mp3", 44100, 2, true},
+        {"mono-48k.mp3", 48000, 1, true},      {"stereo-48k.mp3", 48000, 2, true},
+        {"mono-32k.mp3", 32000, 1, true},      {"stereo-32k.mp3", 32000, 2, true},
+        {"mono-22k.mp3", 22050, 1, false},     {"joint-22k.mp3", 22050, 2, false},
+        {"mono-24k.mp3", 24000, 1, false},     {"stereo-24k.mp3", 24000, 2, false},
+        {"mono-16k.mp3", 16000, 1, false},     {"joint-16k.mp3", 16000, 2, false},
+        {"transient-44k.mp3", 44100, 2, true}, {"transient-22k.mp3", 22050, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Decoded d = Decode(DataFile(c.file));
+        ExpectWellFormed(d, c.channels, c.rate, c.mpeg1);
+        EXPECT_GT(d.stats.framesDecoded, 10u);
+        EXPECT_EQ(d.stats.framesSkipped, 0u);
+        EXPECT_EQ(d.stats.framesDecoded, d.stats.framesRead);
+        EXPECT_TRUE(Audible(d.wav.samples));
+    }
+}
+
+TEST(Conversion, StereoMpeg1FrameAddsFullBuffer) {
+    Decoded d = Decode(DataFile("stereo-44k.mp3"));
+    ExpectWellFormed(d, 2, 44100, true);
+    EXPECT_EQ(d.wav.dataLength, d.stats.framesDecoded * 4608u);
+    Decoded lsf = Decode(DataFile("joint-22k.mp3"));
+    EXPECT_EQ(lsf.wav.dataLength, lsf.stats.framesDecoded * 2304u);
+}
+
+// The channel choices: left and right are the channels of Both, the
+// downmix their average (before the synthesis, so within a step or two).
+TEST(Conversion, ChannelChoicesOfAStereoInput) {
+    Decoded both = Decode(DataFile("stereo-44k.mp3"), Both);
+    Decoded left = Decode(DataFile("stereo-44k.mp3"), LeftOnly);
+    Decoded right = Decode(DataFile("stereo-44k.mp3"), RightOnly);
+    Decoded mix = Decode(DataFile("stereo-44k.mp3"), Downmix);
+    for (const Decoded* d : {&left, &right, &mix})
+        ExpectWellFormed(*d, 1, 44100, true);
+    ASSERT_EQ(left.wav.samples.size() * 2, both.wav.samples.size());
+    int differentChannels = 0;
+    for (size_t i = 0; i < left.wav.samples.size(); i++) {
+        int l = both.wav.samples[2 * i], r = both.wav.samples[2 * i + 1];
+        ASSERT_EQ(left.wav.samples[i], l) << i;
+        ASSERT_EQ(right.wav.samples[i], r) << i;
+        ASSERT_NEAR(mix.wav.samples[i], (l + r) / 2.0, 2.0) << i;
+        differentChannels += l != r;
+    }
+    EXPECT_GT(differentChannels, 1000);  // the file's channels differ
+}
+
+TEST(Conversion, MonoInputIsMonoWhateverTheChoice) {
+    Decoded first = Decode(DataFile("mono-48k.mp3"), Both);
+    ExpectWellFormed(first, 1, 48000, true);
+    for (uint32_t choice : {LeftOnly, RightOnly, Downmix}) {
+        Decoded d = Decode(DataFile("mono-48k.mp3"), choice);
+        ExpectWellFormed(d, 1, 48000, true);
+        EXPECT_EQ(d.wav.samples, first.wav.samples) << choice;
+    }
+}
+
+TEST(Conversion, CustomScaleHalvesTheOutput) {
+    Decoded full = Decode(DataFile("mono-32k.mp3"));
+    Decoded half = Decode(DataFile("mono-32k.mp3"), Both, 16384.0f);
+    ASSERT_EQ(full.wav.samples.size(), half.wav.samples.size());
+    for (size_t i = 0; i < full.wav.samples.size(); i++) {
+        ASSERT_NEAR(half.wav.samples[i], full.wav.samples[i] / 2.0, 1.0) << i;
+    }
+}
+
+TEST(Conversion, ProgressBeforeEverySixteenthFrame) {
+    Decoded d = Decode(DataFile("transient-22k.mp3"));
+    ASSERT_EQ(d.stats.framesRead, 33u);
+    ASSERT_EQ(d.progress.size(), 3u);
+    EXPECT_EQ(d.progress[0], 0.0f);
+    EXPECT_GT(d.progress[1], 0.3f);
+    EXPECT_LT(d.progress[1], d.progress[2]);
+    EXPECT_LE(d.progress[2], 1.0f);
+}
+
+TEST(Conversion, WritesAnArchiveMember) {
+    // An archive holding nothing but its 22-byte end record.
+    std::string archive = ScratchPath("game.exe");
+    std::string end = "PK\x05\x06" + std::string(18, '\0');
+    WriteFile(archive, "MZ stand-in program bytes" + end);
+    Decoded member = Decode(DataFile("joint-16k.mp3"), Both, 0.0f, archive + ";Music.wav");
+    ASSERT_EQ(member.result, 0);
+    EXPECT_TRUE(member.stats.outputOpened);
+    EXPECT_TRUE(member.stats.outputFinished);
+    Decoded plain = Decode(DataFile("joint-16k.mp3"));
+
+    ArchiveReader reader;
+    ASSERT_NE(reader.OpenArchive(archive.c_str(), 4), 0);
+    EntryHandle* entry = reader.OpenEntry("Music.wav", true);
+    ASSERT_NE(entry, nullptr);
+    std::string bytes(size_t(reader.EntrySize(entry)), '\0');
+    EXPECT_EQ(reader.ReadEntry(entry, &bytes[0], uint32_t(bytes.size())), bytes.size());
+    reader.CloseEntry(entry);
+    reader.CloseArchive();
+    Wav wav = ParseWav(bytes);
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.riffLength, wav.dataLength + 38);
+    EXPECT_EQ(wav.samples, plain.wav.samples);
+}
+
+TEST(Conversion, OutputThatCannotBeOpenedRunsToTheEndAndLeavesNothing) {
+    std::string output = ScratchPath("no-such-folder") + "/out.wav";
+    Decoded d = Decode(DataFile("mono-22k.mp3"), Both, 0.0f, output);
+    EXPECT_EQ(d.result, 0);
+    EXPECT_FALSE(d.stats.outputOpened);
+    EXPECT_GT(d.stats.framesDecoded, 10u);
+    EXPECT_FALSE(Exists(output));
+    // An archive path whose archive does not exist: nothing either.
+    std::string missing = ScratchPath("missing.exe");
+    Decoded m = Decode(DataFile("mono-22k.mp3"), Both, 0.0f, missing + ";a.wav");
+    EXPECT_EQ(m.result, 0);
+    EXPECT_FALSE(Exists(missing));
+}
+
+// Whatever allocation of the conversion fails, what was made is released
+// (the leak checker watches) and the result is 1.
+TEST(Conversion, AllocationFailureReleasesAndReturnsOne) {
+    for (int failing = 0; failing < 5; failing++) {
+        SCOPED_TRACE(failing);
+        std::string output = ScratchPath("alloc.wav");
+        ConversionJob job;
+        std::snprintf(job.outputPath, sizeof job.outputPath, "%s", output.c_str());
+        job.reader = new FrameReader(DataFile("stereo-44k.mp3").c_str());
+        job.header = new FrameHeader;
+        ASSERT_TRUE(job.header->ReadHeader(*job.reader));
+        failingAllocation = failing;
+        EXPECT_EQ(ConvertToWav(job, nullptr), 1);
+        failingAllocation = -1;
+    }
+}
+
+}  // namespace

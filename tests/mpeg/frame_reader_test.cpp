@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mpeg_test_support.h"
+#include "setup/mpeg/frame_reader.h"
+
+using namespace mpeg_test;
+
+namespace {
+
+constexpr uint32_t LayerIII = 1, LayerII = 2, LayerI = 3;
+
+// Writes header + body filler for each word and reads the first header.
+struct HeaderCase {
+    uint32_t word;
+    uint32_t length;  // whole frame length expected
+    uint32_t mainDataSize;
+};
+
+void ExpectSizes(const HeaderCase& c) {
+    std::string path = ScratchPath("frame.mp3");
+    WriteFile(path, HeaderBytes(c.word) + std::string(c.length - 4 + 8, '\0'));
+    FrameReader reader(path.c_str());
+    FrameHeader header;
+    ASSERT_TRUE(header.ReadHeader(reader));
+    EXPECT_EQ(header.frameBodySize, c.length - 4);
+    EXPECT_EQ(header.mainDataSize, c.mainDataSize);
+    EXPECT_EQ(reader.frameCounter, 0);
+}
+
+TEST(FrameHeader, FrameAndMainDataSizes) {
+    // MPEG-1 Layer III 128 kbit/s 44.1 kHz stereo, unpadded and padded.
+    ExpectSizes({HeaderWord(1, LayerIII, false, 9, 0, false, 0), 417, 381});
+    ExpectSizes({HeaderWord(1, LayerIII, false, 9, 0, true, 0), 418, 382});
+    // With a check word.
+    ExpectSizes({HeaderWord(1, LayerIII, true, 9, 0, false, 0), 417, 379});
+    // Single channel: 17 bytes of side information.
+    ExpectSizes({HeaderWord(1, LayerIII, false, 9, 0, false, 3), 417, 396});
+    // MPEG-2 Layer III 64 kbit/s 22.05 kHz stereo, and padded; mono.
+    ExpectSizes({HeaderWord(0, LayerIII, false, 8, 0, false, 1), 208, 187});
+    ExpectSizes({HeaderWord(0, LayerIII, false, 8, 0, true, 1), 209, 188});
+    ExpectSizes({HeaderWord(0, LayerIII, false, 8, 0, false, 3), 208, 195});
+    // Layer I 448 kbit/s 32 kHz padded: 676 bytes, no main data.
+    ExpectSizes({HeaderWord(1, LayerI, false, 14, 2, true, 0), 676, 0});
+    // Layer II 384 kbit/s 32 kHz padded: the largest frame, 1729 bytes.
+    ExpectSizes({HeaderWord(1, LayerII, false, 14, 2, true, 0), 1729, 0});
+}
+
+TEST(FrameHeader, FreeFormatForbiddenBitrateAndReservedLayerGiveNoFrame) {
+    for (uint32_t word :
+         {HeaderWord(1, LayerIII, false, 0, 0, false, 0),
+          HeaderWord(1, LayerIII, false, 15, 0, false, 0), HeaderWord(1, 0, false, 9, 0, false, 0),
+          HeaderWord(1, LayerIII, false, 9, 3, false, 0)}) {
+        std::string path = ScratchPath("bad.mp3");
+        WriteFile(path, HeaderBytes(word) + std::string(2000, '\0'));
+        FrameReader reader(path.c_str());
+        FrameHeader header;
+        EXPECT_FALSE(header.ReadHeader(reader)) << std::hex << word;
+    }
+}
+
+// The search steps byte by byte over junk, and later headers must agree
+// with the first in version, sampling frequency and single-channel mode.
+TEST(FrameReader, SearchSkipsJunkAndDisagreeingHeaders) {
+    uint32_t first = HeaderWord(1, LayerIII, false, 9, 0, false, 1);
+    uint32_t otherRate = HeaderWord(1, LayerIII, false, 9, 1, false, 1);
+    uint32_t mono = HeaderWord(1, LayerIII, false, 9, 0, false, 3);
+    uint32_t dual = HeaderWord(1, LayerIII, false, 10, 0, false, 2);
+    std::string frame1 = HeaderBytes(first) + std::string(413, '\x11');
+    std::string bytes = "\x01\xFF\xE0junk" + frame1 + "\xFF\xFF" + HeaderBytes(otherRate) +
+                        HeaderBytes(mono) + HeaderBytes(dual) + std::string(600, '\x22');
+    std::string path = ScratchPath("junk.mp3");
+    WriteFile(path, bytes);
+    FrameReader reader(path.c_str());
+    FrameHeader header;
+    ASSERT_TRUE(header.ReadHeader(reader));
+    EXPECT_EQ(header.mode, 1u);
+    ASSERT_TRUE(header.ReadHeader(reader));  // the dual-channel header
+    EXPECT_EQ(header.mode, 2u);
+    EXPECT_EQ(header.bitrateIndex, 10u);
+    // frameCounter counts headers found, not bytes skipped.
+    EXPECT_EQ(reader.frameCounter, 1);
+
+    std::string none = ScratchPath("none.mp3");
+    std::string noSync;
+    for (int i = 0; i < 300; i++)
+        noSync += "\xFF\xEF\x12";
+    WriteFile(none, noSync);
+    FrameReader noHeader(none.c_str());
+    FrameHeader h2;
+    EXPECT_FALSE(h2.ReadHeader(noHeader));
+    FrameReader missing(ScratchPath("missing.mp3").c_str());
+    EXPECT_FALSE(h2.ReadHeader(missing));
+}
+
+TEST(FrameReader, GetBitsJoinsWordsAndShortBodiesFail) {
+    uint32_t word = HeaderWord(1, LayerIII, false, 9, 0, false, 0);
+    std::string body;
+    for (int i = 0; i < 413; i++)
+        body += char(i * 37 + 11);
+    std::string path = ScratchPath("bits.mp3");
+    WriteFile(path, HeaderBytes(word) + body);
+    FrameReader reader(path.c_str());
+    FrameHeader header;
+    ASSERT_TRUE(header.ReadHeader(reader));
+    // Read the body back in mixed widths and compare with a bit-by-bit walk.
+    uint64_t bitPosition = 0;
+    auto bitAt = [&](uint64_t p) { return (uint8_t(body[p / 8]) >> (7 - p % 8)) & 1; };
+    const unsigned widths[] = {3, 17, 9, 1, 12, 16, 5, 8, 17, 2};
+    for (int round = 0; round < 30; round++) {
+        for (unsigned n : widths) {
+            uint32_t expected = 0;
+            for (unsigned i = 0; i < n; i++)
+                expected = (expected << 1) | bitAt(bitPosition + i);
+            ASSERT_EQ(reader.GetBits(n), expected) << "at bit " << bitPosition;
+            bitPosition += n;
+        }
+    }
+
+    std::string shortPath = ScratchPath("short.mp3");
+    WriteFile(shortPath, HeaderBytes(word) + body.substr(0, 200));
+    FrameReader shortReader(shortPath.c_str());
+    FrameHeader shortHeader;
+    EXPECT_FALSE(shortHeader.ReadHeader(shortReader));
+}
+
+TEST(FrameHeader, EstimateFrameCountUsesTheUnpaddedLength) {
+    uint32_t word = HeaderWord(1, LayerIII, false, 9, 0, true, 0);
+    std::string path = ScratchPath("count.mp3");
+    WriteFile(path, HeaderBytes(word) + std::string(417 * 10 - 4, '\0'));
+    FrameReader reader(path.c_str());
+    FrameHeader header;
+    ASSERT_TRUE(header.ReadHeader(reader));
+    EXPECT_EQ(header.EstimateFrameCount(reader), 10u);
+}
+
+TEST(BitReservoir, ReadsRewindsAndWrapsTheRing) {
+    BitReservoir reservoir;
+    reservoir.PutByte(0xA5);
+    reservoir.PutByte(0x0F);
+    EXPECT_EQ(reservoir.GetBits(4), 0xAu);
+    EXPECT_EQ(reservoir.GetBits(8), 0x50u);
+    EXPECT_EQ(reservoir.GetBit(), 1u);
+    EXPECT_EQ(reservoir.TotalBitsRead(), 13u);
+    reservoir.RewindBits(13);
+    EXPECT_EQ(reservoir.GetBits(16), 0xA50Fu);
+
+    // Bytes keep their slot across the ring's end, and a rewind of 4096
+    // bytes lands on the same slot.
+    BitReservoir ring;
+    for (uint32_t i = 0; i < 4100; i++)
+        ring.PutByte(i & 0xFF);
+    ring.GetBits(8 * 4094);
+    EXPECT_EQ(ring.GetBits(8), 4094u & 0xFF);
+    EXPECT_EQ(ring.GetBits(24),
+              ((4095u & 0xFF) << 16) | (0u << 8) | 1u);  // slots 4095, 0, 1 hold 4095, 4096, 4097
+    ring.RewindBytes(4096);
+    EXPECT_EQ(ring.TotalBitsRead(), 8u * (4098 - 4096));
+    EXPECT_EQ(ring.GetBits(8), 4098u & 0xFF);
+    // More than 32 bits only moves the position.
+    ring.GetBits(40);
+    EXPECT_EQ(ring.TotalBitsRead(), 8u * 3 + 40);
+}
+
+TEST(BitReservoir, ReadsPastTheLastByteSeeZeros) {
+    BitReservoir reservoir;
+    for (int i = 0; i < 5000; i++)
+        reservoir.PutByte(0xFF);
+    reservoir.ClearAhead();
+    reservoir.SetTotalBitsRead(8 * 5000);
+    EXPECT_EQ(reservoir.GetBits(32), 0u);
+    EXPECT_EQ(reservoir.Peek64(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "setup/mpeg/imdct.h"
+#include "setup/mpeg/mpeg_decoder.h"
+
+namespace {
+
+const double Pi = 3.14159265358979323846;
+
+struct NullSink : PcmSink {
+    void PutSample(uint32_t, int16_t) override {}
+    void FlushFrame() override {}
+};
+
+// A decoder on a closed reader, with header fields set by hand, for driving
+// single stages.
+struct StageDecoder {
+    FrameReader reader{""};
+    FrameHeader header;
+    NullSink sink;
+    SubbandSynthesizer synthesizer{0, OutputScale};
+    std::unique_ptr<MpegDecoder> decoder;
+    explicit StageDecoder(uint32_t version = 1, uint32_t mode = ModeStereo,
+                          uint32_t extension = 0) {
+        header.versionBit = version;
+        header.mode = mode;
+        header.modeExtension = extension;
+        header.samplingFrequencyIndex = 0;
+        decoder.reset(new MpegDecoder(reader, header, &synthesizer, nullptr, sink, Both));
+    }
+    MpegDecoder& operator*() { return *decoder; }
+    MpegDecoder* operator->() { return decoder.get(); }
+};
+
+TEST(Imdct, DctIvMatchesTheCosineSum) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (int n : {18, 6}) {
+        float in[18], out[18];
+        for (int trial = 0; trial < 10; trial++) {
+            for (int k = 0; k < n; k++)
+                in[k] = value(random);
+            n == 18 ? DctIv18(in, out) : DctIv6(in, out);
+            for (int j = 0; j < n; j++) {
+                double sum = 0;
+                for (int k = 0; k < n; k++)
+                    sum += in[k] * std::cos(Pi / n * (j + 0.5) * (k + 0.5));
+                ASSERT_NEAR(out[j], sum, 1e-5) << n << " " << j;
+            }
+        }
+    }
+}
+
+// The windowed transforms with overlap-add equal the standard's direct
+// formulas for every block type.
+TEST(Imdct, LongAndShortBlocksMatchTheDirectFormula) {
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (int type = 0; type < 4; type++) {
+        float lines[18], overlap[18], in[18], previous[18];
+        for (int i = 0; i < 18; i++) {
+            in[i] = lines[i] = value(random);
+            previous[i] = overlap[i] = value(random);
+        }
+        double raw[36] = {};
+        const float* window = layer3.window[type];
+        if (type != 2) {
+            for (int i = 0; i < 36; i++) {
+                double sum = 0;
+                for (int k = 0; k < 18; k++)
+                    sum += in[k] * std::cos(Pi / 72 * (2 * i + 19) * (2 * k + 1));
+                raw[i] = sum * window[i];
+            }
+            ImdctLong(lines, overlap, window);
+        } else {
+            for (int w = 0; w < 3; w++) {
+                for (int i = 0; i < 12; i++) {
+                    double sum = 0;
+                    for (int k = 0; k < 6; k++) {
+                        sum += in[3 * k + w] * std::cos(Pi / 24 * (2 * i + 7) * (2 * k + 1));
+                    }
+                    raw[6 + 6 * w + i] += sum * window[i];
+                }
+            }
+            ImdctShort(lines, overlap, window);
+        }
+        for (int i = 0; i < 18; i++) {
+            ASSERT_NEAR(lines[i], raw[i] + previous[i], 2e-5) << "type " << type << " line " << i;
+            ASSERT_NEAR(overlap[i], raw[18 + i], 2e-5) << "type " << type << " line " << i;
+        }
+    }
+}
+
+TEST(Imdct, WindowsAreTheStandards) {
+    EXPECT_NEAR(layer3.window[0][0], std::sin(Pi / 72), 1e-7);
+    EXPECT_FLOAT_EQ(layer3.window[1][20], 1.0f);  // start: flat
+    EXPECT_FLOAT_EQ(layer3.window[1][33], 0.0f);  // start: zero tail
+    EXPECT_FLOAT_EQ(layer3.window[3][2], 0.0f);   // stop: zero head
+    EXPECT_FLOAT_EQ(layer3.window[3][14], 1.0f);
+    EXPECT_NEAR(layer3.window[2][11], std::sin(Pi / 12 * 11.5), 1e-7);
+}
+
+TEST(Requantise, GainScaleFactorsAndLargestValue) {
+    StageDecoder d;
+    GranuleInfo& g = d->sideInfo.channel[0].granule[0];
+    g.globalGain = 210;
+    d->nonzero[0] = 4;
+    int32_t values[4] = {1, -1, 8206, 0};
+    std::memcpy(d->quantised, values, sizeof values);
+    d->Requantise(0, 0);
+    EXPECT_FLOAT_EQ(d->samples[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(d->samples[0][1], -1.0f);
+    EXPECT_NEAR(d->samples[0][2], std::pow(8206.0, 4.0 / 3.0), 1.0);
+    EXPECT_EQ(d->samples[0][3], 0.0f);
+    EXPECT_EQ(d->samples[0][575], 0.0f);
+
+    // scalefac_scale 1 with l[0] = 1: 2^-1. Global gain 214: 2^1.
+    g.scalefacScale = 1;
+    d->scaleFactors[0].l[0] = 1;
+    d->Requantise(0, 0);
+    EXPECT_FLOAT_EQ(d->samples[0][0], 0.5f);
+    g.scalefacScale = 0;
+    g.globalGain = 214;
+    d->Requantise(0, 0);
+    EXPECT_NEAR(d->samples[0][0], std::pow(2.0, 1.0 - 0.5), 1e-6);
+
+    // Pre-emphasis adds pretab to the band's scale factor: band 11 of
+    // 44.1 kHz starts at line 62.
+    d->nonzero[0] = 64;
+    std::memset(d->quantised, 0, sizeof d->quantised);
+    d->quantised[62] = 1;
+    d->scaleFactors[0].l[11] = 0;
+    g.globalGain = 210;
+    g.preflag = 1;
+    d->Requantise(0, 0);
+    EXPECT_NEAR(d->samples[0][62], std::pow(2.0, -0.5), 1e-6);
+}
+
+TEST(Requantise, ShortBlocksUseWindowScaleFactorsAndSubblockGain) {
+    StageDecoder d;
+    GranuleInfo& g = d->sideInfo.channel[0].granule[0];
+    g.globalGain = 210;
+    g.windowSwitching = 1;
+    g.blockType = 2;
+    g.subblockGain[1] = 1;           // window 1: 2^-2
+    d->scaleFactors[0].s[2][0] = 2;  // window 2 of band 0: 2^-1
+    d->nonzero[0] = 12;
+    for (int i = 0; i < 12; i++)
+        d->quantised[i] = 1;
+    d->Requantise(0, 0);
+    // Band 0 is 4 lines wide: window 0 lines 0-3, window 1 lines 4-7, window 2 lines 8-11.
+    EXPECT_FLOAT_EQ(d->samples[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(d->samples[0][5], 0.25f);
+    EXPECT_FLOAT_EQ(d->samples[0][10], 0.5f);
+}
+
+TEST(Stereo, MidSideAndMpeg1Intensity) {
+    StageDecoder ms(1, ModeJointStereo, 2);
+    for (int i = 0; i < 576; i++)
+        ms->samples[0][i] = ms->samples[1][i] = 0.25f;
+    ms->lineBound[0] = ms->lineBound[1] = 576;
+    ms->Stereo(0);
+    EXPECT_FLOAT_EQ(ms->samples[0][100], 0.25f * 1.4142135f);
+    EXPECT_FLOAT_EQ(ms->samples[1][100], 0.0f);
+
+    // Intensity only: channel 1 is zero above line 3, so every band above
+    // band 0 is intensity-coded with its scale factor as position.
+    for (uint32_t position : {0u, 3u, 6u}) {
+        StageDecoder is(1, ModeJointStereo, 1);
+        for (int i = 0; i < 576; i++)
+            is->samples[0][i] = 1.0f;
+        is->samples[1][2] = 0.5f;
+        for (int band = 0; band < 22; band++)
+            is->scaleFactors[1].l[band] = position;
+        is->lineBound[0] = 576;
+        is->lineBound[1] = 3;
+        is->Stereo(0);
+        EXPECT_FLOAT_EQ(is->samples[1][2], 0.5f);  // below the region: unchanged
+        float left = is->samples[0][300], right = is->samples[1][300];
+        if (position == 0) {
+            EXPECT_FLOAT_EQ(left, 0.0f);
+            EXPECT_FLOAT_EQ(right, 1.0f);
+        } else if (position == 6) {
+            EXPECT_NEAR(left, 1.0f, 1e-6);
+            EXPECT_NEAR(right, 0.0f, 1e-6);
+        } else {
+            EXPECT_NEAR(left, 0.5f, 1e-6);
+            EXPECT_NEAR(right, 0.5f, 1e-6);
+        }
+        // Band 21 takes band 20's position.
+        EXPECT_FLOAT_EQ(is->samples[1][575], right);
+    }
+    // Position 7 is not intensity-coded: plain left/right here.
+    StageDecoder seven(1, ModeJointStereo, 1);
+    for (int i = 0; i < 576; i++)
+        seven->samples[0][i] = 1.0f;
+    for (int band = 0; band < 22; band++)
+        seven->scaleFactors[1].l[band] = 7;
+    seven->Stereo(0);
+    EXPECT_FLOAT_EQ(seven->samples[0][300], 1.0f);
+    EXPECT_FLOAT_EQ(seven->samples[1][300], 0.0f);
+}
+
+TEST(AliasReduction, ShortBlocksNoneMixedOneBoundary) {
+    auto run = [](uint32_t windowSwitching, uint32_t blockType, uint32_t mixed) {
+        StageDecoder d;
+        GranuleInfo& g = d->sideInfo.channel[0].granule[0];
+        g.windowSwitching = windowSwitching;
+        g.blockType = blockType;
+        g.mixedBlock = mixed;
+        for (int i = 0; i < 576; i++)
+            d->work[i] = 1.0f;
+        d->lineBound[0] = 576;
+        d->ReduceAliasing(0, 0);
+        std::vector<float> out(d->work, d->work + 576);
+        return out;
+    };
+    std::vector<float> shortBlocks = run(1, 2, 0);
+    for (float v : shortBlocks)
+        EXPECT_EQ(v, 1.0f);
+    std::vector<float> mixed = run(1, 2, 1);
+    EXPECT_NE(mixed[17], 1.0f);
+    EXPECT_NE(mixed[18], 1.0f);
+    EXPECT_EQ(mixed[35], 1.0f);
+    EXPECT_EQ(mixed[36], 1.0f);
+    std::vector<float> normal = run(0, 0, 0);
+    EXPECT_NE(normal[35], 1.0f);
+    EXPECT_NEAR(normal[17], layer3.aliasCs[0] - layer3.aliasCa[0], 1e-6);
+    EXPECT_NEAR(normal[18], layer3.aliasCs[0] + layer3.aliasCa[0], 1e-6);
+}
+
+// Scale factors and Huffman values come from the reservoir.
+TEST(MainData, EmptyGranuleScfsiReuseAndLsfIntensityLimit) {
+    StageDecoder d;
+    GranuleInfo& g0 = d->sideInfo.channel[0].granule[0];
+    GranuleInfo& g1 = d->sideInfo.channel[0].granule[1];
+    for (int i = 0; i < 64; i++)
+        d->reservoir.PutByte(0xFF);
+    // scalefac_compress 15: slen1 4, slen2 3.
+    g0.scalefacCompress = 15;
+    d->ReadScaleFactors(0, 0);
+    EXPECT_EQ(d->reservoir.TotalBitsRead(), 6u * 4 + 5 * 4 + 5 * 3 + 5 * 3);
+    EXPECT_EQ(d->scaleFactors[0].l[0], 15u);
+    EXPECT_EQ(d->scaleFactors[0].l[20], 7u);
+    EXPECT_EQ(d->scaleFactors[0].l[21], 0u);
+    // Granule 1 with scfsi[0]: bands 0-5 kept, only 58 bits read.
+    d->sideInfo.channel[0].scfsi[0] = 1;
+    d->scaleFactors[0].l[3] = 9;
+    g1.scalefacCompress = 15;
+    uint32_t before = d->reservoir.TotalBitsRead();
+    d->ReadScaleFactors(0, 1);
+    EXPECT_EQ(d->reservoir.TotalBitsRead() - before, 5u * 4 + 5 * 3 + 5 * 3);
+    EXPECT_EQ(d->scaleFactors[0].l[3], 9u);
+
+    // A granule with no bits decodes to silence and reads nothing.
+    g1 = GranuleInfo{};
+    before = d->reservoir.TotalBitsRead();
+    d->part2Start = before;
+    d->heldEndBits = 64 * 8;
+    d->DecodeHuffman(0, 1);
+    EXPECT_EQ(d->nonzero[0], 0);
+    EXPECT_EQ(d->reservoir.TotalBitsRead(), before);
+
+    // LSF, channel 1 under intensity stereo, scalefac_compress / 2 = 255:
+    // every length is 0 and nothing is read.
+    StageDecoder lsf(0, ModeJointStereo, 1);
+    for (int i = 0; i < 64; i++)
+        lsf->reservoir.PutByte(0xFF);
+    lsf->sideInfo.channel[1].granule[0].scalefacCompress = 511;
+    lsf->ReadScaleFactors(1, 0);
+    EXPECT_EQ(lsf->reservoir.TotalBitsRead(), 0u);
+    EXPECT_EQ(lsf->scaleFactors[1].l[5], 0u);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "setup/mpeg/synthesis.h"
+
+namespace {
+
+const double Pi = 3.14159265358979323846;
+
+struct RecordingSink : PcmSink {
+    std::vector<uint32_t> channels;
+    std::vector<int16_t> values;
+    void PutSample(uint32_t channel, int16_t value) override {
+        channels.push_back(channel);
+        values.push_back(value);
+    }
+    void FlushFrame() override {}
+};
+
+// The standard's synthesis: a 1024-value V FIFO, matrixing by the cosine
+// sum, U built from V, windowed by D and summed.
+struct ReferenceSynthesis {
+    double v[1024] = {};
+    double d[512];
+    ReferenceSynthesis() {
+        for (int i = 0; i <= 256; i++)
+            d[i] = SynthesisWindowHalf[i];
+        for (int i = 257; i < 512; i++) {
+            d[i] =
+                (512 - i) % 64 == 0 ? SynthesisWindowHalf[512 - i] : -SynthesisWindowHalf[512 - i];
+        }
+    }
+    void Block(const double* s, double* out) {
+        for (int i = 1023; i >= 64; i--)
+            v[i] = v[i - 64];
+        for (int i = 0; i < 64; i++) {
+            double sum = 0;
+            for (int k = 0; k < 32; k++)
+                sum += std::cos((16 + i) * (2 * k + 1) * Pi / 64) * s[k];
+            v[i] = sum;
+        }
+        double u[512];
+        for (int i = 0; i < 8; i++) {
+            for (int j = 0; j < 32; j++) {
+                u[64 * i + j] = v[128 * i + j];
+                u[64 * i + 32 + j] = v[128 * i + 96 + j];
+            }
+        }
+        for (int j = 0; j < 32; j++) {
+            out[j] = 0;
+            for (int i = 0; i < 16; i++)
+                out[j] += u[j + 32 * i] * d[j + 32 * i];
+        }
+    }
+};
+
+TEST(Synthesis, WindowHasTheStandardsShape) {
+    // Spot values of D[i] and its symmetry.
+    EXPECT_FLOAT_EQ(SynthesisWindowHalf[0], 0.0f);
+    EXPECT_FLOAT_EQ(SynthesisWindowHalf[256], 1.144989014f);
+    EXPECT_FLOAT_EQ(SynthesisWindowHalf[64], 0.003250122f);
+    // Every coefficient is a multiple of 2^-16, and the prototype is smooth:
+    // no second difference strays from its neighbours'.
+    std::vector<double> p(512);
+    for (int i = 0; i < 512; i++) {
+        double d = i <= 256 ? SynthesisWindowHalf[i]
+                            : ((512 - i) % 64 == 0 ? 1 : -1) * SynthesisWindowHalf[512 - i];
+        p[i] = ((i / 64) % 2 ? -1 : 1) * d;
+        if (i <= 256) {
+            EXPECT_NEAR(d * 65536, std::round(d * 65536), 0.01) << i;
+        }
+    }
+    for (int i = 2; i < 510; i++) {
+        double here = p[i + 1] - 2 * p[i] + p[i - 1];
+        double around = (p[i] - 2 * p[i - 1] + p[i - 2] + p[i + 2] - 2 * p[i + 1] + p[i]) / 2;
+        EXPECT_NEAR(here, around, 0.0005) << i;
+    }
+}
+
+TEST(Synthesis, FastDctMatchesTheCosineSum) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (int trial = 0; trial < 20; trial++) {
+        float in[32], out[32];
+        for (float& x : in)
+            x = value(random);
+        FastDct32(in, out);
+        for (int m = 0; m < 32; m++) {
+            double sum = 0;
+            for (int k = 0; k < 32; k++)
+                sum += in[k] * std::cos((2 * k + 1) * m * Pi / 64);
+            ASSERT_NEAR(out[m], sum, 2e-5) << m;
+        }
+    }
+}
+
+// Over more than 16 blocks (so the history wraps) the fast filter bank
+// matches the standard's, within one step of truncation.
+TEST(Synthesis, MatchesTheStandardsFilterBank) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> value(-0.3, 0.3);
+    SubbandSynthesizer synthesizer(0, OutputScale);
+    ReferenceSynthesis reference;
+    RecordingSink sink;
+    for (int block = 0; block < 40; block++) {
+        double s[32];
+        for (int k = 0; k < 32; k++) {
+            s[k] = value(random) / (1 + k / 4);
+            synthesizer.SetSubbandSample(k, float(s[k]));
+        }
+        sink.values.clear();
+        synthesizer.SynthesizeBlock(sink);
+        double out[32];
+        reference.Block(s, out);
+        ASSERT_EQ(sink.values.size(), 32u);
+        for (int j = 0; j < 32; j++) {
+            double x = std::trunc(std::fmax(-32768, std::fmin(32767, out[j] * 32768)));
+            ASSERT_NEAR(sink.values[j], x, 1.0) << "block " << block << " sample " << j;
+        }
+    }
+}
+
+TEST(Synthesis, ScalesClipsTruncatesAndNamesItsChannel) {
+    // Subband 0 alone gives a steady output once the history has filled;
+    // find an input that makes that output +-1.9 and +-big.
+    auto steady = [](float input, float scale, uint32_t channel) {
+        SubbandSynthesizer synthesizer(channel, scale);
+        RecordingSink sink;
+        for (int block = 0; block < 20; block++) {
+            synthesizer.SetSubbandSample(0, input);
+            synthesizer.SynthesizeBlock(sink);
+        }
+        return sink;
+    };
+    RecordingSink unit = steady(1.0f, 1.0f, 1);
+    ASSERT_EQ(unit.values.size(), 640u);
+    for (uint32_t c : unit.channels)
+        EXPECT_EQ(c, 1u);
+    // With scale 1, subband 0 at 1.0 gives about 1.0 per sample.
+    RecordingSink zero = steady(0.0f, OutputScale, 0);
+    for (int16_t v : zero.values)
+        EXPECT_EQ(v, 0);
+
+    RecordingSink plus = steady(1.9f, 1.0f, 0);
+    RecordingSink minus = steady(-1.9f, 1.0f, 0);
+    EXPECT_EQ(plus.values.back(), 1);
+    EXPECT_EQ(minus.values.back(), -1);
+    RecordingSink high = steady(2.0f, OutputScale, 0);
+    RecordingSink low = steady(-2.0f, OutputScale, 0);
+    EXPECT_EQ(high.values.back(), 32767);
+    EXPECT_EQ(low.values.back(), -32768);
+
+    RecordingSink full = steady(0.5f, 32768.0f, 0);
+    RecordingSink half = steady(0.5f, 16384.0f, 0);
+    for (size_t i = 0; i < full.values.size(); i++) {
+        EXPECT_NEAR(half.values[i], full.values[i] / 2.0, 1.0) << i;
+    }
+}
+
+}  // namespace
