@@ -1,0 +1,224 @@
+// DirectX detection run for real under the Windows versions Wine reports per
+// program, and the disc's DirectX setup run with the stand-in library.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "dialog_answerer.h"
+#include "setup/directx/directx.h"
+#include "setup/shell/resource.h"
+#include "setup/shell/setup_state.h"
+
+namespace {
+
+constexpr char ProbeName[] = "directx_probe.exe";
+
+std::string ModuleFolder() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    *(strrchr(path, '\\') + 1) = '\0';
+    return path;
+}
+
+// Wine reports the named Windows version to the probe program alone.
+void PretendVersion(const char* version) {
+    HKEY key;
+    ASSERT_EQ(
+        RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\directx_probe.exe", &key),
+        ERROR_SUCCESS);
+    if (version)
+        RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>(strlen(version) + 1));
+    else
+        RegDeleteValueA(key, "Version");
+    RegCloseKey(key);
+}
+
+std::string RunProbe() {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    std::string command = ModuleFolder() + ProbeName;
+    std::string output;
+    if (CreateProcessA(command.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        CloseHandle(writeEnd);
+        writeEnd = nullptr;
+        char buffer[256];
+        DWORD got;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
+            output.append(buffer, got);
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    if (writeEnd) CloseHandle(writeEnd);
+    CloseHandle(readEnd);
+    return output;
+}
+
+struct Detected {
+    unsigned version = 0xDEAD, platform = 0xDEAD;
+    std::string system;
+};
+
+Detected DetectUnder(const char* wineVersion) {
+    PretendVersion(wineVersion);
+    std::string output = RunProbe();
+    Detected found;
+    char system[64] = "";
+    sscanf(output.c_str(), "version=0x%X platform=%u system=%63s", &found.version, &found.platform,
+           system);
+    found.system = system;
+    return found;
+}
+
+TEST(DirectXDetection, EachSystemVersionTakesItsBranch) {
+    struct {
+        const char* wine;
+        const char* system;  // major.minor.build as the probe saw it
+        unsigned version, platform;
+    } cases[] = {
+        // NT 4: DirectInput found among Wine's libraries gives DirectX 3.
+        {"nt40", "4.0.1381", DirectX3, PlatformNT},
+        // NT 3.51: nothing usable, no platform either.
+        {"nt351", "3.51.1057", DirectXNone, PlatformNone},
+        // NT 5 and later: taken for granted without loading anything.
+        {"winxp64", "5.2.3790", DirectX5OrLater, PlatformNT},
+        {"win10", "6.2.9200", DirectX5OrLater, PlatformNT},  // unmanifested programs see 6.2
+        // Windows 98 SE (build 2222 > 1353): granted from the build number.
+        {"win98", "4.10.2222", DirectX5OrLater, PlatformWindows95},
+        // Windows 95 (build 950): the full DirectDraw and DirectInput probe.
+        {"win95", "4.0.950", DirectX5, PlatformWindows95},
+    };
+    for (const auto& c : cases) {
+        Detected found = DetectUnder(c.wine);
+        EXPECT_EQ(found.system, c.system) << c.wine;
+        EXPECT_EQ(found.version, c.version) << c.wine;
+        EXPECT_EQ(found.platform, c.platform) << c.wine;
+    }
+    PretendVersion(nullptr);
+}
+
+// ---- the DirectX setup from the disc ----
+
+constexpr char OfferTitle[] = "Install Microsoft Direct X";
+constexpr char ResultTitle[] = "Microsoft Direct X Installation";
+
+class DirectXSetup : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setupState = SetupState();
+        setupState.instance = GetModuleHandleA(nullptr);
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        disc = std::string(temp) + "vexlo-dx-" + std::to_string(GetCurrentProcessId()) + "\\";
+        CreateDirectoryA(disc.c_str(), nullptr);
+        CreateDirectoryA((disc + "DXSetup").c_str(), nullptr);
+        log = disc + "dsetup.log";
+        SetEnvironmentVariableA("VEXLO_DSETUP_LOG", log.c_str());
+        strcpy(setupState.sourceFolder, disc.c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableA("VEXLO_DSETUP_LOG", nullptr);
+        SetEnvironmentVariableA("VEXLO_DSETUP_RESULT", nullptr);
+        DeleteFileA((disc + "DXSetup\\DSetup.dll").c_str());
+        DeleteFileA(log.c_str());
+        RemoveDirectoryA((disc + "DXSetup").c_str());
+        RemoveDirectoryA(disc.c_str());
+    }
+    void PutLibraryOnDisc() {
+        ASSERT_TRUE(CopyFileA((ModuleFolder() + "DSetup.dll").c_str(),
+                              (disc + "DXSetup\\DSetup.dll").c_str(), FALSE));
+    }
+    std::string Log() {
+        std::ifstream in(log, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::string disc;
+    std::string log;
+};
+
+TEST_F(DirectXSetup, MissingLibraryFailsWithoutAsking) {
+    uint8_t restart = 7;
+    EXPECT_FALSE(RunDirectXSetup(&restart));
+    EXPECT_EQ(restart, 0);
+    EXPECT_EQ(FindWindowA(nullptr, OfferTitle), nullptr);
+}
+
+TEST_F(DirectXSetup, CancelInTheOfferGoesOnWithoutRunningTheSetup) {
+    PutLibraryOnDisc();
+    DialogAnswerer answerer({{OfferTitle, IDCANCEL}});
+    uint8_t restart = 7;
+    EXPECT_TRUE(RunDirectXSetup(&restart));
+    EXPECT_EQ(restart, 0);
+    auto answered = answerer.Finish();
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_TRUE(answered[0].centred);
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(DirectXSetup, ResultsDecideMessageOutcomeAndRestart) {
+    PutLibraryOnDisc();
+    struct {
+        const char* result;
+        bool outcome;
+        uint8_t restart;
+        const char* message;
+    } cases[] = {
+        {"0", true, 0, "Microsoft Direct X 5.0 successfully installed."},
+        {"1", true, 1, "Microsoft Direct X 5.0 successfully installed."},
+        {"-9", false, 0, "There was a problem installing Microsoft Direct X 5.0."},
+        {"2", false, 0, "There was a problem installing Microsoft Direct X 5.0."},
+    };
+    for (const auto& c : cases) {
+        SetEnvironmentVariableA("VEXLO_DSETUP_RESULT", c.result);
+        DeleteFileA(log.c_str());
+        DialogAnswerer answerer({{OfferTitle, IDOK}, {ResultTitle, IDOK}});
+        uint8_t restart = 7;
+        EXPECT_EQ(RunDirectXSetup(&restart), c.outcome) << c.result;
+        EXPECT_EQ(restart, c.restart) << c.result;
+        auto answered = answerer.Finish();
+        ASSERT_EQ(answered.size(), 2u) << c.result;
+        EXPECT_EQ(answered[1].text, c.message) << c.result;
+        std::string expected = "DirectXSetupA owner=0 source=" + disc +
+                               "DXSetup\\DirectX flags=0x00010018 result=" + c.result + "\r\n";
+        EXPECT_EQ(Log(), expected);
+    }
+}
+
+TEST(DirectXMissingDialog, ButtonsEndTheDialogAsTheLauncherExpects) {
+    setupState.instance = GetModuleHandleA(nullptr);
+    struct {
+        int button;
+        INT_PTR result;
+    } cases[] = {{IDC_INSTALL_WITHOUT_DIRECTX, IDC_INSTALL_WITHOUT_DIRECTX},
+                 {IDCANCEL, IDCANCEL},
+                 {0, IDCANCEL}};  // Esc
+    for (const auto& c : cases) {
+        DialogAnswerer answerer({{"Vexlo Setup Error", c.button}});
+        EXPECT_EQ(DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_DIRECTX_ERROR), nullptr,
+                                  DirectXMissingDialogProc, 0),
+                  c.result);
+        auto answered = answerer.Finish();
+        ASSERT_EQ(answered.size(), 1u);
+        EXPECT_TRUE(answered[0].centred);
+    }
+    EXPECT_STREQ(DirectXHelpPage, "https://www.vexlo.example/DirectX.htm");
+}
+
+}  // namespace

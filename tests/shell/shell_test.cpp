@@ -1,0 +1,100 @@
+// Module paths, hiding the self-extractor's window, the question dialogs'
+// shared procedure and the plain message box.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "dialog_answerer.h"
+#include "setup/shell/launcher.h"
+#include "setup/shell/resource.h"
+#include "setup/shell/setup_state.h"
+#include "setup/shell/shell.h"
+
+namespace {
+
+TEST(ModulePaths, FolderIsThePathUpToItsLastSeparator) {
+    char path[260];
+    char folder[260];
+    ASSERT_TRUE(GetModulePath(path, sizeof path));
+    ASSERT_TRUE(GetModuleFolder(folder, sizeof folder));
+    size_t length = strlen(folder);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(folder[length - 1], '\\');
+    EXPECT_EQ(std::string(path, length), folder);
+    EXPECT_EQ(strchr(path + length, '\\'), nullptr);
+}
+
+TEST(ModulePaths, ABufferTooSmallGivesFalseAndAnEmptyText) {
+    char small[6] = "xxxxx";
+    EXPECT_FALSE(GetModulePath(small, sizeof small));
+    EXPECT_STREQ(small, "");
+    strcpy(small, "xxxxx");
+    EXPECT_FALSE(GetModuleFolder(small, sizeof small));
+    EXPECT_STREQ(small, "");
+}
+
+TEST(DecompressWindow, OnlyTheFirstExactMatchIsHidden) {
+    HWND first = CreateWindowA("Static", DecompressWindowTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND second = CreateWindowA("Static", DecompressWindowTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10,
+                                10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND otherCase =
+        CreateWindowA("Static", "vexlo setup decompressing...", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND longer = CreateWindowA("Static", "Vexlo Setup Decompressing... 50%", WS_POPUP | WS_VISIBLE,
+                                0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    EnumWindows(HideDecompressWindow, reinterpret_cast<LPARAM>(DecompressWindowTitle));
+    EXPECT_EQ(IsWindowVisible(first) + IsWindowVisible(second), 1);
+    EXPECT_TRUE(IsWindowVisible(otherCase));
+    EXPECT_TRUE(IsWindowVisible(longer));
+    for (HWND window : {first, second, otherCase, longer})
+        DestroyWindow(window);
+}
+
+INT_PTR RunDialog(int id) {
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr,
+                           CenteredDialogProc, 0);
+}
+
+TEST(CenteredDialog, EndsWithTheIdOfTheButtonPressedAndIsCentred) {
+    setupState.instance = GetModuleHandleA(nullptr);
+    struct {
+        int dialog;
+        const char* title;
+        int button;
+        INT_PTR result;
+    } cases[] = {
+        {IDD_RESTART, "Must Rest Before Playing Vexlo", IDOK, IDOK},
+        {IDD_RESTART, "Must Rest Before Playing Vexlo", IDCANCEL, IDCANCEL},
+        {IDD_RESTART, "Must Rest Before Playing Vexlo", 0, IDCANCEL},  // Esc
+        {IDD_CANCEL_QUESTION, "Cancel Vexlo Setup?", IDC_EXIT_SETUP, IDC_EXIT_SETUP},
+        {IDD_DIRECTX_OFFER, "Install Microsoft Direct X", IDOK, IDOK},
+        {IDD_DIRECTX_OFFER, "Install Microsoft Direct X", 0, IDCANCEL},
+    };
+    for (const auto& c : cases) {
+        DialogAnswerer answerer({{c.title, c.button}});
+        EXPECT_EQ(RunDialog(c.dialog), c.result) << c.title << " " << c.button;
+        auto answered = answerer.Finish();
+        ASSERT_EQ(answered.size(), 1u);
+        EXPECT_TRUE(answered[0].centred) << c.title;
+    }
+}
+
+TEST(CenteredDialog, CloseBoxEndsWithCancel) {
+    DialogAnswerer answerer({{"Cancel Vexlo Setup?", IDCANCEL}});
+    EXPECT_EQ(RunDialog(IDD_CANCEL_QUESTION), IDCANCEL);
+    // Messages other than initialisation and commands are left to the dialog manager.
+    EXPECT_EQ(CenteredDialogProc(nullptr, WM_PAINT, 0, 0), FALSE);
+}
+
+TEST(Messages, ShowMessageIsAPlainBoxWithoutOwner) {
+    DialogAnswerer answerer({{"Vexlo test title", IDOK}});
+    ShowMessage("Vexlo test title", "Some text");
+    auto answered = answerer.Finish();
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_EQ(answered[0].text, "Some text");
+}
+
+}  // namespace
