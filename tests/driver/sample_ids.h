@@ -1,0 +1,20 @@
+// Control ids of the driver's sample program.
+#pragma once
+
+#define IDD_SAMPLE 100
+#define IDD_SAMPLE_PAGE1 101
+#define IDD_SAMPLE_PAGE2 102
+
+#define IDC_SAMPLE_EDIT 1100
+#define IDC_SAMPLE_LOG 1101
+#define IDC_SAMPLE_ASK 1102
+#define IDC_SAMPLE_RADIO_A 1103
+#define IDC_SAMPLE_RADIO_B 1104
+#define IDC_SAMPLE_BAR 1105
+#define IDC_SAMPLE_DISABLED 1106
+#define IDC_SAMPLE_WIZARD 1107
+#define IDC_SAMPLE_GREETING 1108
+#define IDC_SAMPLE_FOLDER 1109
+
+#define IDC_PAGE1_TEXT 1200
+#define IDC_PAGE2_EDIT 1201
