@@ -3,6 +3,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include "setup/media/path_text.h"
+
 bool ConcatPath(char* destination, size_t size, const char* first, const char* second,
                 const char* third) {
     const char* parts[3] = {first, second, third};
@@ -23,10 +25,10 @@ bool ConcatPath(char* destination, size_t size, const char* first, const char* s
 }
 
 bool JoinPath(char* destination, size_t size, const char* folder, const char* name) {
-    size_t folderLength = strlen(folder);
-    bool needsSeparator =
-        folderLength > 0 && folder[folderLength - 1] != '\\' && folder[folderLength - 1] != '/';
-    return ConcatPath(destination, size, folder, needsSeparator ? "\\" : nullptr, name);
+    if (ConcatPath(destination, size, folder) && AppendPathPart(destination, size, name))
+        return true;
+    if (size) destination[0] = '\0';
+    return false;
 }
 
 bool StartsWithNoCase(const char* text, const char* prefix) {

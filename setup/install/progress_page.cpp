@@ -119,9 +119,7 @@ void RunInstallSequence() {
                       ProductDisplayName);
     PumpPendingMessages();
 
-#if VEXLO_INSTALL_COPY_PHASE
     CopySourceTree();
-#endif
     CreateShortcuts();
     MoveUninstallListIntoGame();
 
