@@ -48,6 +48,8 @@ const char UsageText[] =
     "  answer TITLE yes|no|ok|cancel|ID presses a button of a message box or dialog\n"
     "  shot TITLE FILE.bmp              screenshot of the window\n"
     "  shot-screen FILE.bmp             screenshot of the whole screen\n"
+    "  shot-at-progress TITLE ID MIN FILE.bmp SECONDS\n"
+    "                                   screenshot as soon as a progress bar reaches MIN\n"
     "Sheet buttons: back 0x3023, next 0x3024, finish 0x3025, cancel 2.\n";
 
 int Usage() {
@@ -336,6 +338,21 @@ int CommandScreenShot(char** args, int count) {
     return SaveScreenShot(args[0]) ? 0 : Fail("cannot save", args[0]);
 }
 
+// Catches a short-lived state: polls in this one process and shoots at once.
+int CommandShotAtProgress(char** args, int count) {
+    HWND window;
+    long id, minimum;
+    if (count < 5 || !ParseNumber(args[2], &minimum)) return Usage();
+    if (!NeedControl(args, count, &window, &id)) return 1;
+    uint32_t start = DriverClock();
+    unsigned timeout = SecondsToMs(args[4]);
+    while (ReadProgressPosition(window, int(id)) < minimum) {
+        if (DriverClock() - start >= timeout) return Fail("progress not reached", args[1]);
+        Sleep(5);
+    }
+    return SaveWindowShot(window, args[3]) ? 0 : Fail("cannot save", args[3]);
+}
+
 int CommandWaitWindow(char** args, int count, bool gone) {
     if (count < 2) return Usage();
     unsigned timeout = SecondsToMs(args[1]);
@@ -345,6 +362,61 @@ int CommandWaitWindow(char** args, int count, bool gone) {
                    : Fail("still there", args[0]);
     return WaitTopWindow(args[0], options.processId, timeout) ? 0 : Fail("no window", args[0]);
 }
+
+int CommandWindowsList(char**, int) {
+    return CommandWindows();
+}
+int CommandWaitShown(char** args, int count) {
+    return CommandWaitWindow(args, count, false);
+}
+int CommandWaitGone(char** args, int count) {
+    return CommandWaitWindow(args, count, true);
+}
+int CommandClickOnly(char** args, int count) {
+    return CommandClick(args, count, false);
+}
+int CommandCheck(char** args, int count) {
+    return CommandClick(args, count, true);
+}
+int CommandSetText(char** args, int count) {
+    return CommandEdit(args, count, false);
+}
+int CommandType(char** args, int count) {
+    return CommandEdit(args, count, true);
+}
+
+struct Command {
+    const char* name;
+    int (*run)(char** args, int count);
+};
+
+const Command Commands[] = {
+    {"start", CommandStart},
+    {"wait-exit", CommandWaitExit},
+    {"kill", CommandKill},
+    {"windows", CommandWindowsList},
+    {"wait-window", CommandWaitShown},
+    {"wait-gone", CommandWaitGone},
+    {"controls", CommandControls},
+    {"text", CommandText},
+    {"wait-text", CommandWaitText},
+    {"title", CommandTitle},
+    {"click", CommandClickOnly},
+    {"check", CommandCheck},
+    {"checked", CommandChecked},
+    {"enabled", CommandEnabled},
+    {"set-text", CommandSetText},
+    {"type", CommandType},
+    {"focus", CommandFocus},
+    {"progress", CommandProgress},
+    {"key", CommandKey},
+    {"close", CommandClose},
+    {"msgbox-text", CommandMessageText},
+    {"answer", CommandAnswer},
+    {"shot", CommandShot},
+    {"shot-screen", CommandScreenShot},
+    {"shot-at-progress", CommandShotAtProgress},
+};
 
 }  // namespace
 
@@ -365,57 +437,11 @@ int main(int argc, char** argv) {
     const char* command = argv[i];
     char** args = argv + i + 1;
     int count = argc - i - 1;
-    int result = 2;
-    if (strcmp(command, "start") == 0)
-        result = CommandStart(args, count);
-    else if (strcmp(command, "wait-exit") == 0)
-        result = CommandWaitExit(args, count);
-    else if (strcmp(command, "kill") == 0)
-        result = CommandKill(args, count);
-    else if (strcmp(command, "windows") == 0)
-        result = CommandWindows();
-    else if (strcmp(command, "wait-window") == 0)
-        result = CommandWaitWindow(args, count, false);
-    else if (strcmp(command, "wait-gone") == 0)
-        result = CommandWaitWindow(args, count, true);
-    else if (strcmp(command, "controls") == 0)
-        result = CommandControls(args, count);
-    else if (strcmp(command, "text") == 0)
-        result = CommandText(args, count);
-    else if (strcmp(command, "wait-text") == 0)
-        result = CommandWaitText(args, count);
-    else if (strcmp(command, "title") == 0)
-        result = CommandTitle(args, count);
-    else if (strcmp(command, "click") == 0)
-        result = CommandClick(args, count, false);
-    else if (strcmp(command, "check") == 0)
-        result = CommandClick(args, count, true);
-    else if (strcmp(command, "checked") == 0)
-        result = CommandChecked(args, count);
-    else if (strcmp(command, "enabled") == 0)
-        result = CommandEnabled(args, count);
-    else if (strcmp(command, "set-text") == 0)
-        result = CommandEdit(args, count, false);
-    else if (strcmp(command, "type") == 0)
-        result = CommandEdit(args, count, true);
-    else if (strcmp(command, "focus") == 0)
-        result = CommandFocus(args, count);
-    else if (strcmp(command, "progress") == 0)
-        result = CommandProgress(args, count);
-    else if (strcmp(command, "key") == 0)
-        result = CommandKey(args, count);
-    else if (strcmp(command, "close") == 0)
-        result = CommandClose(args, count);
-    else if (strcmp(command, "msgbox-text") == 0)
-        result = CommandMessageText(args, count);
-    else if (strcmp(command, "answer") == 0)
-        result = CommandAnswer(args, count);
-    else if (strcmp(command, "shot") == 0)
-        result = CommandShot(args, count);
-    else if (strcmp(command, "shot-screen") == 0)
-        result = CommandScreenShot(args, count);
-    else
-        return Usage();
-    fflush(stdout);
-    return result;
+    for (const Command& entry : Commands)
+        if (strcmp(command, entry.name) == 0) {
+            int result = entry.run(args, count);
+            fflush(stdout);
+            return result;
+        }
+    return Usage();
 }

@@ -1,0 +1,214 @@
+#!/bin/sh
+# Runs the sample disc's Setup.exe under wine64 in a fresh prefix.
+#
+#   tools/demo.sh            install: on the user's display when DISPLAY is set;
+#                            otherwise under Xvfb, walking through the program by
+#                            itself with vexlo-drive and saving a screenshot of
+#                            every screen; then reports what was installed.
+#   tools/demo.sh --remove   removes that installation again through
+#                            VexloDmo.exe /REMOVE (answering Yes without display).
+#
+# Folders (relative to the project root, overridable):
+#   NATIVE_DIR (build/native)  host tools: vexlo-archive
+#   WIN_DIR    (build/win64)   Windows programs: vexlo-drive.exe
+#   DISC_DIR   (build/disc)    the assembled disc
+#   DEMO_DIR   (build/demo)    prefix/ and screenshots/
+set -eu
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+NATIVE_DIR=${NATIVE_DIR:-build/native}
+WIN_DIR=${WIN_DIR:-build/win64}
+DISC_DIR=${DISC_DIR:-build/disc}
+DEMO_DIR=${DEMO_DIR:-build/demo}
+MODE=install
+[ "${1:-}" = "--remove" ] && MODE=remove
+
+# Without a display the whole run happens inside a private Xvfb.
+if [ -z "${DISPLAY:-}" ]; then
+  export VEXLO_DEMO_AUTOMATIC=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$@"
+fi
+AUTOMATIC=${VEXLO_DEMO_AUTOMATIC:-0}
+
+WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+export WINEPREFIX="$ROOT/$DEMO_DIR/prefix"
+export WINEDEBUG=-all
+# No Mono or Gecko prompts; no menu entries in the user's desktop for the
+# shortcuts that the installer makes inside the prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+SHOTS="$ROOT/$DEMO_DIR/screenshots"
+DRIVE_OUT="$ROOT/$DEMO_DIR/drive.out"
+DRIVE_EXE="$ROOT/$WIN_DIR/bin/vexlo-drive.exe"
+ARCHIVE_TOOL="$ROOT/$NATIVE_DIR/bin/vexlo-archive"
+DISC="$ROOT/$DISC_DIR"
+DEST_UNIX="$WINEPREFIX/drive_c/Games/Vexlo Demo"
+UNINSTALL_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VexloDemo'
+
+say() { printf '%s\n' "$*"; }
+die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
+
+# One step of the UI driver: its output without the console's CRs, its status.
+drive() {
+  status=0
+  "$WINE" "$DRIVE_EXE" "$@" >"$DRIVE_OUT" || status=$?
+  tr -d '\r' <"$DRIVE_OUT"
+  return $status
+}
+
+shot_number=0
+# shot TITLE NAME: a PNG of the window in the screenshots folder.
+shot() {
+  shot_number=$((shot_number + 1))
+  name=$(printf '%02d-%s' "$shot_number" "$2")
+  if drive shot "$1" "$SHOTS/$name.bmp" >/dev/null &&
+     convert "$SHOTS/$name.bmp" "$SHOTS/$name.png"; then
+    rm -f "$SHOTS/$name.bmp"
+    say "    screenshot $DEMO_DIR/screenshots/$name.png"
+  else
+    say "    (no screenshot of \"$1\")"
+  fi
+}
+
+fresh_prefix() {
+  say "Making a fresh Wine prefix in $DEMO_DIR/prefix..."
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  "$WINE" wineboot -i >/dev/null 2>&1
+  "$WINESERVER" -w
+  if [ "$AUTOMATIC" = 1 ]; then
+    # Xvfb has no window manager: let Wine draw the title bars itself.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    "$WINESERVER" -w
+  fi
+}
+
+# Keeps the wineserver (and its services) up between the driver's steps.
+start_wineserver() { "$WINESERVER" -p 60; }
+stop_wineserver() { "$WINESERVER" -k 2>/dev/null || true; }
+
+report() {
+  say
+  say "== Report"
+  if [ ! -d "$DEST_UNIX" ]; then
+    say "Nothing installed in C:\\Games\\Vexlo Demo\\."
+    return
+  fi
+  say "Files installed in C:\\Games\\Vexlo Demo\\:"
+  (cd "$DEST_UNIX" && find . -type f | sed 's|^\./||' | sort | while read -r f; do
+    printf '    %-20s %9s bytes\n' "$f" "$(wc -c <"$f")"
+  done)
+  if [ -x "$ARCHIVE_TOOL" ] && [ -f "$DEST_UNIX/VexloDmo.exe" ]; then
+    say "Members of the installed VexloDmo.exe (size, name; the last ones appended by Setup):"
+    "$ARCHIVE_TOOL" list "$DEST_UNIX/VexloDmo.exe" | sed 's/^/    /'
+  fi
+  group=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Start Menu/Programs/Vexlo Demo' 2>/dev/null | head -n 1)
+  if [ -n "$group" ]; then
+    say "Shortcuts made in ${group#"$WINEPREFIX"/drive_c/}:"
+    (cd "$group" && ls -1 | sed 's/^/    /')
+  else
+    say "No Start Menu group was made."
+  fi
+  say "Registry entry:"
+  "$WINE" reg query "$UNINSTALL_KEY" 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/    /' ||
+    say "    (none)"
+}
+
+# ---- the automatic walk through the installation ----
+
+install_walk() {
+  say "Starting Setup.exe from $DISC_DIR..."
+  (cd "$DISC" && exec "$WINE" Setup.exe) &
+  setup_pid=$!
+
+  say "Launcher:"
+  drive wait-window "Vexlo" 30 || die "the launcher did not appear"
+  shot "Vexlo" launcher
+  say "  Install Vexlo Demo to Hard Drive"
+  drive click "Vexlo" 1023
+
+  say "Wizard, welcome page:"
+  drive wait-window "Vexlo Setup" 30 || die "the wizard did not appear"
+  shot "Vexlo Setup" welcome
+  drive click "Vexlo Setup" next
+
+  say "Destination page:"
+  drive wait-window "Vexlo Setup - Select Destination" 10
+  say "  folder:          $(drive text 'Vexlo Setup*' 1005)"
+  say "  space available: $(drive text 'Vexlo Setup*' 1019)"
+  say "  space required:  $(drive text 'Vexlo Setup*' 1020)"
+  say "  Start Menu:      $(drive text 'Vexlo Setup*' 1018)"
+  shot "Vexlo Setup - Select Destination" destination
+  drive click "Vexlo Setup*" next
+  # Next asks to create the missing folder, and may warn about the space.
+  for question in 1 2; do
+    if drive --timeout 3 wait-window "Vexlo Setup: Folder Does Not Exist" 3 2>/dev/null; then
+      say "  question: $(drive msgbox-text 'Vexlo Setup: Folder Does Not Exist' | head -n 1)"
+      shot "Vexlo Setup: Folder Does Not Exist" question
+      say "  answer: Yes"
+      drive answer "Vexlo Setup: Folder Does Not Exist" yes
+      drive wait-gone "Vexlo Setup: Folder Does Not Exist" 10 || true
+    fi
+  done
+
+  say "Ready page:"
+  drive wait-window "Vexlo Setup - Ready To Install" 10 || die "the ready page did not appear"
+  shot "Vexlo Setup - Ready To Install" ready
+  # The installation is quick: a watcher catches the page mid-way, as soon as
+  # the total bar passes a third.
+  shot_number=$((shot_number + 1))
+  midway=$(printf '%02d-progress' "$shot_number")
+  "$WINE" "$DRIVE_EXE" shot-at-progress "Vexlo Setup - Progress" 1013 33 "$SHOTS/$midway.bmp" 120 \
+    >/dev/null 2>&1 &
+  watcher=$!
+  drive click "Vexlo Setup*" next
+
+  say "Progress page:"
+  drive wait-window "Vexlo Setup - Progress" 10 || die "the progress page did not appear"
+  wait "$watcher" || true
+  if [ -f "$SHOTS/$midway.bmp" ] && convert "$SHOTS/$midway.bmp" "$SHOTS/$midway.png"; then
+    rm -f "$SHOTS/$midway.bmp"
+    say "    screenshot $DEMO_DIR/screenshots/$midway.png (mid-way)"
+  fi
+  drive wait-text "Vexlo Setup - Progress" 1012 "Finished" 600 || die "the installation did not finish"
+  say "  status: $(drive text 'Vexlo Setup - Progress' 1012), $(drive text 'Vexlo Setup - Progress' 1014)"
+  say "  bars: file $(drive progress 'Vexlo Setup - Progress' 1015), total $(drive progress 'Vexlo Setup - Progress' 1013)"
+  shot "Vexlo Setup - Progress" finished
+  say "  Finish"
+  drive click "Vexlo Setup - Progress" finish
+
+  if wait "$setup_pid"; then
+    say "Setup.exe ended."
+  else
+    say "Setup.exe ended with exit code $?."
+  fi
+  # The installer opened the Start Menu group in a folder window.
+  if drive --timeout 2 wait-window "Vexlo Demo" 2 2>/dev/null; then
+    shot "Vexlo Demo" start-menu-group
+    drive close "Vexlo Demo" || true
+  fi
+}
+
+# ---- main ----
+
+[ -f "$DISC/Setup.exe" ] || die "no $DISC_DIR/Setup.exe: build first (make win64)"
+mkdir -p "$ROOT/$DEMO_DIR"
+
+if [ "$MODE" = install ]; then
+  fresh_prefix
+  if [ "$AUTOMATIC" = 1 ]; then
+    [ -f "$DRIVE_EXE" ] || die "no $WIN_DIR/bin/vexlo-drive.exe: build first (make win64)"
+    rm -rf "$SHOTS"
+    mkdir -p "$SHOTS"
+    start_wineserver
+    install_walk
+    stop_wineserver
+  else
+    say "Running Setup.exe on $DISPLAY; close it to see the report."
+    (cd "$DISC" && "$WINE" Setup.exe) || true
+    "$WINESERVER" -w
+  fi
+  report
+  say
+  say "The installation stays in $DEMO_DIR/prefix; 'make demo-remove' removes it."
+fi
