@@ -127,9 +127,15 @@ void WavWriter::PutSample(uint32_t channel, int16_t value) {
 void WavWriter::PutSamples(uint32_t channel, const int16_t* values, uint32_t count) {
     uint32_t& position = writePosition[channel & 1];
     const uint32_t step = 2 * channels;
-    for (uint32_t i = 0; i < count && position + 2 <= bufferSize; i++, position += step) {
-        PutLe16(frameBuffer + position, static_cast<uint16_t>(values[i]));
+    uint32_t room = position < bufferSize ? (bufferSize - position + step - 2) / step : 0;
+    if (count > room) count = room;
+    uint8_t* out = frameBuffer + position;
+    for (uint32_t i = 0; i < count; i++, out += step) {
+        uint16_t v = static_cast<uint16_t>(values[i]);
+        out[0] = static_cast<uint8_t>(v);
+        out[1] = static_cast<uint8_t>(v >> 8);
     }
+    position += count * step;
 }
 
 void WavWriter::FlushFrame() {

@@ -160,6 +160,13 @@ uint32_t FrameHeader::SamplingRate() const {
 
 BitReservoir::BitReservoir() = default;
 
+void BitReservoir::CopyBytes(uint32_t byte, uint8_t* out, uint32_t n) const {
+    uint32_t slot = byte & (ReservoirSize - 1);
+    uint32_t first = ReservoirSize - slot < n ? ReservoirSize - slot : n;
+    std::memcpy(out, ring + slot, first);
+    if (n > first) std::memcpy(out + first, ring, n - first);
+}
+
 void BitReservoir::ClearAhead() {
     for (uint32_t i = 0; i < ClearAheadBytes; i++) {
         uint32_t slot = (writeIndex + i) & (ReservoirSize - 1);

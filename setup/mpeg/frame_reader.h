@@ -133,6 +133,10 @@ class BitReservoir {
     uint32_t TotalBitsRead() const { return totalBitsRead; }
     void SetTotalBitsRead(uint32_t bits) { totalBitsRead = bits; }
 
+    // Copies n bytes starting at byte position byte (ring slot byte mod
+    // 4096) into out.
+    void CopyBytes(uint32_t byte, uint8_t* out, uint32_t n) const;
+
     // The next 64 bits from the read position, first bit most significant.
     uint64_t Peek64() const {
         uint32_t slot = (totalBitsRead >> 3) & (ReservoirSize - 1);

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr unsigned FirstLevelBits = 8;
+constexpr unsigned FirstLevelBits = 10;
 
 struct LookupTables {
     std::vector<uint32_t> storage[HuffmanTableCount];

@@ -8,6 +8,9 @@
 namespace {
 
 constexpr uint32_t MaxBigValues = 288;
+// A granule's part 2 and 3 hold at most 4095 bits; 8 more bytes let the
+// last 64-bit window be taken without a bounds test.
+constexpr uint32_t HuffmanBufferBytes = 4096 / 8 + 16;
 
 uint32_t Min(uint32_t a, uint32_t b) {
     return a < b ? a : b;
@@ -79,8 +82,9 @@ bool MpegDecoder::DecodeFrame() {
         for (uint32_t ch = 0; ch < channels; ch++) {
             part2Start = reservoir.TotalBitsRead();
             ReadScaleFactors(ch, gr);
-            DecodeHuffman(ch, gr);
-            Requantise(ch, gr);
+            // Huffman decoding and requantisation in one pass over the lines.
+            DecodeValues<true>(ch, gr);
+            ApplyGains(ch, gr);
         }
         Stereo(gr);
         if (channelChoice == Downmix && channels == 2) {
@@ -311,7 +315,8 @@ void MpegDecoder::ReadScaleFactorsLsf(uint32_t ch) {
     lsfIllegalShort[12] = lsfIllegalShort[11];
 }
 
-void MpegDecoder::DecodeHuffman(uint32_t ch, uint32_t gr) {
+template <bool Powered>
+void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
     const BandTable& bands = BandTables[bandTableRow];
     // Never read past the main data the reservoir holds.
@@ -332,79 +337,107 @@ void MpegDecoder::DecodeHuffman(uint32_t ch, uint32_t gr) {
     regionEnd[1] = Min(regionEnd[1], bigEnd);
     regionEnd[2] = bigEnd;
 
+    // The granule's bits as one linear run, zero after its end, so that a
+    // 64-bit window can be taken anywhere without minding the ring.
+    const uint32_t base = position & ~7u;
+    const uint32_t bytes = end > base ? (end - base + 7) / 8 : 0;
+    uint8_t bits[HuffmanBufferBytes];
+    reservoir.CopyBytes(base / 8, bits, bytes);
+    std::memset(bits + bytes, 0, sizeof bits - bytes);
+    uint32_t offset = position - base;  // bit offset into bits
+    const uint32_t limit = end > base ? end - base : 0;
+    auto window = [&bits](uint32_t at) {
+        const uint8_t* p = bits + at / 8;
+        uint64_t word = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
+                        (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
+                        (uint64_t(p[6]) << 8) | uint64_t(p[7]);
+        return word << (at & 7);
+    };
+
     int32_t* q = quantised;
+    float* out = samples[ch];
+    const float* power = layer3.power;
+    // Stores one value: as it is, or as its signed power (|v| <= 8206, the
+    // power table's last entry).
+    auto put = [q, out, power](uint32_t at, int32_t v) {
+        if constexpr (Powered) {
+            float magnitude = power[v < 0 ? -v : v];
+            out[at] = v < 0 ? -magnitude : magnitude;
+        } else {
+            q[at] = v;
+        }
+    };
     uint32_t i = 0;
     for (int region = 0; region < 3; region++) {
         const HuffmanLookup& lookup = GetHuffmanLookup(g.tableSelect[region]);
         uint32_t stop = regionEnd[region];
         if (!lookup.entries) {
             for (; i < stop; i++)
-                q[i] = 0;
+                put(i, 0);
             continue;
         }
         const uint32_t linbits = lookup.linbits;
         while (i < stop) {
-            if (position >= end) {
+            if (offset >= limit) {
                 // Ran out of bits: the stream is damaged; the rest is zero.
                 for (; i < bigEnd; i++)
-                    q[i] = 0;
+                    put(i, 0);
                 break;
             }
-            reservoir.SetTotalBitsRead(position);
-            uint64_t window = reservoir.Peek64();
+            uint64_t w = window(offset);
             uint32_t length;
-            uint32_t value = DecodeHuffmanCode(lookup, window, length);
-            window <<= length;
+            uint32_t value = DecodeHuffmanCode(lookup, w, length);
+            w <<= length;
             uint32_t used = length;
             int32_t x = static_cast<int32_t>(value >> 4);
             int32_t y = static_cast<int32_t>(value & 15);
             if (linbits && x == 15) {
-                x += static_cast<int32_t>(window >> (64 - linbits));
-                window <<= linbits;
+                x += static_cast<int32_t>(w >> (64 - linbits));
+                w <<= linbits;
                 used += linbits;
             }
             if (x) {
-                if (window >> 63) x = -x;
-                window <<= 1;
+                if (w >> 63) x = -x;
+                w <<= 1;
                 used++;
             }
             if (linbits && y == 15) {
-                y += static_cast<int32_t>(window >> (64 - linbits));
-                window <<= linbits;
+                y += static_cast<int32_t>(w >> (64 - linbits));
+                w <<= linbits;
                 used += linbits;
             }
             if (y) {
-                if (window >> 63) y = -y;
+                if (w >> 63) y = -y;
                 used++;
             }
-            q[i] = x;
-            q[i + 1] = y;
+            put(i, x);
+            put(i + 1, y);
             i += 2;
-            position += used;
+            offset += used;
         }
     }
 
     // Count1 region: quadruples until the granule's bits are used up.
     const HuffmanLookup& quads = GetHuffmanLookup(Count1TableA + (g.count1TableSelect & 1));
     uint32_t count1Start = i;
-    while (position < end && i < GranuleLines) {
-        reservoir.SetTotalBitsRead(position);
-        uint64_t window = reservoir.Peek64();
+    while (offset < limit && i < GranuleLines) {
+        uint64_t w = window(offset);
         uint32_t length;
-        uint32_t value = DecodeHuffmanCode(quads, window, length);
-        window <<= length;
-        position += length;
+        uint32_t value = DecodeHuffmanCode(quads, w, length);
+        w <<= length;
+        offset += length;
         for (int k = 0; k < 4; k++) {
             int32_t v = (value >> (3 - k)) & 1;
             if (v) {
-                if (window >> 63) v = -v;
-                window <<= 1;
-                position++;
+                if (w >> 63) v = -v;
+                w <<= 1;
+                offset++;
             }
-            q[i + k] = v;
+            put(i + k, v);
         }
         i += 4;
     }
+    position = base + offset;
     // Past the end the last quadruple is dropped; short of it the rest is
     // stuffing. Either way the next part begins at the end.
     if (position > end && i > count1Start) i -= 4;
@@ -412,5 +445,8 @@ void MpegDecoder::DecodeHuffman(uint32_t ch, uint32_t gr) {
     if (i > GranuleLines) i = GranuleLines;
     nonzero[ch] = static_cast<int32_t>(i);
     for (uint32_t k = i; k < GranuleLines; k++)
-        q[k] = 0;
+        put(k, 0);
 }
+
+template void MpegDecoder::DecodeValues<false>(uint32_t ch, uint32_t gr);
+template void MpegDecoder::DecodeValues<true>(uint32_t ch, uint32_t gr);

@@ -55,7 +55,9 @@ class MpegDecoder {
     // The stages, public for tests.
     bool ReadSideInfo();
     void ReadScaleFactors(uint32_t ch, uint32_t gr);
-    void DecodeHuffman(uint32_t ch, uint32_t gr);
+    // Huffman values into quantised (and nonzero).
+    void DecodeHuffman(uint32_t ch, uint32_t gr) { DecodeValues<false>(ch, gr); }
+    // quantised into samples: |v|^(4/3) with the gains of the granule.
     void Requantise(uint32_t ch, uint32_t gr);
     void Stereo(uint32_t gr);
     void Reorder(uint32_t ch, uint32_t gr);
@@ -77,6 +79,11 @@ class MpegDecoder {
     uint32_t heldEndBits = 0;  // read position just past the main data held
 
   private:
+    // Decodes the Huffman values; Powered writes sign(v) |v|^(4/3) straight
+    // into samples instead of v into quantised, for ApplyGains to finish.
+    template <bool Powered>
+    void DecodeValues(uint32_t ch, uint32_t gr);
+    void ApplyGains(uint32_t ch, uint32_t gr);
     void ReadScaleFactorsMpeg1(uint32_t ch, uint32_t gr);
     void ReadScaleFactorsLsf(uint32_t ch);
     void IntensityPositions(uint32_t gr, int8_t* position);

@@ -20,19 +20,10 @@ int MixedLongBands(const BandTable& bands) {
     return band;
 }
 
-// Multiplies lines [from, to) of the quantised values into out.
-inline void Scale(const int32_t* q, float* out, uint32_t from, uint32_t to, float factor) {
-    const float* power = layer3.power;
-    for (uint32_t j = from; j < to; j++) {
-        int32_t v = q[j];
-        if (v == 0) {
-            out[j] = 0.0f;
-        } else if (v > 0) {
-            out[j] = power[v < PowerTableSize ? v : PowerTableSize - 1] * factor;
-        } else {
-            out[j] = -power[-v < PowerTableSize ? -v : PowerTableSize - 1] * factor;
-        }
-    }
+// Multiplies lines [from, to) by factor.
+inline void Scale(float* out, uint32_t from, uint32_t to, float factor) {
+    for (uint32_t j = from; j < to; j++)
+        out[j] *= factor;
 }
 
 inline float HalfPower(uint32_t e) {
@@ -42,6 +33,20 @@ inline float HalfPower(uint32_t e) {
 }  // namespace
 
 void MpegDecoder::Requantise(uint32_t ch, uint32_t gr) {
+    const uint32_t count = static_cast<uint32_t>(nonzero[ch]);
+    float* out = samples[ch];
+    for (uint32_t j = 0; j < count; j++) {
+        int32_t v = quantised[j];
+        float magnitude = layer3.power[v < 0 ? -v : v];
+        out[j] = v < 0 ? -magnitude : magnitude;
+    }
+    std::memset(out + count, 0, (GranuleLines - count) * sizeof(float));
+    ApplyGains(ch, gr);
+}
+
+// Multiplies the powered values by 2^((global_gain - 210) / 4) and the scale
+// factor gain of each band, walking the bands along the lines.
+void MpegDecoder::ApplyGains(uint32_t ch, uint32_t gr) {
     const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
     const ScaleFactors& sf = scaleFactors[ch];
     const BandTable& bands = BandTables[bandTableRow];
@@ -59,7 +64,7 @@ void MpegDecoder::Requantise(uint32_t ch, uint32_t gr) {
             uint32_t to = bands.longEdge[cb + 1];
             if (to > count) to = count;
             uint32_t e = sf.l[cb] + (g.preflag ? Pretab[cb] : 0);
-            Scale(quantised, out, line, to, gain * HalfPower(e << shift));
+            Scale(out, line, to, gain * HalfPower(e << shift));
             line = to;
         }
         firstShortBand = 3;
@@ -71,12 +76,11 @@ void MpegDecoder::Requantise(uint32_t ch, uint32_t gr) {
                 uint32_t to = line + width;
                 if (to > count) to = count;
                 uint32_t e = (sf.s[w][cb] << shift) + 4 * g.subblockGain[w];
-                Scale(quantised, out, line, to, gain * HalfPower(e));
+                Scale(out, line, to, gain * HalfPower(e));
                 line = to;
             }
         }
     }
-    std::memset(out + count, 0, (GranuleLines - count) * sizeof(float));
     lineBound[ch] = count;
 }
 

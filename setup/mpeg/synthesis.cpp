@@ -66,10 +66,11 @@ inline void LeeDct(const float* in, float* out, const float* const* constants) {
     }
 }
 
-inline int16_t ToPcm(float x) {
-    if (x > 32767.0f) return 32767;
-    if (x < -32768.0f) return -32768;
-    return static_cast<int16_t>(x);  // truncation toward zero
+// Clips to 16 bits and truncates toward zero; a NaN (from a damaged stream)
+// gives -32768, as the SSE2 path does.
+[[maybe_unused]] inline int16_t ToPcm(float x) {
+    if (x > -32768.0f) return x < 32767.0f ? static_cast<int16_t>(x) : int16_t(32767);
+    return -32768;
 }
 
 }  // namespace
@@ -109,24 +110,40 @@ void SubbandSynthesizer::SynthesizeBlock(PcmSink& sink) {
     // consecutive coefficients of the window arranged for this column.
     const float* w = tables.window[c];
     int16_t samples[32];
+#if defined(__SSE2__)
+    // Four rows at a time: four partial dot products, transposed and added,
+    // give four outputs in one register.
+    const __m128 factor = _mm_set1_ps(scale);
+    const __m128 high = _mm_set1_ps(32767.0f);
+    const __m128 low = _mm_set1_ps(-32768.0f);
+    for (int j = 0; j < 32; j += 4) {
+        __m128 sums[4];
+        for (int k = 0; k < 4; k++) {
+            const float* row = current + 16 * (j + k);
+            const float* coef = w + 16 * (j + k);
+            __m128 acc = _mm_mul_ps(_mm_load_ps(row), _mm_load_ps(coef));
+            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 4), _mm_load_ps(coef + 4)));
+            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 8), _mm_load_ps(coef + 8)));
+            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 12), _mm_load_ps(coef + 12)));
+            sums[k] = acc;
+        }
+        _MM_TRANSPOSE4_PS(sums[0], sums[1], sums[2], sums[3]);
+        __m128 out = _mm_add_ps(_mm_add_ps(sums[0], sums[1]), _mm_add_ps(sums[2], sums[3]));
+        out = _mm_min_ps(_mm_max_ps(_mm_mul_ps(out, factor), low), high);
+        __m128i whole = _mm_cvttps_epi32(out);  // truncation toward zero
+        __m128i packed = _mm_packs_epi32(whole, whole);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(samples + j), packed);
+    }
+#else
     for (int j = 0; j < 32; j++) {
         const float* row = current + 16 * j;
         const float* coef = w + 16 * j;
-#if defined(__SSE2__)
-        __m128 acc = _mm_mul_ps(_mm_load_ps(row), _mm_load_ps(coef));
-        acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 4), _mm_load_ps(coef + 4)));
-        acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 8), _mm_load_ps(coef + 8)));
-        acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 12), _mm_load_ps(coef + 12)));
-        acc = _mm_add_ps(acc, _mm_movehl_ps(acc, acc));
-        acc = _mm_add_ss(acc, _mm_shuffle_ps(acc, acc, 1));
-        float sum = _mm_cvtss_f32(acc);
-#else
         float sum = 0.0f;
         for (int q = 0; q < 16; q++)
             sum += row[q] * coef[q];
-#endif
         samples[j] = ToPcm(sum * scale);
     }
+#endif
     sink.PutSamples(channel, samples, 32);
 
     column = (c + 1) & 15;
