@@ -39,6 +39,21 @@ void PretendVersion(const char* version) {
     RegCloseKey(key);
 }
 
+// Wine's own DLLs named in `libraries` (comma-separated) are not loaded for the probe.
+void DisableLibraries(const char* libraries) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER,
+                            "Software\\Wine\\AppDefaults\\directx_probe.exe\\DllOverrides", &key),
+              ERROR_SUCCESS);
+    for (const char* name : {"ddraw", "dinput"}) {
+        if (strstr(libraries, name))
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+        else
+            RegDeleteValueA(key, name);
+    }
+    RegCloseKey(key);
+}
+
 std::string RunProbe() {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd, writeEnd;
@@ -72,16 +87,26 @@ std::string RunProbe() {
 struct Detected {
     unsigned version = 0xDEAD, platform = 0xDEAD;
     std::string system;
+    int held = -99;     // libraries loaded by the detection and not unloaded
+    std::string trace;  // debugger lines, "\r\n" shown as "|/"
 };
 
-Detected DetectUnder(const char* wineVersion) {
+// Runs the probe under a Windows version, with Wine's own DLLs listed in
+// `disabled` made unavailable to it.
+Detected DetectUnder(const char* wineVersion, const char* disabled = "") {
     PretendVersion(wineVersion);
+    DisableLibraries(disabled);
     std::string output = RunProbe();
     Detected found;
     char system[64] = "";
-    sscanf(output.c_str(), "version=0x%X platform=%u system=%63s", &found.version, &found.platform,
-           system);
+    sscanf(output.c_str(), "version=0x%X platform=%u system=%63s held=%d", &found.version,
+           &found.platform, system, &found.held);
     found.system = system;
+    // The trace holds spaces: it is the rest of the line.
+    size_t at = output.find("trace=");
+    if (at != std::string::npos) found.trace = output.substr(at + 6);
+    while (!found.trace.empty() && (found.trace.back() == '\n' || found.trace.back() == '\r'))
+        found.trace.pop_back();
     return found;
 }
 
@@ -108,7 +133,36 @@ TEST(DirectXDetection, EachSystemVersionTakesItsBranch) {
         EXPECT_EQ(found.system, c.system) << c.wine;
         EXPECT_EQ(found.version, c.version) << c.wine;
         EXPECT_EQ(found.platform, c.platform) << c.wine;
+        EXPECT_EQ(found.held, 0) << c.wine;
+        EXPECT_EQ(found.trace, "") << c.wine;
     }
+    PretendVersion(nullptr);
+}
+
+TEST(DirectXDetection, MissingLibrariesLowerTheVersionAndLeaveTraces) {
+    struct {
+        const char* wine;
+        const char* disabled;
+        unsigned version, platform;
+        const char* trace;
+    } cases[] = {
+        // NT 4 without DirectInput still counts as DirectX 2, which is enough.
+        {"nt40", "dinput", DirectX2, PlatformNT, "Couldn't LoadLibrary DInput|/"},
+        {"win95", "dinput", DirectX2, PlatformWindows95, "Couldn't LoadLibrary DInput|/"},
+        // No DirectDraw at all on the Windows 95 family: nothing, silently.
+        {"win95", "ddraw", DirectXNone, PlatformNone, ""},
+        // NT 5 and later load nothing, so a missing library changes nothing.
+        {"winxp64", "ddraw,dinput", DirectX5OrLater, PlatformNT, ""},
+    };
+    for (const auto& c : cases) {
+        Detected found = DetectUnder(c.wine, c.disabled);
+        std::string where = std::string(c.wine) + " without " + c.disabled;
+        EXPECT_EQ(found.version, c.version) << where;
+        EXPECT_EQ(found.platform, c.platform) << where;
+        EXPECT_EQ(found.held, 0) << where;
+        EXPECT_EQ(found.trace, c.trace) << where;
+    }
+    DisableLibraries("");
     PretendVersion(nullptr);
 }
 
