@@ -273,7 +273,7 @@ void PaintButtonPanel(Canvas& canvas, int x0, int y0, int x1, int y1) {
 
 Canvas PaintLauncherScene() {
     Canvas canvas(600, 450);
-    const int horizon = 392;
+    const int horizon = 384;
     PaintSky(canvas, horizon);
     PaintNebula(canvas, horizon, 150.0f, 17);
     PaintStars(canvas, horizon, 520, 0x5eed1997);
@@ -290,16 +290,17 @@ Canvas PaintLauncherScene() {
     int taglineWidth = PixelTextWidth(tagline, 2);
     PaintPixelText(canvas, tagline, (600 - taglineWidth) / 2, 150, 2, Hex(0xd8f4ff), GlowCyan);
 
-    PaintButtonPanel(canvas, ButtonLeft - 16, PlayButtonTop - 34, ButtonLeft + ButtonWidth + 16,
-                     InstallButtonTop + ButtonHeight + 16);
+    PaintButtonPanel(canvas, ButtonLeft - 16, PlayButtonTopLeast - 38,
+                     ButtonLeft + ButtonWidth + 16, InstallButtonBottomMost + 12);
     const char* demo = "PLAYABLE DEMO";
     int demoWidth = PixelTextWidth(demo, 2);
-    PaintPixelText(canvas, demo, ButtonLeft + (ButtonWidth - demoWidth) / 2, PlayButtonTop - 24, 2,
-                   Hex(0xffd27a), Sunrise);
+    PaintPixelText(canvas, demo, ButtonLeft + (ButtonWidth - demoWidth) / 2,
+                   PlayButtonTopLeast - 28, 2, Hex(0xffd27a), Sunrise);
 
     const char* footer = "CD-ROM FOR WINDOWS 95 AND WINDOWS NT 4.0";
     int footerWidth = PixelTextWidth(footer, 1);
-    PaintPixelText(canvas, footer, (600 - footerWidth) / 2, 432, 1, Hex(0xf0c8ff), GridMagenta);
+    PaintPixelText(canvas, footer, (600 - footerWidth) / 2, ShortestClientHeight - 14, 1,
+                   Hex(0xf0c8ff), GridMagenta);
     return canvas;
 }
 
