@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
     setupState.instance = GetModuleHandleA(nullptr);
     HWND host = CreateWindowA("STATIC", "install bench", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400,
                               nullptr, nullptr, setupState.instance, nullptr);
-    CreateDialogParamA(setupState.instance, MAKEINTRESOURCEA(IDD_PROGRESS), host,
-                       ProgressPageProc, 0);
+    CreateDialogParamA(setupState.instance, MAKEINTRESOURCEA(IDD_PROGRESS), host, ProgressPageProc,
+                       0);
 
     double best = 0;
     for (int run = 0; run < repeat; ++run) {
