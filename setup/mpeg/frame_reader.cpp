@@ -103,6 +103,22 @@ bool FrameReader::ReadFrame(uint32_t n) {
     return got == n;
 }
 
+uint32_t FrameReader::ReadBytes(uint8_t* out, uint32_t n) {
+    uint32_t byte = static_cast<uint32_t>(wordCursor - FrameBuffer) * 4 + bitIndex / 8;
+    uint32_t available = FrameBufferWords * 4 - byte;
+    if (n > available) n = available;
+    for (uint32_t i = 0; i < n; i++, byte++) {
+        out[i] = static_cast<uint8_t>(FrameBuffer[byte / 4] >> (24 - 8 * (byte % 4)));
+    }
+    wordCursor = FrameBuffer + byte / 4;
+    bitIndex = (byte % 4) * 8;
+    if (wordCursor > FrameBuffer + FrameBufferWords - 2) {
+        wordCursor = FrameBuffer + FrameBufferWords - 2;
+        bitIndex = 0;
+    }
+    return n;
+}
+
 bool FrameHeader::ReadHeader(FrameReader& reader) {
     uint32_t word;
     if (!syncKnown) {

@@ -42,6 +42,10 @@ class FrameReader : public FileStream {
     }
     int32_t frameCounter = -1;  // index of the last header found
 
+    // Copies the next n bytes of the frame body; the bit position must be
+    // at a byte boundary. Stops at the end of the frame buffer.
+    uint32_t ReadBytes(uint8_t* out, uint32_t n);
+
   private:
     void AdvanceCursor() {
         if (wordCursor < FrameBuffer + FrameBufferWords - 2) wordCursor++;
@@ -111,6 +115,10 @@ class BitReservoir {
         ring[writeIndex] = static_cast<uint8_t>(b);
         if (writeIndex < RingMirror) ring[ReservoirSize + writeIndex] = static_cast<uint8_t>(b);
         writeIndex = (writeIndex + 1) & (ReservoirSize - 1);
+    }
+    void PutBytes(const uint8_t* bytes, uint32_t n) {
+        for (uint32_t i = 0; i < n; i++)
+            PutByte(bytes[i]);
     }
     // Clears the slots after the last byte put, so that a read running past
     // the held data sees zeros rather than old bytes.

@@ -49,8 +49,11 @@ MpegDecoder::MpegDecoder(FrameReader& reader, FrameHeader& header, SubbandSynthe
 bool MpegDecoder::DecodeFrame() {
     bool sideInfoValid = ReadSideInfo();
 
-    for (uint32_t i = 0; i < header.mainDataSize; i++)
-        reservoir.PutByte(reader.GetBits(8));
+    // The side information ends on a byte boundary: move the main data
+    // bytes as they are.
+    uint8_t mainData[FrameBufferWords * 4];
+    uint32_t size = header.mainDataSize < sizeof mainData ? header.mainDataSize : sizeof mainData;
+    reservoir.PutBytes(mainData, reader.ReadBytes(mainData, size));
     reservoir.ClearAhead();
 
     uint32_t total = reservoir.TotalBitsRead();
@@ -359,12 +362,17 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     const float* power = layer3.power;
     // Stores one value: as it is, or as its signed power (|v| <= 8206, the
     // power table's last entry).
-    auto put = [q, out, power](uint32_t at, int32_t v) {
+    // Stores one value of magnitude m and sign (1: negative): as it is, or
+    // as its signed power (m <= 8206, the power table's last entry).
+    auto put = [q, out, power](uint32_t at, uint32_t m, uint32_t sign) {
         if constexpr (Powered) {
-            float magnitude = power[v < 0 ? -v : v];
-            out[at] = v < 0 ? -magnitude : magnitude;
+            uint32_t bits;
+            std::memcpy(&bits, &power[m], 4);
+            bits |= sign << 31;
+            std::memcpy(&out[at], &bits, 4);
         } else {
-            q[at] = v;
+            int32_t v = static_cast<int32_t>(m);
+            q[at] = sign ? -v : v;
         }
     };
     uint32_t i = 0;
@@ -373,7 +381,7 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
         uint32_t stop = regionEnd[region];
         if (!lookup.entries) {
             for (; i < stop; i++)
-                put(i, 0);
+                put(i, 0, 0);
             continue;
         }
         const uint32_t linbits = lookup.linbits;
@@ -381,7 +389,7 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
             if (offset >= limit) {
                 // Ran out of bits: the stream is damaged; the rest is zero.
                 for (; i < bigEnd; i++)
-                    put(i, 0);
+                    put(i, 0, 0);
                 break;
             }
             uint64_t w = window(offset);
@@ -389,29 +397,27 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
             uint32_t value = DecodeHuffmanCode(lookup, w, length);
             w <<= length;
             uint32_t used = length;
-            int32_t x = static_cast<int32_t>(value >> 4);
-            int32_t y = static_cast<int32_t>(value & 15);
+            uint32_t x = value >> 4;
+            uint32_t y = value & 15;
             if (linbits && x == 15) {
-                x += static_cast<int32_t>(w >> (64 - linbits));
+                x += static_cast<uint32_t>(w >> (64 - linbits));
                 w <<= linbits;
                 used += linbits;
             }
-            if (x) {
-                if (w >> 63) x = -x;
-                w <<= 1;
-                used++;
-            }
+            // A non-zero value is followed by its sign bit (1: negative);
+            // kept free of branches, the signs being unpredictable.
+            uint32_t xSign = static_cast<uint32_t>(w >> 63) & (x != 0);
+            w <<= (x != 0);
+            used += (x != 0);
             if (linbits && y == 15) {
-                y += static_cast<int32_t>(w >> (64 - linbits));
+                y += static_cast<uint32_t>(w >> (64 - linbits));
                 w <<= linbits;
                 used += linbits;
             }
-            if (y) {
-                if (w >> 63) y = -y;
-                used++;
-            }
-            put(i, x);
-            put(i + 1, y);
+            uint32_t ySign = static_cast<uint32_t>(w >> 63) & (y != 0);
+            used += (y != 0);
+            put(i, x, xSign);
+            put(i + 1, y, ySign);
             i += 2;
             offset += used;
         }
@@ -427,13 +433,11 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
         w <<= length;
         offset += length;
         for (int k = 0; k < 4; k++) {
-            int32_t v = (value >> (3 - k)) & 1;
-            if (v) {
-                if (w >> 63) v = -v;
-                w <<= 1;
-                offset++;
-            }
-            put(i + k, v);
+            uint32_t v = (value >> (3 - k)) & 1;
+            uint32_t sign = static_cast<uint32_t>(w >> 63) & v;
+            w <<= v;
+            offset += v;
+            put(i + k, v, sign);
         }
         i += 4;
     }
@@ -445,7 +449,7 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     if (i > GranuleLines) i = GranuleLines;
     nonzero[ch] = static_cast<int32_t>(i);
     for (uint32_t k = i; k < GranuleLines; k++)
-        put(k, 0);
+        put(k, 0, 0);
 }
 
 template void MpegDecoder::DecodeValues<false>(uint32_t ch, uint32_t gr);
