@@ -99,7 +99,10 @@ int main(int argc, char** argv) {
     bool existed = !member && FileExistsNow(output);
     int result = ConvertToWav(job, CountProgress);
     const ConversionStats& stats = lastConversion;
-    if (result != 0) return Fail("cannot set up the conversion", output);
+    if (result != 0) {
+        if (!member && !existed) std::remove(output);
+        return Fail("cannot set up the conversion", output);
+    }
     if (!stats.outputOpened) return Fail("cannot open output", output);
     if (!stats.outputFinished) {
         if (!member && !existed) std::remove(output);
