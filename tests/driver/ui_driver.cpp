@@ -403,6 +403,33 @@ int ReadProgressPosition(HWND top, int id) {
     return int(position);
 }
 
+int ReadListCount(HWND top, int id) {
+    DWORD_PTR count = 0;
+    HWND list = FindControl(top, id);
+    if (!list || !SendWithTimeout(list, LB_GETCOUNT, 0, 0, &count)) return -1;
+    return int(count);
+}
+
+bool ReadListItem(HWND top, int id, int index, char* buffer, size_t size) {
+    HWND list = FindControl(top, id);
+    DWORD_PTR length = 0;
+    if (!list || size == 0 ||
+        !SendMessageTimeoutW(list, LB_GETTEXTLEN, index, 0, SMTO_ABORTIFHUNG, ReadTimeoutMs,
+                             &length) ||
+        int(length) < 0 || length >= 1024)
+        return false;
+    // Asked in UTF-16: the ANSI form of this message loses its conversion
+    // on the way back from another process under Wine.
+    wchar_t wide[1024];
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(wide),
+                             SMTO_ABORTIFHUNG, ReadTimeoutMs, &copied) ||
+        int(copied) < 0 || copied >= 1024)
+        return false;
+    wide[copied] = L'\0';
+    return WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, int(size), nullptr, nullptr) > 0;
+}
+
 bool PressKey(HWND window, UINT virtualKey) {
     if (!window) return false;
     DWORD thread = GetWindowThreadProcessId(window, nullptr);

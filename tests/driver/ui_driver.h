@@ -90,6 +90,9 @@ bool TypeEditText(HWND top, int id, const char* text);
 bool FocusControl(HWND top, int id);
 // Progress bar position, or -1.
 int ReadProgressPosition(HWND top, int id);
+// List boxes: the number of items (-1 when unreadable) and one item's text.
+int ReadListCount(HWND top, int id);
+bool ReadListItem(HWND top, int id, int index, char* buffer, size_t size);
 
 // Presses a key in the window's thread, at the control that has the focus
 // (Esc in a dialog works as it does for the user).

@@ -1,0 +1,123 @@
+// What the end-to-end tests share: starting the real Setup.exe of the
+// assembled disc, walking to a screen, and looking at the prefix's drive and
+// registry afterwards. Every wait is bounded; a run left behind is killed.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+#include "ui_driver.h"
+
+constexpr unsigned WindowWaitMs = 20000;
+constexpr unsigned ShortWaitMs = 3000;
+constexpr unsigned ExitWaitMs = 20000;
+constexpr unsigned InstallWaitMs = 180000;
+
+// Window titles and control ids of the setup program.
+extern const char LauncherTitle[];
+extern const char WizardTitlePattern[];
+extern const char WelcomeTitle[];
+extern const char DestinationTitle[];
+extern const char ReadyTitle[];
+extern const char ProgressTitle[];
+extern const char CancelQuestionTitle[];
+extern const char FolderQuestionTitle[];
+extern const char FolderErrorTitle[];
+extern const char DirectXOfferTitle[];
+extern const char DirectXMessageTitle[];
+extern const char DirectXErrorTitle[];
+extern const char RestartTitle[];
+extern const char GameTitle[];
+
+enum SetupControl {
+    PlayButton = 1022,
+    InstallButton = 1023,
+    BrowseButton = 1003,
+    ChangeButton = 1004,
+    FolderEdit = 1005,
+    GroupNoneRadio = 1017,
+    GroupRadio = 1018,
+    SpaceAvailableText = 1019,
+    SpaceRequiredText = 1020,
+    StatusLine = 1012,
+    TotalBar = 1013,
+    TotalLabel = 1014,
+    FileBar = 1015,
+    WithoutDirectXButton = 1020,
+    ExitSetupButton = 1021,
+};
+
+// The disc, as a Windows path ending in a backslash.
+std::string DiscFolder();
+// Folder of the test program (bin/), ending in a backslash.
+std::string TestProgramFolder();
+// A scratch folder of the tests on drive C:, created when missing.
+std::string ScratchFolder();
+
+// One run of Setup.exe.
+struct SetupRun {
+    StartedProcess process;
+    ~SetupRun();
+    bool Start(const char* setupPath = nullptr, std::vector<std::string> environment = {});
+    HWND Wait(const char* title, unsigned timeoutMs = WindowWaitMs) const;
+    HWND WaitBox(const char* title, unsigned timeoutMs = WindowWaitMs) const;
+    // True when the program ended in time; the exit code goes to *code.
+    bool WaitEnd(DWORD* code, unsigned timeoutMs = ExitWaitMs);
+    bool Running() const;
+    DWORD Id() const { return process.processId; }
+};
+
+// Launcher → Install, expecting DirectX to be present: the sheet window.
+HWND OpenWizard(SetupRun& run);
+// From the welcome page to the destination page; returns the sheet.
+HWND GoToDestination(SetupRun& run, HWND sheet);
+// The sheet's current title, "" when gone.
+std::string WindowTitle(HWND window);
+bool WaitTitle(HWND window, const char* title, unsigned timeoutMs = WindowWaitMs);
+std::string ControlText(HWND top, int id);
+std::string MessageText(HWND box);
+// Shows that no window of that title appears within the time.
+bool StaysAway(const SetupRun& run, const char* title, unsigned ms = 1500);
+
+// The Uninstall key of the demo below HKEY_LOCAL_MACHINE.
+void DeleteUninstallKey();
+bool UninstallKeyExists();
+// Writes the named values (a null value is not written).
+bool WriteUninstallKey(const char* uninstallString, const char* gameDest);
+bool ReadUninstallValue(const char* name, std::string* value);
+
+// Wine's per-program Windows version for Setup.exe ("nt351", ...; null removes it).
+void SetSetupWindowsVersion(const char* version);
+
+// Files.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+bool FileExistsAt(const std::string& path);
+bool FolderExistsAt(const std::string& path);
+void RemoveTree(const std::string& path);
+// Removes the folder and, while they are left empty, its parents.
+void RemoveEmptyParents(std::string path);
+std::string ProgramsFolder();
+
+// Members of the archive at the end of a file, in directory order.
+struct ArchiveMember {
+    std::string name;
+    std::string data;
+};
+bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members,
+                        uint32_t* directoryOffset = nullptr);
+
+// A shortcut read back through the shell's link object.
+struct ShortcutInfo {
+    std::string target;
+    std::string arguments;
+    std::string workingFolder;
+};
+bool ReadShortcut(const std::string& path, ShortcutInfo* info);
+
+// The disc's files as the install walks them: the top folder's files first,
+// then each sub-folder's, depth first, names as "./data/x.mp3".
+std::vector<std::string> ListDiscFiles();
+
+// Closes the folder window that the installer opens on the Start Menu group.
+void CloseGroupFolderWindows(DWORD setupProcessId);
