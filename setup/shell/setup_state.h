@@ -19,9 +19,9 @@ struct SetupState {
     char installedUninstall[StatePathSize] = "";
     char installedGame[StatePathSize] = "";
     HWND progressPage = nullptr;
-    uint32_t totalWeight = 0;
-    uint32_t doneWeight = 0;
-    uint32_t fileWeight = 0;
+    uint64_t totalWeight = 0;  // 64-bit: MP3 bytes weigh 30 each, so 32 bits overflow
+    uint64_t doneWeight = 0;
+    uint64_t fileWeight = 0;
 };
 
 extern SetupState setupState;
