@@ -39,29 +39,30 @@ void BuildLookup(const HuffmanCode& code, std::vector<uint32_t>& out, HuffmanLoo
     }
     // Long codes: one sub-table per first-level prefix, as deep as its
     // longest code.
+    std::vector<unsigned> deepest(1u << first, 0);
+    for (unsigned i = 0; i < count; i++) {
+        unsigned length = code.lengths[i];
+        if (length <= first) continue;
+        unsigned prefix = unsigned(code.codes[i]) >> (length - first);
+        if (length - first > deepest[prefix]) deepest[prefix] = length - first;
+    }
+    std::vector<uint32_t> start(1u << first, 0);
     for (unsigned prefix = 0; prefix < (1u << first); prefix++) {
-        unsigned deepest = 0;
-        for (unsigned i = 0; i < count; i++) {
-            unsigned length = code.lengths[i];
-            if (length > first && (unsigned(code.codes[i]) >> (length - first)) == prefix &&
-                length - first > deepest) {
-                deepest = length - first;
-            }
-        }
-        if (deepest == 0) continue;
-        uint32_t start = static_cast<uint32_t>(out.size());
-        out.resize(out.size() + (1u << deepest), 0);
-        out[prefix] = HuffmanLinkFlag | (deepest << 24) | start;
-        for (unsigned i = 0; i < count; i++) {
-            unsigned length = code.lengths[i];
-            if (length <= first || (unsigned(code.codes[i]) >> (length - first)) != prefix)
-                continue;
-            unsigned rest = length - first;
-            unsigned low = code.codes[i] & ((1u << rest) - 1);
-            // Sub-table entries keep the full code length.
-            unsigned base = low << (deepest - rest);
-            for (unsigned k = 0; k < (1u << (deepest - rest)); k++)
-                out[start + base + k] = leaf(i);
+        if (deepest[prefix] == 0) continue;
+        start[prefix] = static_cast<uint32_t>(out.size());
+        out.resize(out.size() + (1u << deepest[prefix]), 0);
+        out[prefix] = HuffmanLinkFlag | (deepest[prefix] << 24) | start[prefix];
+    }
+    for (unsigned i = 0; i < count; i++) {
+        unsigned length = code.lengths[i];
+        if (length <= first) continue;
+        unsigned prefix = unsigned(code.codes[i]) >> (length - first);
+        unsigned rest = length - first;
+        unsigned low = code.codes[i] & ((1u << rest) - 1);
+        // Sub-table entries keep the full code length.
+        unsigned base = low << (deepest[prefix] - rest);
+        for (unsigned k = 0; k < (1u << (deepest[prefix] - rest)); k++) {
+            out[start[prefix] + base + k] = leaf(i);
         }
     }
     lookup.entries = out.data();

@@ -166,9 +166,101 @@ const WindowFunction windowBlock = ChooseWindowFunction();
 
 }  // namespace
 
-void FastDct32(const float* in, float* out) {
+void FastDct32Plain(const float* in, float* out) {
     const float* constants[5] = {tables.lee32, tables.lee16, tables.lee8, tables.lee4, tables.lee2};
     LeeDct<32>(in, out, constants);
+}
+
+#if defined(__SSE2__)
+namespace {
+
+inline __m128 Reverse(__m128 v) {
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
+// [a1, a2, a3, 0]: each lane's next value, zero past the end.
+inline __m128 Next(__m128 a) {
+    return _mm_castsi128_ps(_mm_srli_si128(_mm_castps_si128(a), 4));
+}
+
+// [a1, a2, a3, b0]: each lane's next value, continuing into b.
+inline __m128 NextAcross(__m128 a, __m128 b) {
+    __m128 t = _mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 3, 3));
+    return _mm_shuffle_ps(a, t, _MM_SHUFFLE(2, 0, 2, 1));
+}
+
+}  // namespace
+
+// Lee's factorisation breadth first, in eight registers of four values: the
+// five splitting stages run over all sub-transforms of a size at once; the
+// recombination stages then interleave the even outputs G with the sums of
+// adjacent odd ones H (X[2m] = G[m], X[2m + 1] = H[m] + H[m + 1]).
+void FastDct32Sse2(const float* in, float* out) {
+    __m128 x[8], y[8];
+    for (int i = 0; i < 8; i++)
+        x[i] = _mm_loadu_ps(in + 4 * i);
+    for (int j = 0; j < 4; j++) {
+        __m128 hi = Reverse(x[7 - j]);
+        y[j] = _mm_add_ps(x[j], hi);
+        y[4 + j] = _mm_mul_ps(_mm_sub_ps(x[j], hi), _mm_loadu_ps(tables.lee32 + 4 * j));
+    }
+    for (int half = 0; half < 8; half += 4) {
+        for (int j = 0; j < 2; j++) {
+            __m128 hi = Reverse(y[half + 3 - j]);
+            x[half + j] = _mm_add_ps(y[half + j], hi);
+            x[half + 2 + j] =
+                _mm_mul_ps(_mm_sub_ps(y[half + j], hi), _mm_loadu_ps(tables.lee16 + 4 * j));
+        }
+    }
+    const __m128 lee8 = _mm_loadu_ps(tables.lee8);
+    for (int block = 0; block < 8; block += 2) {
+        __m128 hi = Reverse(x[block + 1]);
+        y[block] = _mm_add_ps(x[block], hi);
+        y[block + 1] = _mm_mul_ps(_mm_sub_ps(x[block], hi), lee8);
+    }
+    const __m128 lee4 = _mm_setr_ps(tables.lee4[0], tables.lee4[1], 0.0f, 0.0f);
+    const __m128 lee2 = _mm_set1_ps(tables.lee2[0]);
+    const __m128 lane1 = _mm_castsi128_ps(_mm_setr_epi32(0, -1, 0, 0));
+    for (int i = 0; i < 8; i++) {
+        // Size 4, then size 2, then the size-4 recombination.
+        __m128 r = Reverse(y[i]);
+        __m128 v = _mm_movelh_ps(_mm_add_ps(y[i], r), _mm_mul_ps(_mm_sub_ps(y[i], r), lee4));
+        __m128 even = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 0, 2, 0));
+        __m128 odd = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 3, 1));
+        __m128 e = _mm_unpacklo_ps(_mm_add_ps(even, odd), _mm_mul_ps(_mm_sub_ps(even, odd), lee2));
+        // e = [g0, g1, h0, h1] -> [g0, h0 + h1, g1, h1]
+        __m128 ordered = _mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 2, 0));
+        __m128 h1 = _mm_and_ps(_mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 3, 3, 3)), lane1);
+        x[i] = _mm_add_ps(ordered, h1);
+    }
+    for (int block = 0; block < 8; block += 2) {
+        __m128 sum = _mm_add_ps(x[block + 1], Next(x[block + 1]));
+        y[block] = _mm_unpacklo_ps(x[block], sum);
+        y[block + 1] = _mm_unpackhi_ps(x[block], sum);
+    }
+    for (int half = 0; half < 8; half += 4) {
+        __m128 sum0 = _mm_add_ps(y[half + 2], NextAcross(y[half + 2], y[half + 3]));
+        __m128 sum1 = _mm_add_ps(y[half + 3], Next(y[half + 3]));
+        x[half] = _mm_unpacklo_ps(y[half], sum0);
+        x[half + 1] = _mm_unpackhi_ps(y[half], sum0);
+        x[half + 2] = _mm_unpacklo_ps(y[half + 1], sum1);
+        x[half + 3] = _mm_unpackhi_ps(y[half + 1], sum1);
+    }
+    for (int q = 0; q < 4; q++) {
+        __m128 next = q < 3 ? NextAcross(x[4 + q], x[5 + q]) : Next(x[7]);
+        __m128 sum = _mm_add_ps(x[4 + q], next);
+        _mm_storeu_ps(out + 8 * q, _mm_unpacklo_ps(x[q], sum));
+        _mm_storeu_ps(out + 8 * q + 4, _mm_unpackhi_ps(x[q], sum));
+    }
+}
+#endif
+
+void FastDct32(const float* in, float* out) {
+#if defined(__SSE2__)
+    FastDct32Sse2(in, out);
+#else
+    FastDct32Plain(in, out);
+#endif
 }
 
 SubbandSynthesizer::SubbandSynthesizer(uint32_t channel, float scale)

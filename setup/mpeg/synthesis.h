@@ -29,5 +29,7 @@ class SubbandSynthesizer {
     float scale;
 };
 
-// 32-point DCT-II, out[m] = sum of in[k] cos((2k + 1) m pi / 64) (Lee).
+// 32-point DCT-II, out[m] = sum of in[k] cos((2k + 1) m pi / 64) (Lee):
+// the SSE2 version where the target has it, else the plain one.
 void FastDct32(const float* in, float* out);
+void FastDct32Plain(const float* in, float* out);
