@@ -5,27 +5,61 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
+// The transforms are written once for a value type T: float, or (with SSE2)
+// four lanes that carry four subbands through the same arithmetic.
 struct Complex {
     float re, im;
 };
 
-inline Complex Mul(Complex a, Complex b) {
+template <typename T>
+struct ComplexOf {
+    T re, im;
+};
+
+template <typename T>
+inline ComplexOf<T> Mul(ComplexOf<T> a, Complex b) {
     return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
 
 constexpr float HalfRoot3 = 0.866025403784438647f;
 
 // 3-point DFT with a positive exponent, in place on a, b, c.
-inline void Dft3(Complex& a, Complex& b, Complex& c) {
-    float sr = b.re + c.re, si = b.im + c.im;
-    float dr = (b.re - c.re) * HalfRoot3, di = (b.im - c.im) * HalfRoot3;
-    float mr = a.re - 0.5f * sr, mi = a.im - 0.5f * si;
+template <typename T>
+inline void Dft3(ComplexOf<T>& a, ComplexOf<T>& b, ComplexOf<T>& c) {
+    T sr = b.re + c.re, si = b.im + c.im;
+    T dr = (b.re - c.re) * HalfRoot3, di = (b.im - c.im) * HalfRoot3;
+    T mr = a.re - sr * 0.5f, mi = a.im - si * 0.5f;
     a = {a.re + sr, a.im + si};
     b = {mr - di, mi + dr};
     c = {mr + di, mi - dr};
 }
+
+#if defined(__SSE2__)
+struct Lanes {
+    __m128 v;
+};
+inline Lanes operator+(Lanes a, Lanes b) {
+    return {_mm_add_ps(a.v, b.v)};
+}
+inline Lanes operator-(Lanes a, Lanes b) {
+    return {_mm_sub_ps(a.v, b.v)};
+}
+inline Lanes operator-(Lanes a) {
+    return {_mm_sub_ps(_mm_setzero_ps(), a.v)};
+}
+inline Lanes operator*(Lanes a, float b) {
+    return {_mm_mul_ps(a.v, _mm_set1_ps(b))};
+}
+inline Lanes operator*(Lanes a, Lanes b) {
+    return {_mm_mul_ps(a.v, b.v)};
+}
+#endif
 
 struct ImdctTables {
     Complex pre18[9], post18[9], twiddle9[4];
@@ -57,11 +91,12 @@ const ImdctTables tables;
 
 }  // namespace
 
-void DctIv18(const float* in, float* out) {
+template <typename T>
+void DctIv18Of(const T* in, T* out) {
     // z[n] = (in[2n] - i in[17 - 2n]) e^(i pi (n + 1/4) / 18)
-    Complex z[9];
+    ComplexOf<T> z[9];
     for (int n = 0; n < 9; n++)
-        z[n] = Mul({in[2 * n], -in[17 - 2 * n]}, tables.pre18[n]);
+        z[n] = Mul(ComplexOf<T>{in[2 * n], -in[17 - 2 * n]}, tables.pre18[n]);
     // 9-point DFT, n = 3 n1 + n2, p = p1 + 3 p2: DFT-3 over n1 for each n2,
     // twiddle, DFT-3 over n2 for each p1.
     for (int n2 = 0; n2 < 3; n2++)
@@ -77,35 +112,98 @@ void DctIv18(const float* in, float* out) {
     for (int p1 = 0; p1 < 3; p1++) {
         for (int p2 = 0; p2 < 3; p2++) {
             int p = p1 + 3 * p2;
-            Complex d = Mul(z[3 * p1 + p2], tables.post18[p]);
+            ComplexOf<T> d = Mul(z[3 * p1 + p2], tables.post18[p]);
             out[2 * p] = d.re;
             out[17 - 2 * p] = d.im;
         }
     }
 }
 
+void DctIv18(const float* in, float* out) {
+    DctIv18Of(in, out);
+}
+
 void DctIv6(const float* in, float* out) {
-    Complex z[3];
+    ComplexOf<float> z[3];
     for (int n = 0; n < 3; n++)
-        z[n] = Mul({in[2 * n], -in[5 - 2 * n]}, tables.pre6[n]);
+        z[n] = Mul(ComplexOf<float>{in[2 * n], -in[5 - 2 * n]}, tables.pre6[n]);
     Dft3(z[0], z[1], z[2]);
     for (int p = 0; p < 3; p++) {
-        Complex d = Mul(z[p], tables.post6[p]);
+        ComplexOf<float> d = Mul(z[p], tables.post6[p]);
         out[2 * p] = d.re;
         out[5 - 2 * p] = d.im;
+    }
+}
+
+// x[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27):
+// the first half windowed plus overlap out, the second half kept.
+template <typename T>
+inline void FoldLong(const T* y, T* lines, T* overlap, const float* window) {
+    for (int i = 0; i < 9; i++) {
+        lines[i] = y[i + 9] * window[i] + overlap[i];
+        lines[9 + i] = overlap[9 + i] - y[17 - i] * window[9 + i];
+        overlap[i] = -(y[8 - i] * window[18 + i]);
+        overlap[9 + i] = -(y[i] * window[27 + i]);
     }
 }
 
 void ImdctLong(float* lines, float* overlap, const float* window) {
     float y[18];
     DctIv18(lines, y);
-    // x[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27).
-    for (int i = 0; i < 9; i++) {
-        lines[i] = y[i + 9] * window[i] + overlap[i];
-        lines[9 + i] = -y[17 - i] * window[9 + i] + overlap[9 + i];
-        overlap[i] = -y[8 - i] * window[18 + i];
-        overlap[9 + i] = -y[i] * window[27 + i];
+    FoldLong(y, lines, overlap, window);
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Rows of four subbands (18 values apart) to lanes, and back.
+void ToLanes(const float* rows, Lanes* lanes) {
+    for (int k = 0; k < 16; k += 4) {
+        __m128 r0 = _mm_loadu_ps(rows + k), r1 = _mm_loadu_ps(rows + 18 + k);
+        __m128 r2 = _mm_loadu_ps(rows + 36 + k), r3 = _mm_loadu_ps(rows + 54 + k);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        lanes[k].v = r0;
+        lanes[k + 1].v = r1;
+        lanes[k + 2].v = r2;
+        lanes[k + 3].v = r3;
     }
+    for (int k = 16; k < 18; k++)
+        lanes[k].v = _mm_setr_ps(rows[k], rows[18 + k], rows[36 + k], rows[54 + k]);
+}
+
+void FromLanes(const Lanes* lanes, float* rows) {
+    for (int k = 0; k < 16; k += 4) {
+        __m128 r0 = lanes[k].v, r1 = lanes[k + 1].v, r2 = lanes[k + 2].v, r3 = lanes[k + 3].v;
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_ps(rows + k, r0);
+        _mm_storeu_ps(rows + 18 + k, r1);
+        _mm_storeu_ps(rows + 36 + k, r2);
+        _mm_storeu_ps(rows + 54 + k, r3);
+    }
+    for (int k = 16; k < 18; k++) {
+        alignas(16) float v[4];
+        _mm_store_ps(v, lanes[k].v);
+        for (int l = 0; l < 4; l++)
+            rows[18 * l + k] = v[l];
+    }
+}
+
+}  // namespace
+#endif
+
+void ImdctLong4(float* lines, float* overlap, const float* window) {
+#if defined(__SSE2__)
+    Lanes in[18], y[18], saved[18];
+    ToLanes(lines, in);
+    ToLanes(overlap, saved);
+    DctIv18Of(in, y);
+    FoldLong(y, in, saved, window);
+    FromLanes(in, lines);
+    FromLanes(saved, overlap);
+#else
+    for (int l = 0; l < 4; l++)
+        ImdctLong(lines + 18 * l, overlap + 18 * l, window);
+#endif
 }
 
 void ImdctShort(float* lines, float* overlap, const float* window) {

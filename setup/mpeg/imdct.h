@@ -5,6 +5,8 @@
 // windowed transform plus overlap); overlap: the second half, kept for the
 // next granule. window: 36 coefficients.
 void ImdctLong(float* lines, float* overlap, const float* window);
+// The same for four consecutive subbands (72 lines, 72 overlap values).
+void ImdctLong4(float* lines, float* overlap, const float* window);
 // Three 12-point transforms of the interleaved short windows (line 3k + w
 // is line k of window w), overlapped at offsets 6, 12 and 18; window: 12
 // coefficients.

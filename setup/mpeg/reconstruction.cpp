@@ -288,21 +288,30 @@ void MpegDecoder::Hybrid(uint32_t ch, uint32_t gr) {
     const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
     const uint32_t usedSubbands = (lineBound[ch] + SubbandLines - 1) / SubbandLines;
     float* history = overlap[ch];
-    for (uint32_t sb = 0; sb < Subbands; sb++) {
+    const uint32_t granuleType = g.windowSwitching ? g.blockType : 0;
+    uint32_t sb = 0;
+    while (sb < Subbands) {
         float* lines = work + SubbandLines * sb;
         float* saved = history + SubbandLines * sb;
         if (sb >= usedSubbands) {
             // All-zero input: the output is what the last block left.
             std::memcpy(lines, saved, SubbandLines * sizeof(float));
             std::memset(saved, 0, SubbandLines * sizeof(float));
+            sb++;
             continue;
         }
-        uint32_t type = g.windowSwitching ? g.blockType : 0;
+        uint32_t type = granuleType;
         if (g.windowSwitching && g.mixedBlock && sb < 2) type = 0;
         if (type == 2) {
             ImdctShort(lines, saved, layer3.window[2]);
+            sb++;
+        } else if (sb + 4 <= usedSubbands && !(g.windowSwitching && g.mixedBlock)) {
+            // Four long-block subbands of one window type at once.
+            ImdctLong4(lines, saved, layer3.window[type]);
+            sb += 4;
         } else {
             ImdctLong(lines, saved, layer3.window[type]);
+            sb++;
         }
     }
 }

@@ -96,6 +96,26 @@ TEST(Imdct, LongAndShortBlocksMatchTheDirectFormula) {
     }
 }
 
+TEST(Imdct, FourSubbandsAtOnceEqualOneByOne) {
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (int type : {0, 1, 3}) {
+        float lines[72], overlap[72], singleLines[72], singleOverlap[72];
+        for (int i = 0; i < 72; i++) {
+            singleLines[i] = lines[i] = value(random);
+            singleOverlap[i] = overlap[i] = value(random);
+        }
+        ImdctLong4(lines, overlap, layer3.window[type]);
+        for (int sb = 0; sb < 4; sb++) {
+            ImdctLong(singleLines + 18 * sb, singleOverlap + 18 * sb, layer3.window[type]);
+        }
+        for (int i = 0; i < 72; i++) {
+            ASSERT_NEAR(lines[i], singleLines[i], 1e-6) << type << " " << i;
+            ASSERT_NEAR(overlap[i], singleOverlap[i], 1e-6) << type << " " << i;
+        }
+    }
+}
+
 TEST(Imdct, WindowsAreTheStandards) {
     EXPECT_NEAR(layer3.window[0][0], std::sin(Pi / 72), 1e-7);
     EXPECT_FLOAT_EQ(layer3.window[1][20], 1.0f);  // start: flat
