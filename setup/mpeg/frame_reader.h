@@ -126,6 +126,7 @@ class BitReservoir {
 
     // n above 32 only moves the position (the value is meaningless).
     uint32_t GetBits(uint32_t n) {
+        if (n == 0) return 0;
         if (n > 32) {
             totalBitsRead += n;
             return 0;

@@ -9,7 +9,7 @@
 #endif
 // On x86_64 with GCC or Clang the windowing also has an AVX path, chosen at
 // run time; the i686 and Windows builds keep SSE2 or plain C++.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
 #define VEXLO_SYNTHESIS_AVX 1
 #include <immintrin.h>
 #endif
