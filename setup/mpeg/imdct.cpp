@@ -56,9 +56,6 @@ inline Lanes operator-(Lanes a) {
 inline Lanes operator*(Lanes a, float b) {
     return {_mm_mul_ps(a.v, _mm_set1_ps(b))};
 }
-inline Lanes operator*(Lanes a, Lanes b) {
-    return {_mm_mul_ps(a.v, b.v)};
-}
 #endif
 
 struct ImdctTables {

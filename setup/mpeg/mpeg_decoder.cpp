@@ -364,7 +364,7 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     // power table's last entry).
     // Stores one value of magnitude m and sign (1: negative): as it is, or
     // as its signed power (m <= 8206, the power table's last entry).
-    auto put = [q, out, power](uint32_t at, uint32_t m, uint32_t sign) {
+    auto put = [&](uint32_t at, uint32_t m, uint32_t sign) {
         if constexpr (Powered) {
             uint32_t bits;
             std::memcpy(&bits, &power[m], 4);
