@@ -1,0 +1,299 @@
+// Whole installations of the sample disc through the real Setup.exe, checked
+// afterwards on the prefix's drive and registry: the copied files, the WAV
+// members appended to the installed game, the uninstall list inside it, the
+// Uninstall key and the Start Menu shortcuts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "e2e_support.h"
+
+namespace {
+
+const char DefaultFolder[] = "C:\\Games\\Vexlo Demo\\";
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    return _strnicmp(text.c_str(), prefix, strlen(prefix)) == 0;
+}
+
+bool EndsWithNoCase(const std::string& text, const char* suffix) {
+    size_t length = strlen(suffix);
+    return text.size() >= length && _stricmp(text.c_str() + text.size() - length, suffix) == 0;
+}
+
+// A disc name without its "./".
+std::string Relative(const std::string& name) {
+    return name.substr(2);
+}
+
+std::string ShortcutTitle(const std::string& relative) {
+    size_t dot = relative.find_last_of('.');
+    std::string title = dot == std::string::npos ? relative : relative.substr(0, dot);
+    return _stricmp(title.c_str(), "VexloDmo") == 0 ? "Vexlo Demo" : title;
+}
+
+// The uninstall list the installation must leave: the copied files in the
+// walk's order, then (with a group) one shortcut per file and the removal one.
+std::string ExpectedList(const std::string& folder, const std::string& group) {
+    std::vector<std::string> names = ListDiscFiles();
+    std::string list;
+    for (const std::string& name : names) {
+        std::string relative = Relative(name);
+        if (StartsWithNoCase(relative, "Setup") || EndsWithNoCase(relative, ".mp3")) continue;
+        list += folder + relative + "\r\n";
+    }
+    if (group.empty()) return list;
+    for (const std::string& name : names) {
+        std::string relative = Relative(name);
+        if (StartsWithNoCase(relative, "Setup") || EndsWithNoCase(relative, ".mp3") ||
+            EndsWithNoCase(relative, ".cfg"))
+            continue;
+        list += group + "\\" + ShortcutTitle(relative) + ".lnk\r\n";
+    }
+    return list + group + "\\Remove Vexlo Demo.lnk\r\n";
+}
+
+std::string ReferenceWav(const std::string& member) {
+    std::string path = std::string(VEXLO_E2E_REFERENCE_DIR) + "/" + member;
+    std::string bytes;
+    if (!ReadWholeFile("Z:" + path, &bytes)) return "<no reference " + path + ">";
+    return bytes;
+}
+
+// How two WAV files of the same layout differ: the number of 16-bit samples
+// after the 44-byte header that differ, and by how much at most.
+std::string DescribeWavDifference(const std::string& actual, const std::string& expected) {
+    if (actual.size() != expected.size())
+        return "sizes " + std::to_string(actual.size()) + " and " + std::to_string(expected.size());
+    const size_t header = 44;
+    if (actual.compare(0, header, expected, 0, header) != 0) return "headers differ";
+    size_t differing = 0;
+    int largest = 0;
+    for (size_t i = header; i + 1 < actual.size(); i += 2) {
+        int a = int16_t(uint8_t(actual[i]) | uint8_t(actual[i + 1]) << 8);
+        int b = int16_t(uint8_t(expected[i]) | uint8_t(expected[i + 1]) << 8);
+        if (a != b) {
+            ++differing;
+            largest = std::max(largest, std::abs(a - b));
+        }
+    }
+    return std::to_string(differing) + " of " + std::to_string((actual.size() - header) / 2) +
+           " samples differ, by at most " + std::to_string(largest);
+}
+
+class InstallTest : public ::testing::Test {
+  protected:
+    void SetUp() override { CleanUp(); }
+    void TearDown() override {
+        if (run.Running()) KillProcess(run.process.process);
+        CloseGroupFolderWindows(run.Id());
+        CleanUp();
+    }
+    void CleanUp() {
+        DeleteUninstallKey();
+        SetSetupWindowsVersion(nullptr);
+        RemoveTree(DefaultFolder);
+        RemoveEmptyParents("C:\\Games");
+        RemoveTree(ScratchFolder() + "Custom Demo");
+        RemoveTree(Group());
+    }
+    static std::string Group() { return ProgramsFolder() + "\\Vexlo Demo"; }
+
+    // Ready page → Next; follows the progress page until "Finished", checking
+    // the bars on the way; leaves the page finished.
+    void RunProgressPage(HWND sheet) {
+        ASSERT_TRUE(WaitTitle(sheet, ReadyTitle));
+        ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
+        ASSERT_TRUE(WaitTitle(sheet, ProgressTitle));
+        int lastTotal = 0;
+        uint32_t start = DriverClock();
+        for (;;) {
+            std::string status = ControlText(sheet, StatusLine);
+            int total = ReadProgressPosition(sheet, TotalBar);
+            int file = ReadProgressPosition(sheet, FileBar);
+            if (total >= 0) {
+                EXPECT_GE(total, lastTotal) << status;
+                EXPECT_LE(total, 100);
+                lastTotal = total;
+            }
+            if (file >= 0) {
+                EXPECT_LE(file, 100);
+            }
+            // The user cannot cancel an installation.
+            EXPECT_FALSE(IsControlEnabled(sheet, SheetCancelButton));
+            if (status == "Finished") break;
+            ASSERT_LT(DriverClock() - start, InstallWaitMs) << "still: " << status;
+            Sleep(20);
+        }
+        Sleep(300);
+        EXPECT_EQ(ControlText(sheet, StatusLine), "Finished");
+        EXPECT_EQ(ControlText(sheet, TotalLabel), "Finished");
+        EXPECT_EQ(ReadProgressPosition(sheet, TotalBar), 100);
+        EXPECT_EQ(ReadProgressPosition(sheet, FileBar), 0);
+        ASSERT_NE(WaitControl(sheet, SheetFinishButton, WindowWaitMs), nullptr);
+        uint32_t waited = DriverClock();
+        while (!IsControlEnabled(sheet, SheetFinishButton) && DriverClock() - waited < ShortWaitMs)
+            Sleep(30);
+        EXPECT_TRUE(IsControlEnabled(sheet, SheetFinishButton));
+        EXPECT_FALSE(IsControlVisible(sheet, SheetNextButton) &&
+                     IsControlEnabled(sheet, SheetNextButton));
+        EXPECT_FALSE(IsControlEnabled(sheet, SheetBackButton));
+        EXPECT_FALSE(IsControlEnabled(sheet, SheetCancelButton));
+        // Escape does nothing now either.
+        ASSERT_TRUE(PressKey(sheet, VK_ESCAPE));
+        EXPECT_TRUE(StaysAway(run, CancelQuestionTitle, 1000));
+        EXPECT_EQ(WindowTitle(sheet), ProgressTitle);
+    }
+
+    // The installed folder holds the disc's top-level files (Setup* aside),
+    // byte for byte; the game carries its own members, then one WAV per MP3
+    // in the walk's order, then the uninstall list.
+    void CheckInstalledFiles(const std::string& folder, const std::string& group) {
+        std::vector<std::string> names = ListDiscFiles();
+        std::string disc = DiscFolder();
+        std::vector<std::string> expectedWavs;
+        for (const std::string& name : names) {
+            std::string relative = Relative(name);
+            std::string installed = folder + relative;
+            if (StartsWithNoCase(relative, "Setup")) {
+                EXPECT_FALSE(FileExistsAt(installed)) << installed;
+            } else if (EndsWithNoCase(relative, ".mp3")) {
+                EXPECT_FALSE(FileExistsAt(installed)) << installed;
+                expectedWavs.push_back(relative.substr(0, relative.size() - 4) + ".wav");
+            } else if (relative.find('/') != std::string::npos) {
+                // No sub-folder is made: such a file is listed, not copied.
+                EXPECT_FALSE(FileExistsAt(installed)) << installed;
+            } else if (relative != "VexloDmo.exe") {
+                std::string original, copy;
+                ASSERT_TRUE(ReadWholeFile(disc + relative, &original));
+                ASSERT_TRUE(ReadWholeFile(installed, &copy)) << installed;
+                EXPECT_TRUE(copy == original) << installed << " differs from the disc";
+            }
+        }
+        EXPECT_FALSE(FileExistsAt(folder + "Remove.txt"));
+        EXPECT_FALSE(FolderExistsAt(folder + "data"));
+        ASSERT_EQ(expectedWavs.size(), 3u);
+
+        std::vector<ArchiveMember> discMembers, members;
+        uint32_t discDirectory = 0;
+        ASSERT_TRUE(ReadArchiveMembers(disc + "VexloDmo.exe", &discMembers, &discDirectory));
+        ASSERT_TRUE(ReadArchiveMembers(folder + "VexloDmo.exe", &members));
+        ASSERT_EQ(members.size(), discMembers.size() + expectedWavs.size() + 1);
+        std::string discGame, installedGame;
+        ASSERT_TRUE(ReadWholeFile(disc + "VexloDmo.exe", &discGame));
+        ASSERT_TRUE(ReadWholeFile(folder + "VexloDmo.exe", &installedGame));
+        EXPECT_TRUE(installedGame.compare(0, discDirectory, discGame, 0, discDirectory) == 0)
+            << "the program and its own members changed";
+        for (size_t i = 0; i < discMembers.size(); ++i) {
+            EXPECT_EQ(members[i].name, discMembers[i].name);
+            EXPECT_TRUE(members[i].data == discMembers[i].data) << members[i].name;
+        }
+        for (size_t i = 0; i < expectedWavs.size(); ++i) {
+            const ArchiveMember& wav = members[discMembers.size() + i];
+            EXPECT_EQ(wav.name, expectedWavs[i]);
+            std::string reference = ReferenceWav(wav.name);
+            EXPECT_TRUE(wav.data == reference)
+                << wav.name
+                << " differs from vexlo-mp3wav's: " << DescribeWavDifference(wav.data, reference);
+        }
+        EXPECT_EQ(members.back().name, "Remove.txt");
+        EXPECT_EQ(members.back().data, ExpectedList(folder, group));
+    }
+
+    void CheckUninstallKey(const std::string& folder) {
+        std::string value;
+        EXPECT_TRUE(ReadUninstallValue("UninstallString", &value));
+        EXPECT_EQ(value, "\"" + folder + "VexloDmo.exe\" /REMOVE");
+        EXPECT_TRUE(ReadUninstallValue("DisplayName", &value));
+        EXPECT_EQ(value, "Vexlo Demo");
+        EXPECT_TRUE(ReadUninstallValue("GameDest", &value));
+        EXPECT_EQ(value, folder + "VexloDmo.exe");
+    }
+
+    SetupRun run;
+};
+
+TEST_F(InstallTest, DefaultInstallation) {
+    ASSERT_TRUE(run.Start());
+    HWND sheet = OpenWizard(run);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_NE(GoToDestination(run, sheet), nullptr);
+    ASSERT_EQ(ControlText(sheet, FolderEdit), DefaultFolder);
+    ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
+    HWND question = run.WaitBox(FolderQuestionTitle);
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(question, IDYES));
+    RunProgressPage(sheet);
+    ASSERT_TRUE(ClickButton(sheet, SheetFinishButton));
+    DWORD code = 1;
+    ASSERT_TRUE(run.WaitEnd(&code));
+    EXPECT_EQ(code, 0u);
+
+    CheckInstalledFiles(DefaultFolder, Group());
+    CheckUninstallKey(DefaultFolder);
+
+    struct {
+        const char* link;
+        const char* target;
+        const char* arguments;
+    } shortcuts[] = {{"Vexlo Demo.lnk", "VexloDmo.exe", ""},
+                     {"ReadMe.lnk", "ReadMe.txt", ""},
+                     {"Remove Vexlo Demo.lnk", "VexloDmo.exe", "/REMOVE"}};
+    for (const auto& expected : shortcuts) {
+        ShortcutInfo info;
+        std::string path = Group() + "\\" + expected.link;
+        ASSERT_TRUE(ReadShortcut(path, &info)) << path;
+        EXPECT_EQ(info.target, std::string(DefaultFolder) + expected.target) << path;
+        EXPECT_EQ(info.arguments, expected.arguments) << path;
+        EXPECT_EQ(info.workingFolder, DefaultFolder) << path;
+    }
+    // Audio, configuration and setup files get none.
+    EXPECT_FALSE(FileExistsAt(Group() + "\\Vexlo.lnk"));
+    EXPECT_FALSE(FileExistsAt(Group() + "\\Setup.lnk"));
+}
+
+TEST_F(InstallTest, TypedFolderWithoutGroupAfterDirectXAskedForARestart) {
+    SetSetupWindowsVersion("nt351");
+    std::string typed = ScratchFolder() + "Custom Demo";
+    ASSERT_TRUE(run.Start(nullptr, {"VEXLO_DSETUP_RESULT=1"}));
+    HWND launcher = run.Wait(LauncherTitle);
+    ASSERT_NE(launcher, nullptr);
+    ASSERT_TRUE(ClickButton(launcher, InstallButton));
+    HWND offer = run.Wait(DirectXOfferTitle);
+    ASSERT_NE(offer, nullptr);
+    ASSERT_TRUE(ClickButton(offer, IDOK));
+    HWND box = run.WaitBox(DirectXMessageTitle);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    HWND sheet = run.Wait(WelcomeTitle);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(WaitControl(sheet, SheetNextButton, WindowWaitMs));
+    ASSERT_NE(GoToDestination(run, sheet), nullptr);
+
+    // Typed without the trailing backslash; no Start Menu group.
+    ASSERT_TRUE(SetEditText(sheet, FolderEdit, typed.c_str()));
+    ASSERT_TRUE(CheckButton(sheet, GroupNoneRadio));
+    ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
+    HWND question = run.WaitBox(FolderQuestionTitle);
+    ASSERT_NE(question, nullptr);
+    EXPECT_NE(MessageText(question).find("\"" + typed + "\\\""), std::string::npos);
+    ASSERT_TRUE(AnswerMessageBox(question, IDYES));
+    RunProgressPage(sheet);
+    ASSERT_TRUE(ClickButton(sheet, SheetFinishButton));
+
+    // The DirectX setup's restart request is asked after the wizard.
+    HWND prompt = run.Wait(RestartTitle);
+    ASSERT_NE(prompt, nullptr);
+    ASSERT_TRUE(ClickButton(prompt, IDCANCEL));
+    DWORD code = 1;
+    ASSERT_TRUE(run.WaitEnd(&code));
+    EXPECT_EQ(code, 0u);
+
+    CheckInstalledFiles(typed + "\\", "");
+    CheckUninstallKey(typed + "\\");
+    EXPECT_FALSE(FolderExistsAt(Group()));
+}
+
+}  // namespace
