@@ -33,6 +33,16 @@ struct ConversionSlots {
 };
 ConversionSlots slots;
 
+// The sink for a job: null only when it cannot be allocated.
+WavWriter* MakeSink(const ConversionJob& job, uint32_t channels) {
+    WavWriter* sink = new (std::nothrow) WavWriter(channels, job);
+    if (sink && !sink->Ready()) {
+        delete sink;
+        return nullptr;
+    }
+    return sink;
+}
+
 void ReleaseSlots() {
     delete slots.sink;  // finishes the .wav file
     delete slots.synthesizer0;
@@ -162,8 +172,8 @@ int ConvertToWav(ConversionJob& job, ProgressCallback progress) {
         ReleaseSlots();
         return 1;
     }
-    slots.sink = new (std::nothrow) WavWriter(stereoOutput ? 2 : 1, job);
-    if (!slots.sink || !slots.sink->Ready()) {
+    slots.sink = MakeSink(job, stereoOutput ? 2 : 1);
+    if (!slots.sink) {
         ReleaseSlots();
         return 1;
     }
