@@ -106,10 +106,19 @@ SetupRun::~SetupRun() {
     CloseStartedProcess(&process);
 }
 
+// Wine mirrors every shortcut saved in the prefix as a menu entry of the
+// user's desktop; the tests' shortcuts must stay inside the prefix.
+void KeepShortcutsInsidePrefix() {
+    HKEY key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", &key) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "winemenubuilder.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(key);
+}
+
 bool SetupRun::Start(const char* setupPath, std::vector<std::string> environment) {
     std::string program = setupPath ? setupPath : DiscFolder() + "Setup.exe";
-    // No desktop menu entries for the shortcuts that an install makes.
-    environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d");
+    KeepShortcutsInsidePrefix();
     std::vector<const char*> pointers;
     for (const std::string& item : environment)
         pointers.push_back(item.c_str());

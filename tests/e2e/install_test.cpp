@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+
+#include <shlobj.h>
 
 #include "e2e_support.h"
 
@@ -81,6 +84,54 @@ std::string DescribeWavDifference(const std::string& actual, const std::string& 
     }
     return std::to_string(differing) + " of " + std::to_string((actual.size() - header) / 2) +
            " samples differ, by at most " + std::to_string(largest);
+}
+
+// Lists a folder's tree; `topOnly` lists only the first level's sub-folders.
+void ListTree(const std::string& folder, std::vector<std::string>* entries, bool topOnly) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = folder + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries->push_back(path + "\\");
+            if (!topOnly) ListTree(path + "\\", entries, false);
+        } else {
+            entries->push_back(path);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// What an installation and its removal may touch: drive C: (without the
+// system, user and program folders, the temporary folder and the tests' own
+// scratch folder), the Start Menu, and the system's list of installed programs.
+std::vector<std::string> SnapshotOfPrefix() {
+    std::vector<std::string> entries, all;
+    ListTree("C:\\", &all, true);
+    const char* skipped[] = {"C:\\windows\\", "C:\\users\\", "C:\\ProgramData\\",
+                             "C:\\Program Files", "C:\\VexloE2E\\"};
+    for (const std::string& entry : all) {
+        bool skip = false;
+        for (const char* prefix : skipped)
+            skip = skip || StartsWithNoCase(entry, prefix);
+        if (!skip) entries.push_back(entry);
+    }
+    char startMenu[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, startMenu, CSIDL_STARTMENU, FALSE);
+    ListTree(std::string(startMenu) + "\\", &entries, false);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                      0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char name[256];
+        for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+            entries.push_back(std::string("registry: ") + name);
+        RegCloseKey(key);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }
 
 class InstallTest : public ::testing::Test {
@@ -212,25 +263,30 @@ class InstallTest : public ::testing::Test {
         EXPECT_EQ(value, folder + "VexloDmo.exe");
     }
 
+    // Launcher, Install, the wizard with its defaults, the whole installation
+    // and Finish.
+    void InstallWithDefaults() {
+        ASSERT_TRUE(run.Start());
+        HWND sheet = OpenWizard(run);
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_NE(GoToDestination(run, sheet), nullptr);
+        ASSERT_EQ(ControlText(sheet, FolderEdit), DefaultFolder);
+        ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
+        HWND question = run.WaitBox(FolderQuestionTitle);
+        ASSERT_NE(question, nullptr);
+        ASSERT_TRUE(AnswerMessageBox(question, IDYES));
+        RunProgressPage(sheet);
+        ASSERT_TRUE(ClickButton(sheet, SheetFinishButton));
+        DWORD code = 1;
+        ASSERT_TRUE(run.WaitEnd(&code));
+        EXPECT_EQ(code, 0u);
+    }
+
     SetupRun run;
 };
 
 TEST_F(InstallTest, DefaultInstallation) {
-    ASSERT_TRUE(run.Start());
-    HWND sheet = OpenWizard(run);
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_NE(GoToDestination(run, sheet), nullptr);
-    ASSERT_EQ(ControlText(sheet, FolderEdit), DefaultFolder);
-    ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
-    HWND question = run.WaitBox(FolderQuestionTitle);
-    ASSERT_NE(question, nullptr);
-    ASSERT_TRUE(AnswerMessageBox(question, IDYES));
-    RunProgressPage(sheet);
-    ASSERT_TRUE(ClickButton(sheet, SheetFinishButton));
-    DWORD code = 1;
-    ASSERT_TRUE(run.WaitEnd(&code));
-    EXPECT_EQ(code, 0u);
-
+    InstallWithDefaults();
     CheckInstalledFiles(DefaultFolder, Group());
     CheckUninstallKey(DefaultFolder);
 
@@ -294,6 +350,57 @@ TEST_F(InstallTest, TypedFolderWithoutGroupAfterDirectXAskedForARestart) {
     CheckInstalledFiles(typed + "\\", "");
     CheckUninstallKey(typed + "\\");
     EXPECT_FALSE(FolderExistsAt(Group()));
+}
+
+TEST_F(InstallTest, RemovalThroughTheUninstallEntryLeavesNothingBehind) {
+    std::vector<std::string> before = SnapshotOfPrefix();
+    InstallWithDefaults();
+    CloseGroupFolderWindows(run.Id());
+    ASSERT_TRUE(FileExistsAt(std::string(DefaultFolder) + "VexloDmo.exe"));
+    // The game's high scores go too.
+    FILE* scores = fopen((std::string(DefaultFolder) + "HighScores.data").c_str(), "wb");
+    ASSERT_NE(scores, nullptr);
+    fclose(scores);
+
+    // As the system's list of programs does: run the registered command.
+    std::string command;
+    ASSERT_TRUE(ReadUninstallValue("UninstallString", &command));
+    ASSERT_EQ(command.rfind("\"", 0), 0u);
+    size_t quote = command.find('"', 1);
+    ASSERT_NE(quote, std::string::npos);
+    std::string program = command.substr(1, quote - 1);
+    std::string arguments = command.substr(quote + 1);
+    while (!arguments.empty() && arguments[0] == ' ')
+        arguments.erase(0, 1);
+    StartedProcess game;
+    ASSERT_TRUE(
+        StartProgram(program.c_str(), arguments.c_str(), ScratchFolder().c_str(), nullptr, &game));
+    WaitProcessEnd(game.process, ExitWaitMs, nullptr);
+    CloseStartedProcess(&game);
+
+    HWND question = WaitMessageBox("Remove Vexlo", 0, WindowWaitMs);
+    ASSERT_NE(question, nullptr);
+    DWORD uninstaller = WindowProcessId(question);
+    EXPECT_EQ(MessageText(question),
+              "Are you sure you want to completely remove The Vexlo Demo from your system?");
+    ASSERT_TRUE(AnswerMessageBox(question, IDYES));
+    HWND done = WaitMessageBox("Uninstall Complete", uninstaller, WindowWaitMs);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(MessageText(done), "The Vexlo Demo has been removed from your system.");
+    ASSERT_TRUE(AnswerMessageBox(done, IDOK));
+    if (!WaitProcessIdEnd(uninstaller, ExitWaitMs, nullptr)) KillProcessId(uninstaller);
+
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(FolderExistsAt("C:\\Games"));
+    EXPECT_FALSE(FolderExistsAt(Group()));
+    std::vector<std::string> after = SnapshotOfPrefix();
+    std::vector<std::string> added, removed;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(added));
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                        std::back_inserter(removed));
+    EXPECT_TRUE(added.empty()) << "left behind: " << added.front();
+    EXPECT_TRUE(removed.empty()) << "removed: " << removed.front();
 }
 
 }  // namespace
