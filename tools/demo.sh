@@ -57,10 +57,11 @@ drive() {
 }
 
 shot_number=0
+shot_prefix=""
 # shot TITLE NAME: a PNG of the window in the screenshots folder.
 shot() {
   shot_number=$((shot_number + 1))
-  name=$(printf '%02d-%s' "$shot_number" "$2")
+  name=$(printf '%s%02d-%s' "$shot_prefix" "$shot_number" "$2")
   if drive shot "$1" "$SHOTS/$name.bmp" >/dev/null &&
      convert "$SHOTS/$name.bmp" "$SHOTS/$name.png"; then
     rm -f "$SHOTS/$name.bmp"
@@ -77,14 +78,18 @@ fresh_prefix() {
   "$WINE" wineboot -i >/dev/null 2>&1
   "$WINESERVER" -w
   if [ "$AUTOMATIC" = 1 ]; then
-    # Xvfb has no window manager: let Wine draw the title bars itself.
+    # Xvfb has no window manager: let Wine draw the title bars itself, with
+    # the symbol font of their buttons.
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     "$WINESERVER" -w
+    for font in /usr/share/wine/fonts/marlett.ttf; do
+      [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
   fi
 }
 
 # Keeps the wineserver (and its services) up between the driver's steps.
-start_wineserver() { "$WINESERVER" -p 60; }
+start_wineserver() { "$WINESERVER" -p 60 2>/dev/null || true; }
 stop_wineserver() { "$WINESERVER" -k 2>/dev/null || true; }
 
 report() {
@@ -189,6 +194,56 @@ install_walk() {
   fi
 }
 
+# ---- the removal through the game's /REMOVE ----
+
+# The game's path as the Uninstall entry records it, as a Unix path.
+installed_game() {
+  "$WINE" reg query "$UNINSTALL_KEY" /v GameDest 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *GameDest *REG_SZ *//p'
+}
+
+remove_walk() {
+  game=$1
+  say "Running \"$game\" /REMOVE, as Add/Remove Programs does..."
+  "$WINE" "$game" /REMOVE &
+  say "Question:"
+  drive wait-window "Remove Vexlo" 30 || die "the uninstaller's question did not appear"
+  say "  $(drive msgbox-text 'Remove Vexlo')"
+  shot "Remove Vexlo" question
+  say "  answer: Yes"
+  drive answer "Remove Vexlo" yes
+  say "Final message:"
+  drive wait-window "Uninstall Complete" 60 || die "the uninstaller did not report its end"
+  say "  $(drive msgbox-text 'Uninstall Complete')"
+  shot "Uninstall Complete" complete
+  drive answer "Uninstall Complete" ok
+  wait || true
+}
+
+remove_report() {
+  say
+  say "== Report"
+  if [ -d "$DEST_UNIX" ]; then
+    say "Left in C:\\Games\\Vexlo Demo\\:"
+    (cd "$DEST_UNIX" && find . | sed 's|^\./||; s/^/    /')
+  elif [ -d "$WINEPREFIX/drive_c/Games" ]; then
+    say "C:\\Games\\Vexlo Demo\\ is gone; C:\\Games\\ is still there."
+  else
+    say "C:\\Games\\Vexlo Demo\\ and C:\\Games\\ are gone."
+  fi
+  group=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Start Menu/Programs/Vexlo Demo' 2>/dev/null | head -n 1)
+  if [ -n "$group" ]; then
+    say "The Start Menu group is still there: ${group#"$WINEPREFIX"/drive_c/}"
+  else
+    say "The Start Menu group is gone."
+  fi
+  if "$WINE" reg query "$UNINSTALL_KEY" >/dev/null 2>&1; then
+    say "The Uninstall entry is still there."
+  else
+    say "The Uninstall entry is gone."
+  fi
+}
+
 # ---- main ----
 
 [ -f "$DISC/Setup.exe" ] || die "no $DISC_DIR/Setup.exe: build first (make win64)"
@@ -211,4 +266,24 @@ if [ "$MODE" = install ]; then
   report
   say
   say "The installation stays in $DEMO_DIR/prefix; 'make demo-remove' removes it."
+else
+  [ -f "$WINEPREFIX/system.reg" ] || die "no $DEMO_DIR/prefix: run 'make demo' first"
+  game=$(installed_game)
+  [ -n "$game" ] || die "the demo is not installed in $DEMO_DIR/prefix: run 'make demo' first"
+  if [ "$AUTOMATIC" = 1 ]; then
+    [ -f "$DRIVE_EXE" ] || die "no $WIN_DIR/bin/vexlo-drive.exe: build first (make win64)"
+    mkdir -p "$SHOTS"
+    rm -f "$SHOTS"/remove-*.png
+    shot_prefix="remove-"
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    start_wineserver
+    remove_walk "$game"
+    "$WINESERVER" -w
+    stop_wineserver
+  else
+    say "Running \"$game\" /REMOVE on $DISPLAY..."
+    "$WINE" "$game" /REMOVE || true
+    "$WINESERVER" -w
+  fi
+  remove_report
 fi
