@@ -5,6 +5,7 @@
 # with vexlo-mp3wav and with `mpg123 -q -w`, and reports the median CPU time
 # (user + system) of each as seconds of audio per CPU second, and the ratio.
 # Then runs the stage micro-benchmarks briefly.
+[ -n "${BASH_VERSION:-}" ] || exec bash "$0" "$@"  # `make bench` runs it with sh
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build/native}
