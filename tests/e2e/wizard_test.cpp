@@ -47,6 +47,9 @@ class WizardTest : public ::testing::Test {
 };
 
 TEST_F(WizardTest, DestinationPageDefaultsAndTyping) {
+    // DirectX is present: Install went straight to the wizard.
+    EXPECT_EQ(FindTopWindow(DirectXOfferTitle, run.Id()), nullptr);
+    EXPECT_EQ(FindTopWindow(DirectXErrorTitle, run.Id()), nullptr);
     ASSERT_NE(GoToDestination(run, sheet), nullptr);
     EXPECT_EQ(ControlText(sheet, FolderEdit), DefaultFolder);
     EXPECT_EQ(ControlText(sheet, SpaceRequiredText), RequiredSpaceText);
