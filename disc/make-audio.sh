@@ -52,7 +52,7 @@ $SOX -n -r 44100 -c 1 "$work/hat.wav" synth 0.05 noise vol 0.3 highpass 7000 fad
 hits=""
 beat=0
 while [ $beat -lt 20 ]; do
-  at=$(echo "$beat * 0.25" | bc)
+  at=$((beat / 4)).$(((beat % 4) * 25))
   $SOX "$work/hat.wav" "$work/h$beat.wav" pad "$at"
   hits="$hits $work/h$beat.wav"
   case $((beat % 4)) in

@@ -5,6 +5,9 @@
 // Window titles match exactly, or by prefix when they end in '*'. Commands
 // that name a window wait for it (up to the timeout, 10 s by default). The
 // exit code is 0 on success, 1 when the step failed, 2 on a usage error.
+// Under Wine a program that "start" runs keeps the output of vexlo-drive
+// open: send that output to a file, not into a shell's $(...), which would
+// wait for the started program to end.
 #include "ui_driver.h"
 
 #include <cstdio>
