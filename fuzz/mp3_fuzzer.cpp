@@ -34,5 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     job.reader = new FrameReader(inputPath);
     job.header = new FrameHeader;
     if (job.header->ReadHeader(*job.reader)) ConvertToWav(job, NoProgress);
+    delete job.reader;  // closes the input before it is removed
+    job.reader = nullptr;
+    std::remove(inputPath);
+    std::remove(outputPath);
     return 0;
 }
