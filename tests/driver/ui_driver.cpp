@@ -430,6 +430,14 @@ bool ReadListItem(HWND top, int id, int index, char* buffer, size_t size) {
     return WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, int(size), nullptr, nullptr) > 0;
 }
 
+bool SelectTreeRoot(HWND top, int id) {
+    HWND tree = FindControl(top, id);
+    DWORD_PTR root = 0, selected = 0;
+    // Item handles are plain values: these two messages cross processes as they are.
+    return tree && SendWithTimeout(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, &root) && root &&
+           SendWithTimeout(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(root), &selected) && selected;
+}
+
 bool PressKey(HWND window, UINT virtualKey) {
     if (!window) return false;
     DWORD thread = GetWindowThreadProcessId(window, nullptr);

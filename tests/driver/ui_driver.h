@@ -94,6 +94,9 @@ int ReadProgressPosition(HWND top, int id);
 int ReadListCount(HWND top, int id);
 bool ReadListItem(HWND top, int id, int index, char* buffer, size_t size);
 
+// Selects the first item at the top of a tree view (as a click on it would).
+bool SelectTreeRoot(HWND top, int id);
+
 // Presses a key in the window's thread, at the control that has the focus
 // (Esc in a dialog works as it does for the user).
 bool PressKey(HWND window, UINT virtualKey);
