@@ -248,6 +248,8 @@ remove_report() {
 
 [ -f "$DISC/Setup.exe" ] || die "no $DISC_DIR/Setup.exe: build first (make win64)"
 mkdir -p "$ROOT/$DEMO_DIR"
+# A walk that stops half-way leaves no program of the demo's prefix running.
+[ "$AUTOMATIC" = 1 ] && trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 
 if [ "$MODE" = install ]; then
   fresh_prefix
