@@ -71,11 +71,21 @@ std::string RunProbe() {
                        &startup, &process)) {
         CloseHandle(writeEnd);
         writeEnd = nullptr;
-        char buffer[256];
-        DWORD got;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
-            output.append(buffer, got);
-        WaitForSingleObject(process.hProcess, 30000);
+        // Read only what is there, never waiting for the pipe's end: a process
+        // that Wine starts on the probe's behalf (the desktop) can inherit the
+        // probe's output handle and keep the pipe open after the probe ended.
+        auto drain = [&] {
+            char buffer[256];
+            DWORD available = 0, got = 0;
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available &&
+                   ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
+                output.append(buffer, got);
+        };
+        for (int waited = 0; waited < 30000; waited += 50) {
+            drain();
+            if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) break;
+        }
+        drain();
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
