@@ -7,12 +7,8 @@
 #include <emmintrin.h>
 #include <xmmintrin.h>
 #endif
-// On x86_64 with GCC or Clang the windowing also has an AVX path, chosen at
-// run time; the i686 and Windows builds keep SSE2 or plain C++.
-#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
-#define VEXLO_SYNTHESIS_AVX 1
-#include <immintrin.h>
-#endif
+// No wider vector path: the sums must be added in one order on every x86_64
+// machine, so that a WAV decoded here equals one decoded by the installer.
 
 namespace {
 
@@ -123,46 +119,11 @@ void WindowBlockSse2(const float* plane, const float* window, float scale, int16
 }
 #endif
 
-#if defined(VEXLO_SYNTHESIS_AVX)
-// The same with eight lanes: two rows per register pair.
-__attribute__((target("avx"))) void WindowBlockAvx(const float* plane, const float* window,
-                                                   float scale, int16_t* out) {
-    const __m128 factor = _mm_set1_ps(scale);
-    const __m128 high = _mm_set1_ps(32767.0f);
-    const __m128 low = _mm_set1_ps(-32768.0f);
-    for (int j = 0; j < 32; j += 4) {
-        __m128 sums[4];
-        for (int k = 0; k < 4; k++) {
-            const float* row = plane + 16 * (j + k);
-            const float* coef = window + 16 * (j + k);
-            __m256 acc = _mm256_mul_ps(_mm256_loadu_ps(row), _mm256_loadu_ps(coef));
-            acc = _mm256_add_ps(acc,
-                                _mm256_mul_ps(_mm256_loadu_ps(row + 8), _mm256_loadu_ps(coef + 8)));
-            sums[k] = _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1));
-        }
-        _MM_TRANSPOSE4_PS(sums[0], sums[1], sums[2], sums[3]);
-        __m128 total = _mm_add_ps(_mm_add_ps(sums[0], sums[1]), _mm_add_ps(sums[2], sums[3]));
-        total = _mm_min_ps(_mm_max_ps(_mm_mul_ps(total, factor), low), high);
-        __m128i whole = _mm_cvttps_epi32(total);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j), _mm_packs_epi32(whole, whole));
-    }
-}
-#endif
-
-using WindowFunction = void (*)(const float*, const float*, float, int16_t*);
-
-WindowFunction ChooseWindowFunction() {
-#if defined(VEXLO_SYNTHESIS_AVX)
-    if (__builtin_cpu_supports("avx")) return WindowBlockAvx;
-#endif
 #if defined(__SSE2__)
-    return WindowBlockSse2;
+constexpr auto WindowBlock = WindowBlockSse2;
 #else
-    return WindowBlockPlain;
+constexpr auto WindowBlock = WindowBlockPlain;
 #endif
-}
-
-const WindowFunction windowBlock = ChooseWindowFunction();
 
 }  // namespace
 
@@ -292,7 +253,7 @@ void SubbandSynthesizer::SynthesizeBlock(PcmSink& sink) {
     // Windowing: output j is row j of the current plane times 16
     // consecutive coefficients of the window arranged for this column.
     int16_t samples[32];
-    windowBlock(current, tables.window[c], scale, samples);
+    WindowBlock(current, tables.window[c], scale, samples);
     sink.PutSamples(channel, samples, 32);
 
     column = (c + 1) & 15;
