@@ -32,7 +32,7 @@ demo-remove: deps win64
 
 release: win32
 
-bench: deps native
+bench: deps native win64
 	@sh tools/bench.sh
 
 fuzz: deps fuzz-build

@@ -58,3 +58,7 @@ awk -v a="$ours" -v b="$reference" -v s="$AUDIO_SECONDS" -v runs="$RUNS" 'BEGIN 
 if [ -x "$BUILD/bin/mpeg_bench" ]; then
   VEXLO_BENCH_MP3="$MP3" "$BUILD/bin/mpeg_bench" --benchmark_min_time=0.2 2>/dev/null
 fi
+
+echo
+echo "== installation of the sample disc against cp + vexlo-mp3wav"
+sh tools/bench-install.sh
