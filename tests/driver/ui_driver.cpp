@@ -523,6 +523,15 @@ bool SaveScreenRect(const RECT& requested, const char* path) {
 bool SaveWindowShot(HWND window, const char* path) {
     RECT rect;
     if (!window || !GetWindowRect(window, &rect)) return false;
+    // The shot copies the screen, so a window that another one overlaps (the
+    // folder window the installer opens, say) is raised first and given a
+    // moment to repaint.
+    if (GetTopWindow(nullptr) != window) {
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+        Sleep(300);
+    }
     return SaveScreenRect(rect, path);
 }
 
