@@ -7,12 +7,12 @@
 # (target: at most 1.3). Fastest of REPEAT runs on each side.
 #   WIN_BUILD     win64 build folder (default build/win64)
 #   NATIVE_BUILD  native build folder with vexlo-mp3wav (default build/native)
-#   REPEAT        runs per side (default 5)
+#   REPEAT        runs per side (default 9)
 set -eu
 cd "$(dirname "$0")/.."
 WIN_BUILD=${WIN_BUILD:-build/win64}
 NATIVE_BUILD=${NATIVE_BUILD:-build/native}
-REPEAT=${REPEAT:-5}
+REPEAT=${REPEAT:-9}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
