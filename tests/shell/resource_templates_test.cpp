@@ -16,24 +16,24 @@ constexpr int NoId = 0xFFFF;
 
 enum Kind { DefaultButton, Button, GroupBox, AutoRadio, Text, Edit, ProgressBar };
 
-struct ControlSpec {
+struct ExpectedControl {
     int id;
     Kind kind;
     const char* text;
     int x, y, width, height;
 };
 
-struct DialogSpec {
+struct ExpectedDialog {
     int id;
     bool page;  // child page of the wizard rather than a popup
     const char* caption;
     const char* fontFace;
     int width, height;
-    std::vector<ControlSpec> controls;
+    std::vector<ExpectedControl> controls;
 };
 
-const std::vector<DialogSpec>& Dialogs() {
-    static const std::vector<DialogSpec> dialogs = {
+const std::vector<ExpectedDialog>& Dialogs() {
+    static const std::vector<ExpectedDialog> dialogs = {
         {IDD_LAUNCHER,
          false,
          "Vexlo",
@@ -203,19 +203,19 @@ class ResourceTemplates : public ::testing::Test {
 };
 
 TEST_F(ResourceTemplates, EveryDialogHasItsCaptionStyleSizeAndControls) {
-    for (const DialogSpec& spec : Dialogs()) {
-        std::string where = "dialog " + std::to_string(spec.id);
-        HWND dialog = CreateDialogParamA(setupState.instance, MAKEINTRESOURCEA(spec.id),
-                                         spec.page ? parent : nullptr, PassiveDialogProc, 0);
+    for (const ExpectedDialog& expected : Dialogs()) {
+        std::string where = "dialog " + std::to_string(expected.id);
+        HWND dialog = CreateDialogParamA(setupState.instance, MAKEINTRESOURCEA(expected.id),
+                                         expected.page ? parent : nullptr, PassiveDialogProc, 0);
         ASSERT_NE(dialog, nullptr) << where;
 
         char caption[256] = "";
         GetWindowTextA(dialog, caption, sizeof caption);
-        EXPECT_STREQ(caption, spec.caption) << where;
+        EXPECT_STREQ(caption, expected.caption) << where;
 
         LONG style = GetWindowLongA(dialog, GWL_STYLE);
         EXPECT_TRUE(style & WS_CAPTION) << where;
-        if (spec.page) {
+        if (expected.page) {
             EXPECT_TRUE(style & WS_CHILD) << where;
         } else {
             EXPECT_TRUE(style & WS_POPUP) << where;
@@ -224,22 +224,22 @@ TEST_F(ResourceTemplates, EveryDialogHasItsCaptionStyleSizeAndControls) {
         }
 
         HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
-        if (std::string(spec.fontFace) != "System") {
+        if (std::string(expected.fontFace) != "System") {
             LOGFONTA logFont = {};
             ASSERT_NE(font, nullptr) << where;
             GetObjectA(font, sizeof logFont, &logFont);
-            EXPECT_STREQ(logFont.lfFaceName, spec.fontFace) << where;
+            EXPECT_STREQ(logFont.lfFaceName, expected.fontFace) << where;
         }
 
         RECT client;
         GetClientRect(dialog, &client);
-        RECT expectedClient = DialogUnits(dialog, 0, 0, spec.width, spec.height);
+        RECT expectedClient = DialogUnits(dialog, 0, 0, expected.width, expected.height);
         EXPECT_EQ(client.right, expectedClient.right) << where;
         EXPECT_EQ(client.bottom, expectedClient.bottom) << where;
 
         // Controls in template order.
         HWND control = GetWindow(dialog, GW_CHILD);
-        for (const ControlSpec& want : spec.controls) {
+        for (const ExpectedControl& want : expected.controls) {
             std::string at = where + " control \"" + want.text + "\"";
             ASSERT_NE(control, nullptr) << at;
             EXPECT_EQ(GetDlgCtrlID(control) & 0xFFFF, want.id) << at;
