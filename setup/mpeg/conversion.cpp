@@ -1,6 +1,11 @@
 #include "setup/mpeg/conversion.h"
 
+#include <cstring>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "setup/mpeg/mpeg_decoder.h"
 #include "setup/mpeg/synthesis.h"
@@ -71,10 +76,16 @@ WavWriter::WavWriter(uint32_t channels, const ConversionJob& job)
     : channels(channels == 2 ? 2 : 1) {
     bool mpeg1 = job.header && job.header->versionBit;
     uint32_t rate = job.header ? job.header->SamplingRate() : 0;
-    bufferSize = this->channels * SamplesPerFrameMpeg1 * 2;
-    if (!mpeg1) bufferSize /= 2;
-    frameBuffer = new (std::nothrow) uint8_t[bufferSize];
+    frameSamples = mpeg1 ? SamplesPerFrameMpeg1 : SamplesPerFrameMpeg1 / 2;
+    bufferSize = this->channels * frameSamples * 2;
+    // Room for the interleaved frame and two channels of samples, each part
+    // on a 16-byte boundary.
+    frameBuffer = new (std::nothrow) uint8_t[bufferSize + 2 * frameSamples * 2 + 16];
     if (!frameBuffer) return;
+    uintptr_t end = reinterpret_cast<uintptr_t>(frameBuffer + bufferSize);
+    channelSamples[0] = reinterpret_cast<int16_t*>((end + 15) & ~uintptr_t(15));
+    channelSamples[1] = channelSamples[0] + frameSamples;
+    std::memset(channelSamples[0], 0, 2 * frameSamples * 2);
 
     file.Open(job.outputPath, StreamWrite | StreamModify | StreamAbsolute);
     file.Write("RIFF", 4);
@@ -93,8 +104,6 @@ WavWriter::WavWriter(uint32_t channels, const ConversionJob& job)
     PopChunk();
     file.Write("data", 4);
     PushChunk();
-    writePosition[0] = 0;
-    writePosition[1] = 2;
 }
 
 WavWriter::~WavWriter() {
@@ -128,30 +137,46 @@ void WavWriter::PopChunk() {
 }
 
 void WavWriter::PutSample(uint32_t channel, int16_t value) {
-    uint32_t& position = writePosition[channel & 1];
-    if (position + 2 > bufferSize) return;
-    PutLe16(frameBuffer + position, static_cast<uint16_t>(value));
-    position += 2 * channels;
+    PutSamples(channel, &value, 1);
 }
 
 void WavWriter::PutSamples(uint32_t channel, const int16_t* values, uint32_t count) {
-    uint32_t& position = writePosition[channel & 1];
-    const uint32_t step = 2 * channels;
-    uint32_t room = position < bufferSize ? (bufferSize - position + step - 2) / step : 0;
-    if (count > room) count = room;
-    uint8_t* out = frameBuffer + position;
-    for (uint32_t i = 0; i < count; i++, out += step) {
-        uint16_t v = static_cast<uint16_t>(values[i]);
-        out[0] = static_cast<uint8_t>(v);
-        out[1] = static_cast<uint8_t>(v >> 8);
-    }
-    position += count * step;
+    if (channel >= channels) return;
+    uint32_t& position = filled[channel];
+    if (count > frameSamples - position) count = frameSamples - position;
+    std::memcpy(channelSamples[channel] + position, values, count * sizeof(int16_t));
+    position += count;
 }
 
 void WavWriter::FlushFrame() {
+    uint8_t* out = frameBuffer;
+    const int16_t* left = channelSamples[0];
+    const int16_t* right = channelSamples[1];
+    uint32_t i = 0;
+    if (channels == 2) {
+#if defined(__SSE2__)
+        // x86 is little-endian: interleaving the 16-bit values is the format.
+        for (; i + 8 <= frameSamples; i += 8, out += 32) {
+            __m128i l = _mm_load_si128(reinterpret_cast<const __m128i*>(left + i));
+            __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(right + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(l, r));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi16(l, r));
+        }
+#endif
+        for (; i < frameSamples; i++, out += 4) {
+            PutLe16(out, static_cast<uint16_t>(left[i]));
+            PutLe16(out + 2, static_cast<uint16_t>(right[i]));
+        }
+    } else {
+#if defined(__SSE2__)
+        std::memcpy(out, left, frameSamples * 2);
+        i = frameSamples;
+#endif
+        for (; i < frameSamples; i++, out += 2)
+            PutLe16(out, static_cast<uint16_t>(left[i]));
+    }
     file.Write(frameBuffer, bufferSize);
-    writePosition[0] = 0;
-    writePosition[1] = 2;
+    filled[0] = filled[1] = 0;
 }
 
 int ConvertToWav(ConversionJob& job, ProgressCallback progress) {

@@ -23,8 +23,9 @@ class PcmSink {
 
 struct ConversionJob;
 
-// Gathers one decoded frame of interleaved samples and writes it to the
-// .wav file with one write; the length fields are filled in on destruction.
+// Gathers one decoded frame of samples, each channel apart, and writes it
+// interleaved to the .wav file with one write; the length fields are filled
+// in on destruction.
 class WavWriter final : public PcmSink {
   public:
     // Stores nothing usable when the frame buffer cannot be had: check Ready().
@@ -46,10 +47,15 @@ class WavWriter final : public PcmSink {
     void PushChunk();
     void PopChunk();
 
-    uint32_t writePosition[2] = {0, 2};
+    // Samples of the frame so far, per channel.
+    uint32_t filled[2] = {0, 0};
     uint32_t channels;
     uint32_t bufferSize;
+    uint32_t frameSamples;  // per channel
+    // One allocation: the interleaved frame (bufferSize bytes), then each
+    // channel's samples (frameSamples each).
     uint8_t* frameBuffer = nullptr;
+    int16_t* channelSamples[2] = {};
     FileStream file;
     uint32_t chunkStack[5] = {};
     uint32_t stackDepth = 0;

@@ -135,75 +135,58 @@ void DctIv6(const float* in, float* out) {
 // x[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27):
 // the first half windowed plus overlap out, the second half kept.
 template <typename T>
-inline void FoldLong(const T* y, T* lines, T* overlap, const float* window) {
+inline void FoldLong(const T* y, T* out, T* overlap, const float* window) {
     for (int i = 0; i < 9; i++) {
-        lines[i] = y[i + 9] * window[i] + overlap[i];
-        lines[9 + i] = overlap[9 + i] - y[17 - i] * window[9 + i];
+        out[i] = y[i + 9] * window[i] + overlap[i];
+        out[9 + i] = overlap[9 + i] - y[17 - i] * window[9 + i];
         overlap[i] = -(y[8 - i] * window[18 + i]);
         overlap[9 + i] = -(y[i] * window[27 + i]);
     }
 }
 
-void ImdctLong(float* lines, float* overlap, const float* window) {
-    float y[18];
+void ImdctLong(const float* lines, float* overlap, float* out, const float* window) {
+    float y[18], saved[18], result[18];
     DctIv18(lines, y);
-    FoldLong(y, lines, overlap, window);
+    for (int i = 0; i < 18; i++)
+        saved[i] = overlap[SlotStride * i];
+    FoldLong(y, result, saved, window);
+    for (int i = 0; i < 18; i++) {
+        out[SlotStride * i] = result[i];
+        overlap[SlotStride * i] = saved[i];
+    }
 }
 
+void ImdctLong4(const float* lines, float* overlap, float* out, const float* window) {
 #if defined(__SSE2__)
-namespace {
-
-// Rows of four subbands (18 values apart) to lanes, and back.
-void ToLanes(const float* rows, Lanes* lanes) {
+    // Four subbands side by side in the lanes: their lines transposed in,
+    // the time slots stored straight out.
+    Lanes in[18], y[18], saved[18];
     for (int k = 0; k < 16; k += 4) {
-        __m128 r0 = _mm_loadu_ps(rows + k), r1 = _mm_loadu_ps(rows + 18 + k);
-        __m128 r2 = _mm_loadu_ps(rows + 36 + k), r3 = _mm_loadu_ps(rows + 54 + k);
+        __m128 r0 = _mm_loadu_ps(lines + k), r1 = _mm_loadu_ps(lines + 18 + k);
+        __m128 r2 = _mm_loadu_ps(lines + 36 + k), r3 = _mm_loadu_ps(lines + 54 + k);
         _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        lanes[k].v = r0;
-        lanes[k + 1].v = r1;
-        lanes[k + 2].v = r2;
-        lanes[k + 3].v = r3;
+        in[k].v = r0;
+        in[k + 1].v = r1;
+        in[k + 2].v = r2;
+        in[k + 3].v = r3;
     }
     for (int k = 16; k < 18; k++)
-        lanes[k].v = _mm_setr_ps(rows[k], rows[18 + k], rows[36 + k], rows[54 + k]);
-}
-
-void FromLanes(const Lanes* lanes, float* rows) {
-    for (int k = 0; k < 16; k += 4) {
-        __m128 r0 = lanes[k].v, r1 = lanes[k + 1].v, r2 = lanes[k + 2].v, r3 = lanes[k + 3].v;
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        _mm_storeu_ps(rows + k, r0);
-        _mm_storeu_ps(rows + 18 + k, r1);
-        _mm_storeu_ps(rows + 36 + k, r2);
-        _mm_storeu_ps(rows + 54 + k, r3);
-    }
-    for (int k = 16; k < 18; k++) {
-        alignas(16) float v[4];
-        _mm_store_ps(v, lanes[k].v);
-        for (int l = 0; l < 4; l++)
-            rows[18 * l + k] = v[l];
-    }
-}
-
-}  // namespace
-#endif
-
-void ImdctLong4(float* lines, float* overlap, const float* window) {
-#if defined(__SSE2__)
-    Lanes in[18], y[18], saved[18];
-    ToLanes(lines, in);
-    ToLanes(overlap, saved);
+        in[k].v = _mm_setr_ps(lines[k], lines[18 + k], lines[36 + k], lines[54 + k]);
+    for (int i = 0; i < 18; i++)
+        saved[i].v = _mm_loadu_ps(overlap + SlotStride * i);
     DctIv18Of(in, y);
     FoldLong(y, in, saved, window);
-    FromLanes(in, lines);
-    FromLanes(saved, overlap);
+    for (int i = 0; i < 18; i++) {
+        _mm_storeu_ps(out + SlotStride * i, in[i].v);
+        _mm_storeu_ps(overlap + SlotStride * i, saved[i].v);
+    }
 #else
-    for (int l = 0; l < 4; l++)
-        ImdctLong(lines + 18 * l, overlap + 18 * l, window);
+    for (int sb = 0; sb < 4; sb++)
+        ImdctLong(lines + 18 * sb, overlap + sb, out + sb, window);
 #endif
 }
 
-void ImdctShort(float* lines, float* overlap, const float* window) {
+void ImdctShort(const float* lines, float* overlap, float* out, const float* window) {
     float raw[36] = {};
     for (int w = 0; w < 3; w++) {
         float in[6], y[6];
@@ -211,16 +194,16 @@ void ImdctShort(float* lines, float* overlap, const float* window) {
             in[k] = lines[3 * k + w];
         DctIv6(in, y);
         // x[i] = y[i + 3] (i < 3), -y[8 - i] (3 <= i < 9), -y[i - 9] (i >= 9).
-        float* out = raw + 6 + 6 * w;
+        float* part = raw + 6 + 6 * w;
         for (int i = 0; i < 3; i++) {
-            out[i] += y[i + 3] * window[i];
-            out[3 + i] -= y[5 - i] * window[3 + i];
-            out[6 + i] -= y[2 - i] * window[6 + i];
-            out[9 + i] -= y[i] * window[9 + i];
+            part[i] += y[i + 3] * window[i];
+            part[3 + i] -= y[5 - i] * window[3 + i];
+            part[6 + i] -= y[2 - i] * window[6 + i];
+            part[9 + i] -= y[i] * window[9 + i];
         }
     }
     for (int i = 0; i < 18; i++) {
-        lines[i] = raw[i] + overlap[i];
-        overlap[i] = raw[18 + i];
+        out[SlotStride * i] = raw[i] + overlap[SlotStride * i];
+        overlap[SlotStride * i] = raw[18 + i];
     }
 }

@@ -289,29 +289,30 @@ void MpegDecoder::Hybrid(uint32_t ch, uint32_t gr) {
     const uint32_t usedSubbands = (lineBound[ch] + SubbandLines - 1) / SubbandLines;
     float* history = overlap[ch];
     const uint32_t granuleType = g.windowSwitching ? g.blockType : 0;
+    const bool mixed = g.windowSwitching && g.mixedBlock;
     uint32_t sb = 0;
-    while (sb < Subbands) {
-        float* lines = work + SubbandLines * sb;
-        float* saved = history + SubbandLines * sb;
-        if (sb >= usedSubbands) {
-            // All-zero input: the output is what the last block left.
-            std::memcpy(lines, saved, SubbandLines * sizeof(float));
-            std::memset(saved, 0, SubbandLines * sizeof(float));
-            sb++;
-            continue;
-        }
-        uint32_t type = granuleType;
-        if (g.windowSwitching && g.mixedBlock && sb < 2) type = 0;
+    while (sb < usedSubbands) {
+        const float* lines = work + SubbandLines * sb;
+        uint32_t type = mixed && sb < 2 ? 0 : granuleType;
         if (type == 2) {
-            ImdctShort(lines, saved, layer3.window[2]);
+            ImdctShort(lines, history + sb, slots + sb, layer3.window[2]);
             sb++;
-        } else if (sb + 4 <= usedSubbands && !(g.windowSwitching && g.mixedBlock)) {
+        } else if (sb + 4 <= usedSubbands && !mixed) {
             // Four long-block subbands of one window type at once.
-            ImdctLong4(lines, saved, layer3.window[type]);
+            ImdctLong4(lines, history + sb, slots + sb, layer3.window[type]);
             sb += 4;
         } else {
-            ImdctLong(lines, saved, layer3.window[type]);
+            ImdctLong(lines, history + sb, slots + sb, layer3.window[type]);
             sb++;
+        }
+    }
+    // All-zero input above: the output is what the last block left.
+    for (int k = 0; k < SubbandLines; k++) {
+        float* saved = history + SlotStride * k;
+        float* out = slots + SlotStride * k;
+        for (uint32_t band = usedSubbands; band < Subbands; band++) {
+            out[band] = saved[band];
+            saved[band] = 0.0f;
         }
     }
 }

@@ -15,9 +15,9 @@ namespace {
 struct SynthesisTables {
     // Lee's constants 1 / (2 cos((2k + 1) pi / 2N)) for N = 32, 16, 8, 4, 2.
     float lee32[16], lee16[8], lee8[4], lee4[2], lee2[1];
-    // The window rearranged for each column: entry [c][16 j + q] multiplies
-    // row j, column q of the current plane when the newest column is c.
-    alignas(16) float window[16][512];
+    // The whole window D[0..511]: entry 32 a + j multiplies row j of the
+    // column written a blocks ago.
+    alignas(16) float window[512];
     SynthesisTables();
 };
 
@@ -29,18 +29,11 @@ SynthesisTables::SynthesisTables() {
             lee[level][k] = static_cast<float>(1.0 / (2.0 * std::cos((2 * k + 1) * pi / (2 * n))));
         }
     }
-    float d[512];
     for (int i = 0; i <= 256; i++)
-        d[i] = SynthesisWindowHalf[i];
+        window[i] = SynthesisWindowHalf[i];
     for (int i = 257; i < 512; i++) {
-        d[i] = (512 - i) % 64 == 0 ? SynthesisWindowHalf[512 - i] : -SynthesisWindowHalf[512 - i];
-    }
-    // Column q holds the block written (c - q) mod 16 blocks ago.
-    for (int c = 0; c < 16; c++) {
-        for (int j = 0; j < 32; j++) {
-            for (int q = 0; q < 16; q++)
-                window[c][16 * j + q] = d[j + 32 * ((c - q) & 15)];
-        }
+        window[i] =
+            (512 - i) % 64 == 0 ? SynthesisWindowHalf[512 - i] : -SynthesisWindowHalf[512 - i];
     }
 }
 
@@ -76,45 +69,45 @@ inline int16_t ToPcm(float x) {
     return -32768;
 }
 
-// Windowing: output j is row j of the current plane times 16 consecutive
-// coefficients of the window arranged for the newest column; scaled,
-// clipped and truncated to 16 bits.
-[[maybe_unused]] void WindowBlockPlain(const float* plane, const float* window, float scale,
+// Windowing: output j is the sum over the 16 columns, newest first, of row
+// j times the window entry of that column's age; scaled, clipped and
+// truncated to 16 bits. Every build adds in this one order.
+[[maybe_unused]] void WindowBlockPlain(const float* plane, uint32_t newest, float scale,
                                        int16_t* out) {
     for (int j = 0; j < 32; j++) {
-        const float* row = plane + 16 * j;
-        const float* coef = window + 16 * j;
-        float sum = 0.0f;
-        for (int q = 0; q < 16; q++)
-            sum += row[q] * coef[q];
+        float sum = plane[32 * newest + j] * tables.window[j];
+        for (uint32_t age = 1; age < 16; age++)
+            sum += plane[32 * ((newest - age) & 15) + j] * tables.window[32 * age + j];
         out[j] = ToPcm(sum * scale);
     }
 }
 
 #if defined(__SSE2__)
-// Four rows at a time: four partial dot products, transposed and added,
-// give four outputs in one register.
-void WindowBlockSse2(const float* plane, const float* window, float scale, int16_t* out) {
+// The same with four rows in each of eight registers.
+void WindowBlockSse2(const float* plane, uint32_t newest, float scale, int16_t* out) {
+    const float* window = tables.window;
+    const float* column = plane + 32 * newest;
+    __m128 sums[8];
+    for (int k = 0; k < 8; k++)
+        sums[k] = _mm_mul_ps(_mm_load_ps(column + 4 * k), _mm_load_ps(window + 4 * k));
+    for (uint32_t age = 1; age < 16; age++) {
+        column = plane + 32 * ((newest - age) & 15);
+        window += 32;
+        for (int k = 0; k < 8; k++) {
+            __m128 product = _mm_mul_ps(_mm_load_ps(column + 4 * k), _mm_load_ps(window + 4 * k));
+            sums[k] = _mm_add_ps(sums[k], product);
+        }
+    }
     const __m128 factor = _mm_set1_ps(scale);
     const __m128 high = _mm_set1_ps(32767.0f);
     const __m128 low = _mm_set1_ps(-32768.0f);
-    for (int j = 0; j < 32; j += 4) {
-        __m128 sums[4];
-        for (int k = 0; k < 4; k++) {
-            const float* row = plane + 16 * (j + k);
-            const float* coef = window + 16 * (j + k);
-            __m128 acc = _mm_mul_ps(_mm_load_ps(row), _mm_load_ps(coef));
-            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 4), _mm_load_ps(coef + 4)));
-            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 8), _mm_load_ps(coef + 8)));
-            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(row + 12), _mm_load_ps(coef + 12)));
-            sums[k] = acc;
-        }
-        _MM_TRANSPOSE4_PS(sums[0], sums[1], sums[2], sums[3]);
-        __m128 total = _mm_add_ps(_mm_add_ps(sums[0], sums[1]), _mm_add_ps(sums[2], sums[3]));
+    for (int k = 0; k < 8; k += 2) {
         // max before min: a NaN becomes the low limit.
-        total = _mm_min_ps(_mm_max_ps(_mm_mul_ps(total, factor), low), high);
-        __m128i whole = _mm_cvttps_epi32(total);  // truncation toward zero
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j), _mm_packs_epi32(whole, whole));
+        __m128 a = _mm_min_ps(_mm_max_ps(_mm_mul_ps(sums[k], factor), low), high);
+        __m128 b = _mm_min_ps(_mm_max_ps(_mm_mul_ps(sums[k + 1], factor), low), high);
+        // Truncation toward zero.
+        __m128i packed = _mm_packs_epi32(_mm_cvttps_epi32(a), _mm_cvttps_epi32(b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * k), packed);
     }
 }
 #endif
@@ -123,6 +116,44 @@ void WindowBlockSse2(const float* plane, const float* window, float scale, int16
 constexpr auto WindowBlock = WindowBlockSse2;
 #else
 constexpr auto WindowBlock = WindowBlockPlain;
+#endif
+
+// Matrixing into the planes: the standard's V[0..63] are mirror images and
+// negatives of the 32-point DCT X: V[i] = X[i + 16] (i < 16), V[16] = 0,
+// V[i] = -X[48 - i] (16 < i <= 48), V[i] = -X[i - 48] (i > 48). V[0..31]
+// go to the current plane's column, V[32..63] to the other's. x holds X
+// and a zero at x[32].
+[[maybe_unused]] void StoreColumnsPlain(const float* x, float* current, float* other) {
+    for (int r = 0; r < 16; r++)
+        current[r] = x[r + 16];
+    current[16] = 0.0f;
+    for (int r = 17; r < 32; r++)
+        current[r] = -x[48 - r];
+    for (int r = 0; r < 16; r++)
+        other[r] = -x[16 - r];
+    for (int r = 16; r < 32; r++)
+        other[r] = -x[r - 16];
+}
+
+#if defined(__SSE2__)
+inline __m128 NegatedReverse(const float* p) {
+    __m128 v = _mm_loadu_ps(p);
+    return _mm_xor_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)), _mm_set1_ps(-0.0f));
+}
+
+void StoreColumnsSse2(const float* x, float* current, float* other) {
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    for (int k = 0; k < 4; k++) {
+        _mm_store_ps(current + 4 * k, _mm_load_ps(x + 16 + 4 * k));
+        // Rows 16 + 4k.. hold -x[32 - 4k], -x[31 - 4k], ... (x[32] is 0).
+        _mm_store_ps(current + 16 + 4 * k, NegatedReverse(x + 29 - 4 * k));
+        _mm_store_ps(other + 4 * k, NegatedReverse(x + 13 - 4 * k));
+        _mm_store_ps(other + 16 + 4 * k, _mm_xor_ps(_mm_load_ps(x + 4 * k), sign));
+    }
+}
+constexpr auto StoreColumns = StoreColumnsSse2;
+#else
+constexpr auto StoreColumns = StoreColumnsPlain;
 #endif
 
 }  // namespace
@@ -231,32 +262,29 @@ SubbandSynthesizer::SubbandSynthesizer(uint32_t channel, float scale)
     std::memset(input, 0, sizeof input);
 }
 
-void SubbandSynthesizer::SynthesizeBlock(PcmSink& sink) {
-    // Matrixing: the standard's V[0..63] are mirror images and negatives of
-    // the 32-point DCT X: V[i] = X[i + 16] (i < 16), V[16] = 0,
-    // V[i] = -X[48 - i] (16 < i <= 48), V[i] = -X[i - 48] (i > 48).
-    float x[32];
-    FastDct32(input, x);
+void SubbandSynthesizer::Block(const float* subbands, int16_t* out) {
+    alignas(16) float x[36];
+    FastDct32(subbands, x);
+    x[32] = x[33] = x[34] = x[35] = 0.0f;
     float* current = currentPlane;
     float* other = current == planeA ? planeB : planeA;
     const uint32_t c = column;
-    for (int r = 0; r < 16; r++)
-        current[16 * r + c] = x[r + 16];
-    current[16 * 16 + c] = 0.0f;
-    for (int r = 17; r < 32; r++)
-        current[16 * r + c] = -x[48 - r];
-    for (int r = 0; r < 16; r++)
-        other[16 * r + c] = -x[16 - r];
-    for (int r = 16; r < 32; r++)
-        other[16 * r + c] = -x[r - 16];
-
-    // Windowing: output j is row j of the current plane times 16
-    // consecutive coefficients of the window arranged for this column.
-    int16_t samples[32];
-    WindowBlock(current, tables.window[c], scale, samples);
-    sink.PutSamples(channel, samples, 32);
-
+    StoreColumns(x, current + 32 * c, other + 32 * c);
+    WindowBlock(current, c, scale, out);
     column = (c + 1) & 15;
     currentPlane = other;
+}
+
+void SubbandSynthesizer::SynthesizeBlock(PcmSink& sink) {
+    int16_t samples[32];
+    Block(input, samples);
+    sink.PutSamples(channel, samples, 32);
     std::memset(input, 0, sizeof input);
+}
+
+void SubbandSynthesizer::SynthesizeGranule(const float* blocks, PcmSink& sink) {
+    int16_t samples[18 * 32];
+    for (int block = 0; block < 18; block++)
+        Block(blocks + 32 * block, samples + 32 * block);
+    sink.PutSamples(channel, samples, 18 * 32);
 }

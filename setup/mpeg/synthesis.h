@@ -13,13 +13,20 @@ class SubbandSynthesizer {
     SubbandSynthesizer(uint32_t channel, float scale);
 
     void SetSubbandSample(uint32_t subband, float value) { input[subband & 31] = value; }
+    // One block from the samples set, which are then cleared.
     void SynthesizeBlock(PcmSink& sink);
+    // A granule's 18 blocks, each 32 subband samples (block-major), handed
+    // to the sink as 576 samples at once.
+    void SynthesizeGranule(const float* blocks, PcmSink& sink);
     uint32_t Channel() const { return channel; }
 
   private:
-    // History of matrixed values: two planes of 32 rows by 16 columns. Each
-    // block writes one column of both; the plane alternates, so that row j
-    // of the current plane holds exactly the 16 values output j needs.
+    void Block(const float* subbands, int16_t* out);
+
+    // History of matrixed values: two planes of 16 columns by 32 rows, a
+    // column's 32 rows side by side. Each block writes one column of both;
+    // the plane alternates, so that row j of the current plane holds exactly
+    // the 16 values output j needs, and four rows make one vector.
     alignas(16) float planeA[512];
     alignas(16) float planeB[512];
     float* currentPlane;
