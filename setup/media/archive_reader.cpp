@@ -65,16 +65,12 @@ int ArchiveReader::OpenArchive(const char* path, uint32_t slots_) {
 
     std::strcpy(archivePath, path);
     archiveFile = std::fopen(archivePath, "rb");
-    if (!archiveFile) {
-        Fail();
-        return 0;
-    }
-
     uint64_t fileLength = 0;
     uint32_t directoryOffset = 0;
-    if (!FileLength(archiveFile, &fileLength) || !FindDirectory(&directoryOffset) ||
+    if (!archiveFile || !FileLength(archiveFile, &fileLength) ||
+        !FindDirectory(fileLength, &directoryOffset) ||
         !LoadDirectory(directoryOffset, fileLength)) {
-        Fail();
+        CloseArchive();
         return 0;
     }
     return 1;
@@ -82,10 +78,7 @@ int ArchiveReader::OpenArchive(const char* path, uint32_t slots_) {
 
 // Sets entryCount and the directory's offset: from an end record in the last
 // 22 bytes, else by walking the local headers from the first byte.
-bool ArchiveReader::FindDirectory(uint32_t* directoryOffset) {
-    uint64_t fileLength = 0;
-    if (!FileLength(archiveFile, &fileLength)) return false;
-
+bool ArchiveReader::FindDirectory(uint64_t fileLength, uint32_t* directoryOffset) {
     if (fileLength >= EndRecord::Size) {
         if (!SeekAbsolute(archiveFile, fileLength - EndRecord::Size)) return false;
         uint32_t signature = 0;
@@ -170,10 +163,6 @@ bool ArchiveReader::LoadDirectory(uint32_t directoryOffset, uint64_t fileLength)
     return index == entryCount;
 }
 
-void ArchiveReader::Fail() {
-    CloseArchive();
-}
-
 void ArchiveReader::CloseArchive() {
     if (slots) {
         for (uint32_t i = 0; i < slotCount; ++i) {
@@ -197,9 +186,10 @@ uint32_t ArchiveReader::ListEntries(const char* pattern, char* names, uint32_t* 
     if (std::strcmp(pattern, "*.*") == 0) pattern = "*";
     if (std::strcmp(pattern, "*") == 0 && !names) return entryCount;
 
-    char copy[MaxEntryName + 1];
+    // With its star, a pattern one longer than the longest name still matches.
+    char copy[MaxEntryName + 2];
     size_t patternLength = std::strlen(pattern);
-    if (patternLength > MaxEntryName) return 0;  // could match no stored name
+    if (patternLength >= sizeof copy) return 0;  // could match no stored name
     for (size_t i = 0; i <= patternLength; ++i)
         copy[i] = pattern[i] == '\\' ? '/' : pattern[i];
 
@@ -208,6 +198,7 @@ uint32_t ArchiveReader::ListEntries(const char* pattern, char* names, uint32_t* 
     const char* suffix = star ? star + 1 : "";
     size_t suffixLength = std::strlen(suffix);
 
+    uint32_t nameRoom = ListingNameRoom(names, sizes, stride);
     char* sizeCursor = reinterpret_cast<char*>(sizes);
     uint32_t count = 0;
     for (uint32_t i = 0; i < entryCount; ++i) {
@@ -225,7 +216,9 @@ uint32_t ArchiveReader::ListEntries(const char* pattern, char* names, uint32_t* 
         }
         if (names) {
             const char* shown = bareNames ? FileNamePart(record.name) : record.name;
-            std::memcpy(names, shown, std::strlen(shown) + 1);
+            size_t shownLength = std::strlen(shown);
+            if (shownLength >= nameRoom) continue;
+            std::memcpy(names, shown, shownLength + 1);
             names += stride;
         }
         if (sizeCursor) {
@@ -235,6 +228,14 @@ uint32_t ArchiveReader::ListEntries(const char* pattern, char* names, uint32_t* 
         if (++count == maxCount) break;
     }
     return count;
+}
+
+uint32_t ListingNameRoom(const char* names, const uint32_t* sizes, uint32_t stride) {
+    if (!names || !sizes || stride == 0) return stride;
+    // Distance from a name to the next size field at or after it.
+    int64_t offset = int64_t(reinterpret_cast<intptr_t>(sizes) - reinterpret_cast<intptr_t>(names));
+    int64_t gap = ((offset % stride) + stride) % stride;
+    return gap == 0 ? stride : uint32_t(gap);
 }
 
 bool ArchiveReader::IsOwnSlot(const EntryHandle* handle) const {

@@ -28,6 +28,10 @@ struct EntryHandle {
 // Room for the archive path kept to open private handles.
 constexpr size_t ArchivePathSize = 256;
 
+// Bytes a listed name may take, terminator included: up to the size field
+// that follows it when names and sizes share records, else the whole stride.
+uint32_t ListingNameRoom(const char* names, const uint32_t* sizes, uint32_t stride);
+
 class ArchiveReader {
   public:
     ArchiveReader() = default;
@@ -45,6 +49,7 @@ class ArchiveReader {
     // compared without case, the star spans folders) in directory order.
     // names and sizes advance by stride bytes per recorded entry and may share
     // one record; maxCount 0 means no limit. "*" with no names returns the count.
+    // A name that does not fit its record is passed over, not counted.
     // recursive has no effect: a pattern always matches across folder levels.
     uint32_t ListEntries(const char* pattern, char* names, uint32_t* sizes, uint32_t stride,
                          uint32_t maxCount, bool bareNames, bool recursive, uint32_t skip);
@@ -69,9 +74,8 @@ class ArchiveReader {
     const ArchiveDirEntry* Directory() const { return directory; }
 
   private:
-    bool FindDirectory(uint32_t* directoryOffset);
+    bool FindDirectory(uint64_t fileLength, uint32_t* directoryOffset);
     bool LoadDirectory(uint32_t directoryOffset, uint64_t fileLength);
-    void Fail();
     bool IsOwnSlot(const EntryHandle* handle) const;
 
     EntryHandle* slots = nullptr;

@@ -147,6 +147,9 @@ TEST_F(ArchiveReaderTest, MalformedDirectoriesFailCleanly) {
 TEST_F(ArchiveReaderTest, NamesLongerThanARecordRejectTheArchive) {
     EXPECT_EQ(Open(BuildArchive({{{std::string(83, 'n'), "x"}}})), 1);
     EXPECT_EQ(std::strlen(reader.Directory()[0].name), 83u);
+    // With its star a pattern may be one longer than the name it matches.
+    std::string pattern = "n*" + std::string(82, 'n');
+    EXPECT_EQ(reader.ListEntries(pattern.c_str(), nullptr, nullptr, 0, 0, false, true, 0), 1u);
     EXPECT_EQ(Open(BuildArchive({{{std::string(84, 'n'), "x"}}})), 0);
     EXPECT_EQ(Open(BuildArchive({{{"ok", "x"}, {std::string(300, 'n'), "x"}}})), 0);
 }
@@ -209,6 +212,20 @@ TEST_F(ArchiveReaderTest, NamesAndSizesShareOneRecord) {
     EXPECT_EQ(records[0].size, 5u);
     EXPECT_STREQ(records[2].name, "data/a.mp3");
     EXPECT_EQ(records[2].size, 4u);
+}
+
+TEST_F(ArchiveReaderTest, NamesThatDoNotFitTheirRecordArePassedOver) {
+    ASSERT_EQ(Open(BuildArchive({{{"data/long-name.txt", "1"}, {"short.txt", "22"}}})), 1);
+    // Records of 20 bytes: 16 for the name, then the size; guard bytes after.
+    std::vector<char> records(3 * 20, '#');
+    auto* sizes = reinterpret_cast<uint32_t*>(records.data() + 16);
+    ASSERT_EQ(reader.ListEntries("*", records.data(), sizes, 20, 2, false, true, 0), 1u);
+    EXPECT_STREQ(records.data(), "short.txt");
+    EXPECT_EQ(*sizes, 2u);
+    EXPECT_EQ(std::string(records.data() + 20, 40), std::string(40, '#'));
+    // The bare name fits.
+    ASSERT_EQ(reader.ListEntries("*", records.data(), sizes, 20, 2, true, true, 0), 2u);
+    EXPECT_STREQ(records.data(), "long-name.txt");
 }
 
 TEST_F(ArchiveReaderTest, PrefixAndSuffixMayOverlapButNeverReadOutsideTheName) {
