@@ -71,16 +71,22 @@ bool ArchiveWriter::Begin(const char* path, const char* name) {
     std::memcpy(endRecord, record + 4, sizeof endRecord);
     uint32_t directorySize = GetU32(record + EndRecord::DirectorySize);
     uint32_t directoryOffset = GetU32(record + EndRecord::DirectoryOffset);
-    // The old directory must lie before the end record; the new local header
-    // and the file's length must stay within 32-bit offsets.
-    if (uint64_t(directoryOffset) + directorySize > length - EndRecord::Size ||
+    // Bytes before the end record that no directory claims are the program's
+    // own: an empty archive takes its first entry after them, whatever offset
+    // its record gives. A directory must end where the end record begins;
+    // offsets counted from elsewhere (an archive appended to a program without
+    // adjusting them) would put the new entry over the program's bytes. The
+    // new local header and the file's length must stay within 32-bit offsets.
+    uint32_t directoryEnd = length - EndRecord::Size;
+    if (directorySize == 0) directoryOffset = directoryEnd;
+    if (uint64_t(directoryOffset) + directorySize != directoryEnd ||
         uint64_t(directoryOffset) + LocalHeader::Size + nameLength > UINT32_MAX) {
         Release();
         return false;
     }
 
-    // Keep everything from the old directory on, to put it back after the
-    // new data (and to restore the archive if the append fails).
+    // Keep the old directory and end record, to put the directory back after
+    // the new data (and to restore the archive if the append fails).
     savedLength = length - directoryOffset;
     savedDirectory = new (std::nothrow) uint8_t[savedLength];
     if (!savedDirectory || stream->SeekTo(directoryOffset) != 0 ||

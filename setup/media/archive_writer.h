@@ -29,8 +29,9 @@ class ArchiveWriter {
     static ArchiveWriter* Create(const char* archivePath, const char* entryName);
 
     // False when the archive cannot be opened for update, has no end record
-    // in its last 22 bytes, is inconsistent, or the name is empty or longer
-    // than a directory record holds; the archive is then as it was.
+    // in its last 22 bytes, its directory does not end where that record
+    // begins, or the name is empty or longer than a directory record holds;
+    // the archive is then as it was.
     bool Begin(const char* archivePath, const char* entryName);
     // Completes the entry and closes the archive. False when the entry could
     // not be added; the archive is then as it was before Begin.
@@ -56,8 +57,8 @@ class ArchiveWriter {
 
     FileStream* stream = nullptr;
     char entryName[256] = {};
-    // Everything from the old directory's offset to the old end of the file:
-    // the old central directory (directorySize bytes) and the old end record.
+    // The old central directory (directorySize bytes) and the old end record,
+    // which follow each other up to the file's end.
     uint8_t* savedDirectory = nullptr;
     uint8_t endRecord[ArchiveFormat::EndRecord::Size - 4] = {};
     uint32_t localHeaderOffset = 0;

@@ -122,6 +122,17 @@ TEST_F(ArchiveWriterTest, ShortEntriesDoNotTakeTheOldDirectoryBytes) {
     EXPECT_EQ(ReadFile("game.exe").substr(0, 10), "MZ program");
 }
 
+TEST_F(ArchiveWriterTest, ProgramBytesBeforeAnEmptyArchiveStay) {
+    // The end record says the directory starts at 0, yet program bytes lie
+    // before it: the first entry follows them instead of overwriting them.
+    WriteFile("game.exe", "MZ program" + EmptyEndRecord(OwnEnd, 0));
+    ASSERT_TRUE(Append("game.exe", "a.txt", "abc"));
+    std::string bytes = ReadFile("game.exe");
+    EXPECT_EQ(bytes.substr(0, 10), "MZ program");
+    EXPECT_EQ(U32At(bytes, 10), 0x04034B50u);
+    EXPECT_EQ(Member("game.exe", "a.txt"), "abc");
+}
+
 TEST_F(ArchiveWriterTest, RefusalsLeaveTheFileAsItWas) {
     std::string archive = BuildArchive({{{"a", "abc"}}});
     WriteFile("a.zip", archive);
@@ -144,6 +155,14 @@ TEST_F(ArchiveWriterTest, RefusalsLeaveTheFileAsItWas) {
     WriteFile("s.zip", shortDirectory);
     EXPECT_EQ(ArchiveWriter::Create("s.zip", "m"), nullptr);
     EXPECT_EQ(ReadFile("s.zip"), shortDirectory);
+
+    // A zip appended to a program without adjusting its offsets: they count
+    // from the zip's start, so the directory does not end at the end record.
+    // Appending would write over the program's bytes.
+    std::string unadjusted = "MZ program bytes" + archive;
+    WriteFile("game.exe", unadjusted);
+    EXPECT_EQ(ArchiveWriter::Create("game.exe", "m"), nullptr);
+    EXPECT_EQ(ReadFile("game.exe"), unadjusted);
 
     WriteFile("tiny.bin", "PK\x05\x06");
     EXPECT_EQ(ArchiveWriter::Create("tiny.bin", "m"), nullptr);
