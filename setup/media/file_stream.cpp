@@ -226,13 +226,8 @@ bool FileStream::CopyTo(FileStream& destination, ProgressCallback progress) {
             ok = false;
             break;
         }
-        uint32_t taken = 0;
-        if (destination.entryWriter) {
-            taken = destination.entryWriter->Write(buffer, chunk);
-        } else if (destination.diskFile) {
-            taken = destination.Write(buffer, chunk);
-        }
-        if (taken != chunk) ok = false;
+        // An archive entry being read (or a closed stream) takes nothing.
+        if (destination.Write(buffer, chunk) != chunk) ok = false;
         remaining -= chunk;
     }
     std::free(buffer);
