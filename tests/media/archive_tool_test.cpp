@@ -68,6 +68,12 @@ TEST_F(ArchiveToolTest, InitAddListExtract) {
     EXPECT_TRUE(ReadFile("out.wav") == Pattern(70000, 4));
     ASSERT_EQ(Tool("extract game.exe Credits.txt credits.out").exitCode, 0);
     EXPECT_EQ(ReadFile("credits.out"), "Made by us\r\n");
+
+    // OUT is a plain file even with a ';': no member goes into game.exe.
+    std::string before = ReadFile("game.exe");
+    ASSERT_EQ(Tool("extract game.exe Credits.txt 'game.exe;copy'").exitCode, 0);
+    EXPECT_EQ(ReadFile("game.exe;copy"), "Made by us\r\n");
+    EXPECT_EQ(ReadFile("game.exe"), before);
 }
 
 TEST_F(ArchiveToolTest, InitRefusals) {

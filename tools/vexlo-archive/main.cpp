@@ -146,22 +146,23 @@ int Extract(const char* archive, const char* member, const char* outPath) {
     if (!entry) return Fail(archive, "has no member named \"%s\"", member);
 
     // Written under a temporary name first, so a failure leaves no partial OUT.
+    // A plain file, not a FileStream: a ';' in OUT must not make it a member.
     char partPath[StreamPathSize];
     if (std::snprintf(partPath, sizeof partPath, "%s.part", outPath) >= int(sizeof partPath))
         return Fail(outPath, "the path is too long");
-    FileStream output;
-    if (!output.Open(partPath, CreateFlags)) return Fail(partPath, "cannot be created");
+    std::FILE* output = std::fopen(partPath, "wb");
+    if (!output) return Fail(partPath, "cannot be created");
     static uint8_t buffer[65536];
     int64_t left = reader.EntrySize(entry);
     bool ok = true;
     while (ok && left > 0) {
         uint32_t chunk = left < int64_t(sizeof buffer) ? uint32_t(left) : uint32_t(sizeof buffer);
-        ok =
-            reader.ReadEntry(entry, buffer, chunk) == chunk && output.Write(buffer, chunk) == chunk;
+        ok = reader.ReadEntry(entry, buffer, chunk) == chunk &&
+             std::fwrite(buffer, 1, chunk, output) == chunk;
         left -= chunk;
     }
-    ok = output.Close() && ok;
-    if (ok) {
+    ok = std::fclose(output) == 0 && ok;
+    if (ok && std::rename(partPath, outPath) != 0) {
         std::remove(outPath);  // rename does not replace a file everywhere
         ok = std::rename(partPath, outPath) == 0;
     }
