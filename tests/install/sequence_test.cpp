@@ -100,7 +100,6 @@ ShortcutInfo ReadShortcut(const std::string& file) {
     return info;
 }
 
-// Closes the folder window that the shortcut step opens on the desktop.
 // Closes the folder window that the shortcut step opens on the desktop; it
 // appears a little after the install, from another process.
 void CloseFolderWindow(const char* title) {
