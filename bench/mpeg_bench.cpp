@@ -55,12 +55,12 @@ void BM_FastDct32(benchmark::State& state) {
 BENCHMARK(BM_FastDct32);
 
 void BM_ImdctLong(benchmark::State& state) {
-    float lines[18], overlap[18 * SlotStride] = {}, out[18 * SlotStride];
+    float lines[18], overlap[18 * SlotStride] = {};
     for (auto _ : state) {
         for (int i = 0; i < 18; i++)
             lines[i] = float(i % 5) - 2.0f;
-        ImdctLong(lines, overlap, out, layer3.window[0]);
-        benchmark::DoNotOptimize(out);
+        ImdctLong(lines, overlap, 0);
+        benchmark::DoNotOptimize(lines);
         benchmark::ClobberMemory();
     }
 }

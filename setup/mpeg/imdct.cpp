@@ -5,26 +5,29 @@
 
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#endif
+#include "setup/mpeg/lanes.h"
+#include "setup/mpeg/layer3_tables.h"
 
 namespace {
 
 // The transforms are written once for a value type T: float, or (with SSE2)
-// four lanes that carry four subbands through the same arithmetic.
-struct Complex {
-    float re, im;
-};
-
+// four lanes that carry four subbands through the same arithmetic. Their
+// constants come as C: float, or the same four times in lanes.
 template <typename T>
 struct ComplexOf {
     T re, im;
 };
+using Complex = ComplexOf<float>;
 
-template <typename T>
-inline ComplexOf<T> Mul(ComplexOf<T> a, Complex b) {
+template <typename T, typename C>
+inline ComplexOf<T> Mul(ComplexOf<T> a, ComplexOf<C> b) {
     return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+
+// (a - i b) times b: the input pair of the DCT-IV, with b's sign folded in.
+template <typename T, typename C>
+inline ComplexOf<T> MulConjugate(T a, T b, ComplexOf<C> c) {
+    return {a * c.re + b * c.im, a * c.im - b * c.re};
 }
 
 constexpr float HalfRoot3 = 0.866025403784438647f;
@@ -40,27 +43,38 @@ inline void Dft3(ComplexOf<T>& a, ComplexOf<T>& b, ComplexOf<T>& c) {
     c = {mr + di, mi - dr};
 }
 
-#if defined(__SSE2__)
-struct Lanes {
-    __m128 v;
+// The 18-point DCT-IV's twiddles and the long windows of each block type,
+// the second half negated (the fold negates it), as C.
+template <typename C>
+struct LongConstants {
+    ComplexOf<C> pre18[9], post18[9], twiddle9[4];
+    C window[4][36];
+
+    template <typename Source>
+    void From(const Source& source) {
+        auto copy = [](Complex c) { return ComplexOf<C>{Broadcast<C>(c.re), Broadcast<C>(c.im)}; };
+        for (int n = 0; n < 9; n++) {
+            pre18[n] = copy(source.pre18[n]);
+            post18[n] = copy(source.post18[n]);
+        }
+        for (int n = 0; n < 4; n++)
+            twiddle9[n] = copy(source.twiddle9[n]);
+        for (int type = 0; type < 4; type++) {
+            for (int i = 0; i < 36; i++)
+                window[type][i] = Broadcast<C>(source.window[type][i]);
+        }
+    }
 };
-inline Lanes operator+(Lanes a, Lanes b) {
-    return {_mm_add_ps(a.v, b.v)};
-}
-inline Lanes operator-(Lanes a, Lanes b) {
-    return {_mm_sub_ps(a.v, b.v)};
-}
-inline Lanes operator-(Lanes a) {
-    return {_mm_sub_ps(_mm_setzero_ps(), a.v)};
-}
-inline Lanes operator*(Lanes a, float b) {
-    return {_mm_mul_ps(a.v, _mm_set1_ps(b))};
-}
-#endif
 
 struct ImdctTables {
     Complex pre18[9], post18[9], twiddle9[4];
+    float window[4][36];
     Complex pre6[3], post6[3];
+    float shortWindow[12];
+    LongConstants<float> scalar;
+#if defined(__SSE2__)
+    LongConstants<Lanes> lanes;
+#endif
     ImdctTables();
 };
 
@@ -82,48 +96,73 @@ ImdctTables::ImdctTables() {
         pre6[n] = unit(pi * (n + 0.25) / 6);
         post6[n] = unit(pi * n / 6);
     }
+    for (int type = 0; type < 4; type++) {
+        for (int i = 0; i < 36; i++) {
+            float w = BlockWindow(type, i);
+            window[type][i] = i < 18 ? w : -w;
+        }
+    }
+    for (int i = 0; i < 12; i++)
+        shortWindow[i] = BlockWindow(2, i);
+    scalar.From(*this);
+#if defined(__SSE2__)
+    lanes.From(*this);
+#endif
 }
 
 const ImdctTables tables;
 
-}  // namespace
-
-template <typename T>
-void DctIv18Of(const T* in, T* out) {
+template <typename T, typename C>
+void DctIv18Of(const T* in, T* out, const LongConstants<C>& k) {
     // z[n] = (in[2n] - i in[17 - 2n]) e^(i pi (n + 1/4) / 18)
     ComplexOf<T> z[9];
     for (int n = 0; n < 9; n++)
-        z[n] = Mul(ComplexOf<T>{in[2 * n], -in[17 - 2 * n]}, tables.pre18[n]);
+        z[n] = MulConjugate(in[2 * n], in[17 - 2 * n], k.pre18[n]);
     // 9-point DFT, n = 3 n1 + n2, p = p1 + 3 p2: DFT-3 over n1 for each n2,
     // twiddle, DFT-3 over n2 for each p1.
     for (int n2 = 0; n2 < 3; n2++)
         Dft3(z[n2], z[3 + n2], z[6 + n2]);
     // Now z[3 p1 + n2] holds the first stage's output for (n2, p1).
-    z[4] = Mul(z[4], tables.twiddle9[0]);
-    z[7] = Mul(z[7], tables.twiddle9[1]);
-    z[5] = Mul(z[5], tables.twiddle9[2]);
-    z[8] = Mul(z[8], tables.twiddle9[3]);
+    z[4] = Mul(z[4], k.twiddle9[0]);
+    z[7] = Mul(z[7], k.twiddle9[1]);
+    z[5] = Mul(z[5], k.twiddle9[2]);
+    z[8] = Mul(z[8], k.twiddle9[3]);
     for (int p1 = 0; p1 < 3; p1++)
         Dft3(z[3 * p1], z[3 * p1 + 1], z[3 * p1 + 2]);
     // z[3 p1 + p2] holds C[p1 + 3 p2].
     for (int p1 = 0; p1 < 3; p1++) {
         for (int p2 = 0; p2 < 3; p2++) {
             int p = p1 + 3 * p2;
-            ComplexOf<T> d = Mul(z[3 * p1 + p2], tables.post18[p]);
+            ComplexOf<T> d = Mul(z[3 * p1 + p2], k.post18[p]);
             out[2 * p] = d.re;
             out[17 - 2 * p] = d.im;
         }
     }
 }
 
+// x[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27):
+// the first half windowed plus overlap out, the second half kept (its
+// window entries are stored negated).
+template <typename T, typename C>
+inline void FoldLong(const T* y, T* out, T* overlap, const C* window) {
+    for (int i = 0; i < 9; i++) {
+        out[i] = y[i + 9] * window[i] + overlap[i];
+        out[9 + i] = overlap[9 + i] - y[17 - i] * window[9 + i];
+        overlap[i] = y[8 - i] * window[18 + i];
+        overlap[9 + i] = y[i] * window[27 + i];
+    }
+}
+
+}  // namespace
+
 void DctIv18(const float* in, float* out) {
-    DctIv18Of(in, out);
+    DctIv18Of(in, out, tables.scalar);
 }
 
 void DctIv6(const float* in, float* out) {
     ComplexOf<float> z[3];
     for (int n = 0; n < 3; n++)
-        z[n] = Mul(ComplexOf<float>{in[2 * n], -in[5 - 2 * n]}, tables.pre6[n]);
+        z[n] = MulConjugate(in[2 * n], in[5 - 2 * n], tables.pre6[n]);
     Dft3(z[0], z[1], z[2]);
     for (int p = 0; p < 3; p++) {
         ComplexOf<float> d = Mul(z[p], tables.post6[p]);
@@ -132,61 +171,78 @@ void DctIv6(const float* in, float* out) {
     }
 }
 
-// x[i] = y[i + 9] (i < 9), -y[26 - i] (9 <= i < 27), -y[i - 27] (i >= 27):
-// the first half windowed plus overlap out, the second half kept.
-template <typename T>
-inline void FoldLong(const T* y, T* out, T* overlap, const float* window) {
-    for (int i = 0; i < 9; i++) {
-        out[i] = y[i + 9] * window[i] + overlap[i];
-        out[9 + i] = overlap[9 + i] - y[17 - i] * window[9 + i];
-        overlap[i] = -(y[8 - i] * window[18 + i]);
-        overlap[9 + i] = -(y[i] * window[27 + i]);
-    }
-}
-
-void ImdctLong(const float* lines, float* overlap, float* out, const float* window) {
-    float y[18], saved[18], result[18];
+void ImdctLong(float* lines, float* overlap, uint32_t blockType) {
+    float y[18], saved[18];
     DctIv18(lines, y);
     for (int i = 0; i < 18; i++)
         saved[i] = overlap[SlotStride * i];
-    FoldLong(y, result, saved, window);
-    for (int i = 0; i < 18; i++) {
-        out[SlotStride * i] = result[i];
+    FoldLong(y, lines, saved, tables.scalar.window[blockType & 3]);
+    for (int i = 0; i < 18; i++)
         overlap[SlotStride * i] = saved[i];
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Four rows of 18 values (four subbands' lines) to 18 lanes, and back.
+void ToLanes(const float* rows, Lanes* lanes) {
+    for (int k = 0; k < 16; k += 4) {
+        __m128 r0 = _mm_loadu_ps(rows + k), r1 = _mm_loadu_ps(rows + 18 + k);
+        __m128 r2 = _mm_loadu_ps(rows + 36 + k), r3 = _mm_loadu_ps(rows + 54 + k);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        lanes[k].v = r0;
+        lanes[k + 1].v = r1;
+        lanes[k + 2].v = r2;
+        lanes[k + 3].v = r3;
+    }
+    for (int k = 16; k < 18; k++)
+        lanes[k].v = _mm_setr_ps(rows[k], rows[18 + k], rows[36 + k], rows[54 + k]);
+}
+
+void FromLanes(const Lanes* lanes, float* rows) {
+    for (int k = 0; k < 16; k += 4) {
+        __m128 r0 = lanes[k].v, r1 = lanes[k + 1].v, r2 = lanes[k + 2].v, r3 = lanes[k + 3].v;
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_ps(rows + k, r0);
+        _mm_storeu_ps(rows + 18 + k, r1);
+        _mm_storeu_ps(rows + 36 + k, r2);
+        _mm_storeu_ps(rows + 54 + k, r3);
+    }
+    for (int k = 16; k < 18; k++) {
+        // Lanes 0 and 1, then 2 and 3.
+        __m128 low = lanes[k].v;
+        __m128 high = _mm_movehl_ps(low, low);
+        _mm_store_ss(rows + k, low);
+        _mm_store_ss(rows + 18 + k, _mm_shuffle_ps(low, low, _MM_SHUFFLE(1, 1, 1, 1)));
+        _mm_store_ss(rows + 36 + k, high);
+        _mm_store_ss(rows + 54 + k, _mm_shuffle_ps(high, high, _MM_SHUFFLE(1, 1, 1, 1)));
     }
 }
 
-void ImdctLong4(const float* lines, float* overlap, float* out, const float* window) {
+}  // namespace
+#endif
+
+void ImdctLong4(float* lines, float* overlap, uint32_t blockType) {
 #if defined(__SSE2__)
-    // Four subbands side by side in the lanes: their lines transposed in,
-    // the time slots stored straight out.
+    // Four subbands side by side in the lanes; their overlap is already laid
+    // out so.
     Lanes in[18], y[18], saved[18];
-    for (int k = 0; k < 16; k += 4) {
-        __m128 r0 = _mm_loadu_ps(lines + k), r1 = _mm_loadu_ps(lines + 18 + k);
-        __m128 r2 = _mm_loadu_ps(lines + 36 + k), r3 = _mm_loadu_ps(lines + 54 + k);
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        in[k].v = r0;
-        in[k + 1].v = r1;
-        in[k + 2].v = r2;
-        in[k + 3].v = r3;
-    }
-    for (int k = 16; k < 18; k++)
-        in[k].v = _mm_setr_ps(lines[k], lines[18 + k], lines[36 + k], lines[54 + k]);
+    ToLanes(lines, in);
     for (int i = 0; i < 18; i++)
         saved[i].v = _mm_loadu_ps(overlap + SlotStride * i);
-    DctIv18Of(in, y);
-    FoldLong(y, in, saved, window);
-    for (int i = 0; i < 18; i++) {
-        _mm_storeu_ps(out + SlotStride * i, in[i].v);
+    DctIv18Of(in, y, tables.lanes);
+    FoldLong(y, in, saved, tables.lanes.window[blockType & 3]);
+    FromLanes(in, lines);
+    for (int i = 0; i < 18; i++)
         _mm_storeu_ps(overlap + SlotStride * i, saved[i].v);
-    }
 #else
     for (int sb = 0; sb < 4; sb++)
-        ImdctLong(lines + 18 * sb, overlap + sb, out + sb, window);
+        ImdctLong(lines + 18 * sb, overlap + sb, blockType);
 #endif
 }
 
-void ImdctShort(const float* lines, float* overlap, float* out, const float* window) {
+void ImdctShort(float* lines, float* overlap) {
+    const float* window = tables.shortWindow;
     float raw[36] = {};
     for (int w = 0; w < 3; w++) {
         float in[6], y[6];
@@ -203,7 +259,7 @@ void ImdctShort(const float* lines, float* overlap, float* out, const float* win
         }
     }
     for (int i = 0; i < 18; i++) {
-        out[SlotStride * i] = raw[i] + overlap[SlotStride * i];
+        lines[i] = raw[i] + overlap[SlotStride * i];
         overlap[SlotStride * i] = raw[18 + i];
     }
 }

@@ -1,22 +1,24 @@
 // The inverse MDCT of the hybrid filter bank, with windowing and overlap-add.
 #pragma once
 
-// Time-slot arrays hold 18 time slots of the 32 subbands, slot by slot:
-// subband sb at slot k is entry SlotStride k + sb, as the synthesis takes
-// them.
+#include <cstdint>
+
+// The overlap of a channel is a time-slot array: 18 time slots of the 32
+// subbands, slot by slot (subband sb at slot k is entry SlotStride k + sb),
+// so that four subbands' values at one slot sit side by side.
 constexpr int SlotStride = 32;
 
-// lines: 18 frequency lines of one subband. out and overlap point at that
-// subband in time-slot arrays: out gets the first half of the windowed
-// transform plus overlap, overlap keeps the second half for the next
-// granule. window: 36 coefficients.
-void ImdctLong(const float* lines, float* overlap, float* out, const float* window);
+// lines: 18 frequency lines of one subband in, 18 time samples out (the
+// first half of the windowed transform plus overlap). overlap points at the
+// subband's column of the overlap array and keeps the second half for the
+// next granule. blockType (0, 1 or 3) chooses the window.
+void ImdctLong(float* lines, float* overlap, uint32_t blockType);
 // The same for four consecutive subbands (72 lines).
-void ImdctLong4(const float* lines, float* overlap, float* out, const float* window);
+void ImdctLong4(float* lines, float* overlap, uint32_t blockType);
 // Three 12-point transforms of the interleaved short windows (line 3k + w
-// is line k of window w), overlapped at offsets 6, 12 and 18; window: 12
-// coefficients.
-void ImdctShort(const float* lines, float* overlap, float* out, const float* window);
+// is line k of window w), each with the short window, overlapped at offsets
+// 6, 12 and 18.
+void ImdctShort(float* lines, float* overlap);
 
 // The DCT-IV of n = 18 or 6 points, out[j] = sum of in[k] cos(pi/n (j + 1/2)(k + 1/2)).
 void DctIv18(const float* in, float* out);

@@ -44,6 +44,30 @@ const uint8_t ScaleFactorGroups[6][3][4] = {
     {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
 };
 
+float BlockWindow(uint32_t blockType, int i) {
+    const double pi = 3.14159265358979323846;
+    double longSine = std::sin(pi / 36 * (i + 0.5));
+    double value;
+    switch (blockType) {
+        case 0:
+            value = longSine;
+            break;
+        case 1:  // start
+            value = i < 18   ? longSine
+                    : i < 24 ? 1
+                    : i < 30 ? std::sin(pi / 12 * (i - 18 + 0.5))
+                             : 0;
+            break;
+        case 2:  // short
+            value = i < 12 ? std::sin(pi / 12 * (i + 0.5)) : 0;
+            break;
+        default:  // stop
+            value = i < 6 ? 0 : i < 12 ? std::sin(pi / 12 * (i - 6 + 0.5)) : i < 18 ? 1 : longSine;
+            break;
+    }
+    return static_cast<float>(value);
+}
+
 namespace {
 
 const double AliasC[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
@@ -67,21 +91,9 @@ Layer3Tables ComputeTables() {
         t.aliasCs[i] = static_cast<float>(1 / root);
         t.aliasCa[i] = static_cast<float>(AliasC[i] / root);
     }
-    // Normal, start, short and stop windows.
-    for (int i = 0; i < 36; i++) {
-        double longSine = std::sin(pi / 36 * (i + 0.5));
-        t.window[0][i] = static_cast<float>(longSine);
-        double start = i < 18   ? longSine
-                       : i < 24 ? 1
-                       : i < 30 ? std::sin(pi / 12 * (i - 18 + 0.5))
-                                : 0;
-        double stop = i < 6    ? 0
-                      : i < 12 ? std::sin(pi / 12 * (i - 6 + 0.5))
-                      : i < 18 ? 1
-                               : longSine;
-        t.window[1][i] = static_cast<float>(start);
-        t.window[3][i] = static_cast<float>(stop);
-        t.window[2][i] = i < 12 ? static_cast<float>(std::sin(pi / 12 * (i + 0.5))) : 0.0f;
+    for (uint32_t type = 0; type < 4; type++) {
+        for (int i = 0; i < 36; i++)
+            t.window[type][i] = BlockWindow(type, i);
     }
     return t;
 }

@@ -39,3 +39,7 @@ struct Layer3Tables {
     float window[4][36];  // by block type; type 2 uses the first 12
 };
 extern const Layer3Tables& layer3;
+
+// Entry i (0 to 35) of the window of a block type (0 normal, 1 start, 2
+// short: entries 0 to 11, 3 stop). Usable before main runs.
+float BlockWindow(uint32_t blockType, int i);

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "setup/mpeg/huffman.h"
-#include "setup/mpeg/imdct.h"
 
 namespace {
 
@@ -40,7 +39,6 @@ MpegDecoder::MpegDecoder(FrameReader& reader, FrameHeader& header, SubbandSynthe
     std::memset(quantised, 0, sizeof quantised);
     std::memset(samples, 0, sizeof samples);
     std::memset(work, 0, sizeof work);
-    std::memset(slots, 0, sizeof slots);
     std::memset(overlap, 0, sizeof overlap);
     nonzero[0] = nonzero[1] = GranuleLines;
     lineBound[0] = lineBound[1] = GranuleLines;
@@ -111,14 +109,13 @@ void MpegDecoder::FinishChannel(uint32_t ch, uint32_t gr) {
     ReduceAliasing(ch, gr);
     Hybrid(ch, gr);
     // Frequency inversion: odd time slots of odd subbands change sign.
-    for (int ss = 1; ss < SubbandLines; ss += 2) {
-        float* slot = slots + SlotStride * ss;
-        for (int sb = 1; sb < Subbands; sb += 2)
-            slot[sb] = -slot[sb];
+    for (int sb = 1; sb < Subbands; sb += 2) {
+        for (int ss = 1; ss < SubbandLines; ss += 2)
+            work[sb * SubbandLines + ss] = -work[sb * SubbandLines + ss];
     }
     SubbandSynthesizer* synthesizer =
         (ch == 0 || channelChoice == RightOnly) ? synthesizer0 : synthesizer1;
-    if (synthesizer) synthesizer->SynthesizeGranule(slots, sink);
+    if (synthesizer) synthesizer->SynthesizeGranule(work, sink);
 }
 
 bool MpegDecoder::ReadSideInfo() {

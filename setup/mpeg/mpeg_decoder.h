@@ -68,10 +68,8 @@ class MpegDecoder {
     int32_t quantised[GranuleLines + 4];         // room for a count1 quadruple at 574
     alignas(16) float samples[2][GranuleLines];  // requantised, then stereo-processed in place
     alignas(16) float work[GranuleLines];        // one channel's lines, subband by subband
-    // The hybrid filter bank's output, time slot by time slot as the
-    // synthesis takes it, and per channel the second halves of the last
-    // inverse MDCTs, laid out alike (imdct.h).
-    alignas(16) float slots[GranuleLines];
+    // Per channel, the second halves of the last inverse MDCTs, time slot by
+    // time slot (imdct.h).
     alignas(16) float overlap[2][GranuleLines];
     int32_t nonzero[2];
     // Lines that may be non-zero after stereo processing, per channel.

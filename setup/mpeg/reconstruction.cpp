@@ -292,27 +292,26 @@ void MpegDecoder::Hybrid(uint32_t ch, uint32_t gr) {
     const bool mixed = g.windowSwitching && g.mixedBlock;
     uint32_t sb = 0;
     while (sb < usedSubbands) {
-        const float* lines = work + SubbandLines * sb;
+        float* lines = work + SubbandLines * sb;
         uint32_t type = mixed && sb < 2 ? 0 : granuleType;
         if (type == 2) {
-            ImdctShort(lines, history + sb, slots + sb, layer3.window[2]);
+            ImdctShort(lines, history + sb);
             sb++;
         } else if (sb + 4 <= usedSubbands && !mixed) {
             // Four long-block subbands of one window type at once.
-            ImdctLong4(lines, history + sb, slots + sb, layer3.window[type]);
+            ImdctLong4(lines, history + sb, type);
             sb += 4;
         } else {
-            ImdctLong(lines, history + sb, slots + sb, layer3.window[type]);
+            ImdctLong(lines, history + sb, type);
             sb++;
         }
     }
     // All-zero input above: the output is what the last block left.
-    for (int k = 0; k < SubbandLines; k++) {
-        float* saved = history + SlotStride * k;
-        float* out = slots + SlotStride * k;
-        for (uint32_t band = usedSubbands; band < Subbands; band++) {
-            out[band] = saved[band];
-            saved[band] = 0.0f;
+    for (; sb < Subbands; sb++) {
+        float* lines = work + SubbandLines * sb;
+        for (int k = 0; k < SubbandLines; k++) {
+            lines[k] = history[SlotStride * k + sb];
+            history[SlotStride * k + sb] = 0.0f;
         }
     }
 }

@@ -3,18 +3,25 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#include <xmmintrin.h>
-#endif
+#include "setup/mpeg/lanes.h"
 // No wider vector path: the sums must be added in one order on every x86_64
 // machine, so that a WAV decoded here equals one decoded by the installer.
 
 namespace {
 
+// Lee's constants 1 / (2 cos((2k + 1) pi / 2N)) for N = 32, 16, 8, 4, 2, as
+// C (float, or four copies in lanes).
+template <typename C>
+struct LeeConstants {
+    C lee32[16], lee16[8], lee8[4], lee4[2], lee2[1];
+    C* levels[5] = {lee32, lee16, lee8, lee4, lee2};
+};
+
 struct SynthesisTables {
-    // Lee's constants 1 / (2 cos((2k + 1) pi / 2N)) for N = 32, 16, 8, 4, 2.
-    float lee32[16], lee16[8], lee8[4], lee4[2], lee2[1];
+    LeeConstants<float> lee;
+#if defined(__SSE2__)
+    LeeConstants<Lanes> leeLanes;
+#endif
     // The whole window D[0..511]: entry 32 a + j multiplies row j of the
     // column written a blocks ago.
     alignas(16) float window[512];
@@ -23,10 +30,13 @@ struct SynthesisTables {
 
 SynthesisTables::SynthesisTables() {
     const double pi = 3.14159265358979323846;
-    float* lee[5] = {lee32, lee16, lee8, lee4, lee2};
     for (int level = 0, n = 32; n >= 2; level++, n /= 2) {
         for (int k = 0; k < n / 2; k++) {
-            lee[level][k] = static_cast<float>(1.0 / (2.0 * std::cos((2 * k + 1) * pi / (2 * n))));
+            float c = static_cast<float>(1.0 / (2.0 * std::cos((2 * k + 1) * pi / (2 * n))));
+            lee.levels[level][k] = c;
+#if defined(__SSE2__)
+            leeLanes.levels[level][k] = Broadcast<Lanes>(c);
+#endif
         }
     }
     for (int i = 0; i <= 256; i++)
@@ -39,14 +49,15 @@ SynthesisTables::SynthesisTables() {
 
 const SynthesisTables tables;
 
-template <int N>
-inline void LeeDct(const float* in, float* out, const float* const* constants) {
+// 32-point DCT-II by Lee's factorisation, for T float or lanes.
+template <int N, typename T, typename C>
+inline void LeeDct(const T* in, T* out, const C* const* constants) {
     if constexpr (N == 1) {
         out[0] = in[0];
     } else {
         constexpr int H = N / 2;
-        float even[H], odd[H], evenOut[H], oddOut[H];
-        const float* c = constants[0];
+        T even[H], odd[H], evenOut[H], oddOut[H];
+        const C* c = constants[0];
         for (int k = 0; k < H; k++) {
             even[k] = in[k] + in[N - 1 - k];
             odd[k] = (in[k] - in[N - 1 - k]) * c[k];
@@ -158,100 +169,32 @@ constexpr auto StoreColumns = StoreColumnsPlain;
 
 }  // namespace
 
-void FastDct32Plain(const float* in, float* out) {
-    const float* constants[5] = {tables.lee32, tables.lee16, tables.lee8, tables.lee4, tables.lee2};
-    LeeDct<32>(in, out, constants);
-}
-
-#if defined(__SSE2__)
-namespace {
-
-inline __m128 Reverse(__m128 v) {
-    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
-}
-
-// [a1, a2, a3, 0]: each lane's next value, zero past the end.
-inline __m128 Next(__m128 a) {
-    return _mm_castsi128_ps(_mm_srli_si128(_mm_castps_si128(a), 4));
-}
-
-// [a1, a2, a3, b0]: each lane's next value, continuing into b.
-inline __m128 NextAcross(__m128 a, __m128 b) {
-    __m128 t = _mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 3, 3));
-    return _mm_shuffle_ps(a, t, _MM_SHUFFLE(2, 0, 2, 1));
-}
-
-}  // namespace
-
-// Lee's factorisation breadth first, in eight registers of four values: the
-// five splitting stages run over all sub-transforms of a size at once; the
-// recombination stages then interleave the even outputs G with the sums of
-// adjacent odd ones H (X[2m] = G[m], X[2m + 1] = H[m] + H[m + 1]).
-void FastDct32Sse2(const float* in, float* out) {
-    __m128 x[8], y[8];
-    for (int i = 0; i < 8; i++)
-        x[i] = _mm_loadu_ps(in + 4 * i);
-    for (int j = 0; j < 4; j++) {
-        __m128 hi = Reverse(x[7 - j]);
-        y[j] = _mm_add_ps(x[j], hi);
-        y[4 + j] = _mm_mul_ps(_mm_sub_ps(x[j], hi), _mm_loadu_ps(tables.lee32 + 4 * j));
-    }
-    for (int half = 0; half < 8; half += 4) {
-        for (int j = 0; j < 2; j++) {
-            __m128 hi = Reverse(y[half + 3 - j]);
-            x[half + j] = _mm_add_ps(y[half + j], hi);
-            x[half + 2 + j] =
-                _mm_mul_ps(_mm_sub_ps(y[half + j], hi), _mm_loadu_ps(tables.lee16 + 4 * j));
-        }
-    }
-    const __m128 lee8 = _mm_loadu_ps(tables.lee8);
-    for (int block = 0; block < 8; block += 2) {
-        __m128 hi = Reverse(x[block + 1]);
-        y[block] = _mm_add_ps(x[block], hi);
-        y[block + 1] = _mm_mul_ps(_mm_sub_ps(x[block], hi), lee8);
-    }
-    const __m128 lee4 = _mm_setr_ps(tables.lee4[0], tables.lee4[1], 0.0f, 0.0f);
-    const __m128 lee2 = _mm_set1_ps(tables.lee2[0]);
-    const __m128 lane1 = _mm_castsi128_ps(_mm_setr_epi32(0, -1, 0, 0));
-    for (int i = 0; i < 8; i++) {
-        // Size 4, then size 2, then the size-4 recombination.
-        __m128 r = Reverse(y[i]);
-        __m128 v = _mm_movelh_ps(_mm_add_ps(y[i], r), _mm_mul_ps(_mm_sub_ps(y[i], r), lee4));
-        __m128 even = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 0, 2, 0));
-        __m128 odd = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 1, 3, 1));
-        __m128 e = _mm_unpacklo_ps(_mm_add_ps(even, odd), _mm_mul_ps(_mm_sub_ps(even, odd), lee2));
-        // e = [g0, g1, h0, h1] -> [g0, h0 + h1, g1, h1]
-        __m128 ordered = _mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 1, 2, 0));
-        __m128 h1 = _mm_and_ps(_mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 3, 3, 3)), lane1);
-        x[i] = _mm_add_ps(ordered, h1);
-    }
-    for (int block = 0; block < 8; block += 2) {
-        __m128 sum = _mm_add_ps(x[block + 1], Next(x[block + 1]));
-        y[block] = _mm_unpacklo_ps(x[block], sum);
-        y[block + 1] = _mm_unpackhi_ps(x[block], sum);
-    }
-    for (int half = 0; half < 8; half += 4) {
-        __m128 sum0 = _mm_add_ps(y[half + 2], NextAcross(y[half + 2], y[half + 3]));
-        __m128 sum1 = _mm_add_ps(y[half + 3], Next(y[half + 3]));
-        x[half] = _mm_unpacklo_ps(y[half], sum0);
-        x[half + 1] = _mm_unpackhi_ps(y[half], sum0);
-        x[half + 2] = _mm_unpacklo_ps(y[half + 1], sum1);
-        x[half + 3] = _mm_unpackhi_ps(y[half + 1], sum1);
-    }
-    for (int q = 0; q < 4; q++) {
-        __m128 next = q < 3 ? NextAcross(x[4 + q], x[5 + q]) : Next(x[7]);
-        __m128 sum = _mm_add_ps(x[4 + q], next);
-        _mm_storeu_ps(out + 8 * q, _mm_unpacklo_ps(x[q], sum));
-        _mm_storeu_ps(out + 8 * q + 4, _mm_unpackhi_ps(x[q], sum));
-    }
-}
-#endif
-
 void FastDct32(const float* in, float* out) {
+    LeeDct<32>(in, out, tables.lee.levels);
+}
+
+void FastDct32x4(const float* in, uint32_t inStride, float* out, uint32_t outStride) {
 #if defined(__SSE2__)
-    FastDct32Sse2(in, out);
+    Lanes lanesIn[32], lanesOut[32];
+    for (uint32_t k = 0; k < 32; k++)
+        lanesIn[k].v = _mm_loadu_ps(in + inStride * k);
+    LeeDct<32>(lanesIn, lanesOut, tables.leeLanes.levels);
+    for (int m = 0; m < 32; m += 4) {
+        __m128 r0 = lanesOut[m].v, r1 = lanesOut[m + 1].v;
+        __m128 r2 = lanesOut[m + 2].v, r3 = lanesOut[m + 3].v;
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_storeu_ps(out + m, r0);
+        _mm_storeu_ps(out + outStride + m, r1);
+        _mm_storeu_ps(out + 2 * outStride + m, r2);
+        _mm_storeu_ps(out + 3 * outStride + m, r3);
+    }
 #else
-    FastDct32Plain(in, out);
+    for (uint32_t t = 0; t < 4; t++) {
+        float one[32];
+        for (uint32_t k = 0; k < 32; k++)
+            one[k] = in[inStride * k + t];
+        FastDct32(one, out + outStride * t);
+    }
 #endif
 }
 
@@ -262,10 +205,7 @@ SubbandSynthesizer::SubbandSynthesizer(uint32_t channel, float scale)
     std::memset(input, 0, sizeof input);
 }
 
-void SubbandSynthesizer::Block(const float* subbands, int16_t* out) {
-    alignas(16) float x[36];
-    FastDct32(subbands, x);
-    x[32] = x[33] = x[34] = x[35] = 0.0f;
+void SubbandSynthesizer::Output(const float* x, int16_t* out) {
     float* current = currentPlane;
     float* other = current == planeA ? planeB : planeA;
     const uint32_t c = column;
@@ -276,15 +216,36 @@ void SubbandSynthesizer::Block(const float* subbands, int16_t* out) {
 }
 
 void SubbandSynthesizer::SynthesizeBlock(PcmSink& sink) {
+    alignas(16) float x[36] = {};
+    FastDct32(input, x);
     int16_t samples[32];
-    Block(input, samples);
+    Output(x, samples);
     sink.PutSamples(channel, samples, 32);
     std::memset(input, 0, sizeof input);
 }
 
-void SubbandSynthesizer::SynthesizeGranule(const float* blocks, PcmSink& sink) {
-    int16_t samples[18 * 32];
-    for (int block = 0; block < 18; block++)
-        Block(blocks + 32 * block, samples + 32 * block);
-    sink.PutSamples(channel, samples, 18 * 32);
+void SubbandSynthesizer::SynthesizeGranule(const float* subbands, PcmSink& sink) {
+    int16_t samples[SlotsPerGranule * 32];
+    // The matrixing of four time slots at once, one slot in each lane; x[t]
+    // gets slot first + t, with the zeros that Output wants after it.
+    alignas(16) float x[4][36] = {};
+    uint32_t first = 0;
+    for (; first + 4 <= SlotsPerGranule; first += 4) {
+        FastDct32x4(subbands + first, SlotsPerGranule, x[0], 36);
+        for (uint32_t t = 0; t < 4; t++)
+            Output(x[t], samples + 32 * (first + t));
+    }
+    if (first < SlotsPerGranule) {
+        // The last slots, without reading past the granule.
+        const uint32_t count = SlotsPerGranule - first;
+        alignas(16) float rest[32 * 4] = {};
+        for (uint32_t k = 0; k < 32; k++) {
+            for (uint32_t t = 0; t < count; t++)
+                rest[4 * k + t] = subbands[SlotsPerGranule * k + first + t];
+        }
+        FastDct32x4(rest, 4, x[0], 36);
+        for (uint32_t t = 0; t < count; t++)
+            Output(x[t], samples + 32 * (first + t));
+    }
+    sink.PutSamples(channel, samples, SlotsPerGranule * 32);
 }

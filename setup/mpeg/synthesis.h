@@ -15,13 +15,16 @@ class SubbandSynthesizer {
     void SetSubbandSample(uint32_t subband, float value) { input[subband & 31] = value; }
     // One block from the samples set, which are then cleared.
     void SynthesizeBlock(PcmSink& sink);
-    // A granule's 18 blocks, each 32 subband samples (block-major), handed
-    // to the sink as 576 samples at once.
-    void SynthesizeGranule(const float* blocks, PcmSink& sink);
+    // A granule's 18 blocks from its 32 subbands of 18 samples each
+    // (subband by subband), handed to the sink as 576 samples at once.
+    void SynthesizeGranule(const float* subbands, PcmSink& sink);
     uint32_t Channel() const { return channel; }
 
   private:
-    void Block(const float* subbands, int16_t* out);
+    static constexpr uint32_t SlotsPerGranule = 18;
+    // One block from x, the 32-point DCT of its subband samples (x[32] to
+    // x[35] zero): into the planes, windowed, 32 samples out.
+    void Output(const float* x, int16_t* out);
 
     // History of matrixed values: two planes of 16 columns by 32 rows, a
     // column's 32 rows side by side. Each block writes one column of both;
@@ -36,7 +39,9 @@ class SubbandSynthesizer {
     float scale;
 };
 
-// 32-point DCT-II, out[m] = sum of in[k] cos((2k + 1) m pi / 64) (Lee):
-// the SSE2 version where the target has it, else the plain one.
+// 32-point DCT-II, out[m] = sum of in[k] cos((2k + 1) m pi / 64) (Lee).
 void FastDct32(const float* in, float* out);
-void FastDct32Plain(const float* in, float* out);
+// Four of them side by side: input k of transform t is in[inStride k + t],
+// output m of transform t goes to out[outStride t + m]. Each equals
+// FastDct32 of its inputs exactly.
+void FastDct32x4(const float* in, uint32_t inStride, float* out, uint32_t outStride);

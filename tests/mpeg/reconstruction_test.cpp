@@ -57,19 +57,19 @@ TEST(Imdct, DctIvMatchesTheCosineSum) {
 }
 
 // The windowed transforms with overlap-add equal the standard's direct
-// formulas for every block type; the output and the overlap go to their
-// subband's column of the time-slot arrays and nowhere else.
+// formulas for every block type; the overlap is the subband's column of a
+// time-slot array, and nothing else of that array changes.
 TEST(Imdct, LongAndShortBlocksMatchTheDirectFormula) {
     std::mt19937 random(9);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
     const int column = 5;
     for (int type = 0; type < 4; type++) {
-        float in[18], previous[18];
-        float overlap[18 * SlotStride], out[18 * SlotStride];
+        float lines[18], in[18], previous[18];
+        float overlap[18 * SlotStride];
         for (int i = 0; i < 18 * SlotStride; i++)
-            overlap[i] = out[i] = 7.0f;
+            overlap[i] = 7.0f;
         for (int i = 0; i < 18; i++) {
-            in[i] = value(random);
+            in[i] = lines[i] = value(random);
             previous[i] = overlap[SlotStride * i + column] = value(random);
         }
         double raw[36] = {};
@@ -81,7 +81,7 @@ TEST(Imdct, LongAndShortBlocksMatchTheDirectFormula) {
                     sum += in[k] * std::cos(Pi / 72 * (2 * i + 19) * (2 * k + 1));
                 raw[i] = sum * window[i];
             }
-            ImdctLong(in, overlap + column, out + column, window);
+            ImdctLong(lines, overlap + column, type);
         } else {
             for (int w = 0; w < 3; w++) {
                 for (int i = 0; i < 12; i++) {
@@ -92,17 +92,17 @@ TEST(Imdct, LongAndShortBlocksMatchTheDirectFormula) {
                     raw[6 + 6 * w + i] += sum * window[i];
                 }
             }
-            ImdctShort(in, overlap + column, out + column, window);
+            ImdctShort(lines, overlap + column);
         }
         for (int i = 0; i < 18; i++) {
-            const int at = SlotStride * i + column;
-            ASSERT_NEAR(out[at], raw[i] + previous[i], 2e-5) << "type " << type << " line " << i;
-            ASSERT_NEAR(overlap[at], raw[18 + i], 2e-5) << "type " << type << " line " << i;
+            ASSERT_NEAR(lines[i], raw[i] + previous[i], 2e-5) << "type " << type << " line " << i;
+            ASSERT_NEAR(overlap[SlotStride * i + column], raw[18 + i], 2e-5)
+                << "type " << type << " line " << i;
         }
         for (int i = 0; i < 18 * SlotStride; i++) {
-            if (i % SlotStride == column) continue;
-            ASSERT_EQ(out[i], 7.0f) << i;
-            ASSERT_EQ(overlap[i], 7.0f) << i;
+            if (i % SlotStride != column) {
+                ASSERT_EQ(overlap[i], 7.0f) << i;
+            }
         }
     }
 }
@@ -111,23 +111,19 @@ TEST(Imdct, FourSubbandsAtOnceEqualOneByOne) {
     std::mt19937 random(21);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
     for (int type : {0, 1, 3}) {
-        float lines[72], overlap[18 * SlotStride], out[18 * SlotStride];
-        float singleOverlap[18 * SlotStride], singleOut[18 * SlotStride];
+        float lines[72], singleLines[72];
+        float overlap[18 * SlotStride], singleOverlap[18 * SlotStride];
         for (int i = 0; i < 72; i++)
-            lines[i] = value(random);
-        for (int i = 0; i < 18 * SlotStride; i++) {
+            singleLines[i] = lines[i] = value(random);
+        for (int i = 0; i < 18 * SlotStride; i++)
             singleOverlap[i] = overlap[i] = value(random);
-            singleOut[i] = out[i] = 0.0f;
-        }
-        ImdctLong4(lines, overlap + 8, out + 8, layer3.window[type]);
-        for (int sb = 0; sb < 4; sb++) {
-            ImdctLong(lines + 18 * sb, singleOverlap + 8 + sb, singleOut + 8 + sb,
-                      layer3.window[type]);
-        }
-        for (int i = 0; i < 18 * SlotStride; i++) {
-            ASSERT_NEAR(out[i], singleOut[i], 1e-6) << type << " " << i;
-            ASSERT_NEAR(overlap[i], singleOverlap[i], 1e-6) << type << " " << i;
-        }
+        ImdctLong4(lines, overlap + 8, type);
+        for (int sb = 0; sb < 4; sb++)
+            ImdctLong(singleLines + 18 * sb, singleOverlap + 8 + sb, type);
+        for (int i = 0; i < 72; i++)
+            ASSERT_EQ(lines[i], singleLines[i]) << type << " " << i;
+        for (int i = 0; i < 18 * SlotStride; i++)
+            ASSERT_EQ(overlap[i], singleOverlap[i]) << type << " " << i;
     }
 }
 
