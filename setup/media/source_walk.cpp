@@ -57,14 +57,15 @@ void CheckNameRules(const WalkRules& rules, const char* name) {
 
 // Stores one match at the cursor; false when its text does not fit.
 bool StoreName(const WalkRules& rules, const char* folderPart, const char* name, char* record) {
-    char text[WalkPathSize];
-    if (snprintf(text, sizeof text, "%s%s", rules.withFolderPrefix ? folderPart : "", name) >=
-        static_cast<int>(sizeof text))
-        return false;
+    // Only the name loses its extension, never a dot of the folder part.
+    size_t nameLength = strlen(name);
     if (rules.stripExtension) {
-        char* dot = strrchr(text, '.');
-        if (dot) *dot = '\0';
+        if (const char* dot = strrchr(name, '.')) nameLength = static_cast<size_t>(dot - name);
     }
+    char text[WalkPathSize];
+    if (snprintf(text, sizeof text, "%s%.*s", rules.withFolderPrefix ? folderPart : "",
+                 static_cast<int>(nameLength), name) >= static_cast<int>(sizeof text))
+        return false;
     size_t length = strlen(text);
     if (length + 1 > rules.nameRoom) return false;
     memcpy(record, text, length + 1);
@@ -164,15 +165,9 @@ uint32_t WalkFolder(bool allowSpaces, uint32_t maxLength, const char* pattern, b
                     bool stripExtension, char* names, uint32_t* sizes, uint32_t maxCount,
                     uint32_t stride, const char* mustContain, bool withFolderPrefix, bool recursive,
                     uint32_t skip) {
-    // A name may take the record up to the size field when both share it.
-    uint32_t nameRoom = stride;
-    if (names && sizes) {
-        auto sizeOffset = reinterpret_cast<char*>(sizes) - names;
-        if (sizeOffset > 0 && sizeOffset < static_cast<ptrdiff_t>(stride))
-            nameRoom = static_cast<uint32_t>(sizeOffset);
-    }
-    WalkRules rules{allowSpaces, maxLength,   dirsOnly,         stripExtension, stride,
-                    nameRoom,    mustContain, withFolderPrefix, recursive};
+    WalkRules rules{allowSpaces,    maxLength,        dirsOnly,
+                    stripExtension, stride,           ListingNameRoom(names, sizes, stride),
+                    mustContain,    withFolderPrefix, recursive};
     WalkCursor cursor{names, reinterpret_cast<char*>(sizes)};
     return Walk(rules, pattern, cursor, maxCount, skip);
 }

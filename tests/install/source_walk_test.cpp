@@ -110,6 +110,20 @@ TEST(SourceWalk, NameThatDoesNotFitItsRecordIsPassedOver) {
     CloseSource();
 }
 
+TEST(SourceWalk, StrippedExtensionsNeverCutTheFolderPrefix) {
+    ScratchFolder tree;
+    WriteFileOfSize(tree / "LICENSE", 1);
+    WriteFileOfSize(tree / "music.v2/theme.mp3", 1);
+    CurrentFolder current(tree.Path());
+
+    std::vector<char> records(4 * Stride, '\0');
+    uint32_t count = WalkFolder(true, 0, "./*.*", false, true, records.data(), nullptr, 4, Stride,
+                                nullptr, true, true, 0);
+    ASSERT_EQ(count, 2u);
+    EXPECT_STREQ(records.data(), "./LICENSE");
+    EXPECT_STREQ(records.data() + Stride, "./music.v2/theme");
+}
+
 TEST(SourceWalk, ArchiveSourceListsStoredNames) {
     ScratchFolder folder;
     CurrentFolder current(folder.Path());
