@@ -11,8 +11,31 @@ constexpr unsigned FirstLevelBits = 10;
 struct LookupTables {
     std::vector<uint32_t> storage[HuffmanTableCount];
     HuffmanLookup lookups[HuffmanTableCount];
+    uint16_t quads[2][1u << QuadLookupBits];
     LookupTables();
 };
+
+// Every 10-bit pattern: the quadruple code it begins with, then the sign
+// bits of the code's non-zero values.
+void BuildQuadLookup(const HuffmanCode& code, uint16_t* out) {
+    for (unsigned pattern = 0; pattern < (1u << QuadLookupBits); pattern++) {
+        out[pattern] = 0;
+        for (unsigned value = 0; value < 16; value++) {
+            unsigned length = code.lengths[value];
+            if ((pattern >> (QuadLookupBits - length)) != code.codes[value]) continue;
+            unsigned used = length;
+            unsigned fields = 0;
+            for (unsigned k = 0; k < 4; k++) {
+                if (!((value >> (3 - k)) & 1)) continue;
+                unsigned negative = (pattern >> (QuadLookupBits - 1 - used)) & 1;
+                used++;
+                fields |= (negative ? 3u : 1u) << (2 * k);
+            }
+            out[pattern] = static_cast<uint16_t>(used | (fields << 4));
+            break;
+        }
+    }
+}
 
 void BuildLookup(const HuffmanCode& code, std::vector<uint32_t>& out, HuffmanLookup& lookup) {
     lookup.linbits = code.linbits;
@@ -73,6 +96,8 @@ LookupTables::LookupTables() {
         lookups[t] = HuffmanLookup{nullptr, 0, 0};
         if (HuffmanCodes[t].codes) BuildLookup(HuffmanCodes[t], storage[t], lookups[t]);
     }
+    BuildQuadLookup(HuffmanCodes[Count1TableA], quads[0]);
+    BuildQuadLookup(HuffmanCodes[Count1TableA + 1], quads[1]);
 }
 
 const LookupTables& Tables() {
@@ -87,4 +112,8 @@ const LookupTables& builtAtStart = Tables();
 
 const HuffmanLookup& GetHuffmanLookup(unsigned number) {
     return Tables().lookups[number < HuffmanTableCount ? number : 0];
+}
+
+const uint16_t* GetQuadLookup(unsigned count1TableSelect) {
+    return Tables().quads[count1TableSelect & 1];
 }

@@ -33,6 +33,13 @@ constexpr uint32_t HuffmanLinkFlag = 0x80000000u;
 // The lookup table of table number (0 to 33), built before main runs.
 const HuffmanLookup& GetHuffmanLookup(unsigned number);
 
+// A count1 quadruple with its sign bits is at most 10 bits long (a 6-bit
+// code and four signs). Its lookup, indexed by the next 10 bits, gives the
+// length of code and signs in bits 0 to 3 and the four values, v first, as
+// two bits each from bit 4 on: 0 for 0, 1 for +1, 3 for -1.
+constexpr unsigned QuadLookupBits = 10;
+const uint16_t* GetQuadLookup(unsigned count1TableSelect);
+
 // Decodes one code from the top bits of window (at least 19 valid bits);
 // returns the value and sets length to the code's length.
 inline uint32_t DecodeHuffmanCode(const HuffmanLookup& lookup, uint64_t window, uint32_t& length) {

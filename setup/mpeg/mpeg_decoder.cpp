@@ -2,6 +2,7 @@
 #include "setup/mpeg/mpeg_decoder.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "setup/mpeg/huffman.h"
 
@@ -85,9 +86,7 @@ bool MpegDecoder::DecodeFrame() {
         for (uint32_t ch = 0; ch < channels; ch++) {
             part2Start = reservoir.TotalBitsRead();
             ReadScaleFactors(ch, gr);
-            // Huffman decoding and requantisation in one pass over the lines.
-            DecodeValues<true>(ch, gr);
-            ApplyGains(ch, gr);
+            DecodeRequantised(ch, gr);
         }
         Stereo(gr);
         if (channelChoice == Downmix && channels == 2) {
@@ -312,7 +311,37 @@ void MpegDecoder::ReadScaleFactorsLsf(uint32_t ch) {
     lsfIllegalShort[12] = lsfIllegalShort[11];
 }
 
-template <bool Powered>
+namespace {
+
+// The 64 bits from bit position at of bytes, first bit most significant.
+inline uint64_t BitsAt(const uint8_t* bytes, uint32_t at) {
+    const uint8_t* p = bytes + at / 8;
+    uint64_t word = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
+                    (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
+                    (uint64_t(p[6]) << 8) | uint64_t(p[7]);
+    return word << (at & 7);
+}
+
+// One value of a pair after its code: linbits more when it is 15, then a
+// sign bit (1: negative) when it is not zero. Takes its bits from the top
+// of w. Kept free of branches on the sign, which is unpredictable.
+template <bool Linbits>
+inline uint32_t PairValue(uint32_t& magnitude, uint64_t& w, uint32_t& used, uint32_t linbits) {
+    if (Linbits && magnitude == 15) {
+        magnitude += static_cast<uint32_t>(w >> (64 - linbits));
+        w <<= linbits;
+        used += linbits;
+    }
+    uint32_t nonzero = magnitude != 0;
+    uint32_t sign = static_cast<uint32_t>(w >> 63) & nonzero;
+    w <<= nonzero;
+    used += nonzero;
+    return sign;
+}
+
+}  // namespace
+
+template <bool Requantised>
 void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
     const BandTable& bands = BandTables[bandTableRow];
@@ -334,8 +363,8 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     regionEnd[1] = Min(regionEnd[1], bigEnd);
     regionEnd[2] = bigEnd;
 
-    // The granule's bits as one linear run, zero after its end, so that a
-    // 64-bit window can be taken anywhere without minding the ring.
+    // The granule's bits as one linear run of bytes, zero after its end, so
+    // that a 64-bit window can be taken anywhere without minding the ring.
     const uint32_t base = position & ~7u;
     const uint32_t bytes = end > base ? (end - base + 7) / 8 : 0;
     uint8_t bits[HuffmanBufferBytes];
@@ -343,95 +372,97 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     std::memset(bits + bytes, 0, sizeof bits - bytes);
     uint32_t offset = position - base;  // bit offset into bits
     const uint32_t limit = end > base ? end - base : 0;
-    auto window = [&bits](uint32_t at) {
-        const uint8_t* p = bits + at / 8;
-        uint64_t word = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
-                        (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
-                        (uint64_t(p[6]) << 8) | uint64_t(p[7]);
-        return word << (at & 7);
-    };
 
+    // The gain of the lines being stored: runs of lines share one; a pair
+    // never straddles a band edge (the edges are even).
+    GainRun runs[MaxGainRuns] = {GainRun{UINT32_MAX, 0.0f}};
+    if constexpr (Requantised) GainRuns(ch, gr, runs);
+    const GainRun* run = runs;
     int32_t* q = quantised;
     float* out = samples[ch];
     const float* power = layer3.power;
-    // Stores one value: as it is, or as its signed power (|v| <= 8206, the
-    // power table's last entry).
     // Stores one value of magnitude m and sign (1: negative): as it is, or
-    // as its signed power (m <= 8206, the power table's last entry).
-    auto put = [&](uint32_t at, uint32_t m, uint32_t sign) {
-        if constexpr (Powered) {
-            uint32_t bits;
-            std::memcpy(&bits, &power[m], 4);
-            bits |= sign << 31;
-            std::memcpy(&out[at], &bits, 4);
+    // requantised, sign(v) |v|^(4/3) times the gain (m <= 8206, the power
+    // table's last entry).
+    auto put = [&](uint32_t at, uint32_t m, uint32_t sign, float gain) {
+        if constexpr (Requantised) {
+            uint32_t word;
+            std::memcpy(&word, &power[m], 4);
+            word |= sign << 31;
+            float value;
+            std::memcpy(&value, &word, 4);
+            out[at] = value * gain;
         } else {
             int32_t v = static_cast<int32_t>(m);
             q[at] = sign ? -v : v;
         }
     };
+    // The pairs of one region, with or without linbits, run by run.
     uint32_t i = 0;
-    for (int region = 0; region < 3; region++) {
-        const HuffmanLookup& lookup = GetHuffmanLookup(g.tableSelect[region]);
-        uint32_t stop = regionEnd[region];
-        if (!lookup.entries) {
-            for (; i < stop; i++)
-                put(i, 0, 0);
-            continue;
-        }
+    auto pairs = [&](const HuffmanLookup& lookup, uint32_t stop, auto linbitsTag) {
+        constexpr bool Linbits = decltype(linbitsTag)::value;
         const uint32_t linbits = lookup.linbits;
         while (i < stop) {
-            if (offset >= limit) {
-                // Ran out of bits: the stream is damaged; the rest is zero.
-                for (; i < bigEnd; i++)
-                    put(i, 0, 0);
-                break;
+            while (i >= run->end)
+                run++;
+            const uint32_t runStop = Min(stop, run->end);
+            const float gain = run->factor;
+            for (; i < runStop; i += 2) {
+                if (offset >= limit) {
+                    // Ran out of bits: the stream is damaged; the rest is zero.
+                    for (; i < bigEnd; i++)
+                        put(i, 0, 0, 0.0f);
+                    return;
+                }
+                uint64_t w = BitsAt(bits, offset);
+                uint32_t used;
+                uint32_t value = DecodeHuffmanCode(lookup, w, used);
+                w <<= used;
+                uint32_t x = value >> 4;
+                uint32_t y = value & 15;
+                uint32_t xSign = PairValue<Linbits>(x, w, used, linbits);
+                uint32_t ySign = PairValue<Linbits>(y, w, used, linbits);
+                put(i, x, xSign, gain);
+                put(i + 1, y, ySign, gain);
+                offset += used;
             }
-            uint64_t w = window(offset);
-            uint32_t length;
-            uint32_t value = DecodeHuffmanCode(lookup, w, length);
-            w <<= length;
-            uint32_t used = length;
-            uint32_t x = value >> 4;
-            uint32_t y = value & 15;
-            if (linbits && x == 15) {
-                x += static_cast<uint32_t>(w >> (64 - linbits));
-                w <<= linbits;
-                used += linbits;
-            }
-            // A non-zero value is followed by its sign bit (1: negative);
-            // kept free of branches, the signs being unpredictable.
-            uint32_t xSign = static_cast<uint32_t>(w >> 63) & (x != 0);
-            w <<= (x != 0);
-            used += (x != 0);
-            if (linbits && y == 15) {
-                y += static_cast<uint32_t>(w >> (64 - linbits));
-                w <<= linbits;
-                used += linbits;
-            }
-            uint32_t ySign = static_cast<uint32_t>(w >> 63) & (y != 0);
-            used += (y != 0);
-            put(i, x, xSign);
-            put(i + 1, y, ySign);
-            i += 2;
-            offset += used;
+        }
+    };
+    for (int region = 0; region < 3; region++) {
+        const HuffmanLookup& lookup = GetHuffmanLookup(g.tableSelect[region]);
+        if (!lookup.entries) {
+            for (; i < regionEnd[region]; i++)
+                put(i, 0, 0, 0.0f);
+        } else if (lookup.linbits) {
+            pairs(lookup, regionEnd[region], std::true_type{});
+        } else {
+            pairs(lookup, regionEnd[region], std::false_type{});
         }
     }
 
-    // Count1 region: quadruples until the granule's bits are used up.
-    const HuffmanLookup& quads = GetHuffmanLookup(Count1TableA + (g.count1TableSelect & 1));
+    // Count1 region: quadruples of 0 and +-1 until the granule's bits are
+    // used up.
+    const uint16_t* quads = GetQuadLookup(g.count1TableSelect);
     uint32_t count1Start = i;
     while (offset < limit && i < GranuleLines) {
-        uint64_t w = window(offset);
-        uint32_t length;
-        uint32_t value = DecodeHuffmanCode(quads, w, length);
-        w <<= length;
-        offset += length;
-        for (int k = 0; k < 4; k++) {
-            uint32_t v = (value >> (3 - k)) & 1;
-            uint32_t sign = static_cast<uint32_t>(w >> 63) & v;
-            w <<= v;
-            offset += v;
-            put(i + k, v, sign);
+        uint32_t entry = quads[BitsAt(bits, offset) >> (64 - QuadLookupBits)];
+        offset += entry & 15;
+        while (i >= run->end)
+            run++;
+        if (i + 4 <= run->end) {
+            // All four in one band: 0, or the gain with the value's sign.
+            const float gain = run->factor;
+            for (uint32_t k = 0; k < 4; k++) {
+                uint32_t field = entry >> (4 + 2 * k);
+                put(i + k, field & 1, (field >> 1) & 1, gain);
+            }
+        } else {
+            for (uint32_t k = 0; k < 4; k++) {
+                while (i + k >= run->end)
+                    run++;
+                uint32_t field = entry >> (4 + 2 * k);
+                put(i + k, field & 1, (field >> 1) & 1, run->factor);
+            }
         }
         i += 4;
     }
@@ -442,8 +473,12 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     reservoir.SetTotalBitsRead(end);
     if (i > GranuleLines) i = GranuleLines;
     nonzero[ch] = static_cast<int32_t>(i);
-    for (uint32_t k = i; k < GranuleLines; k++)
-        put(k, 0, 0);
+    if constexpr (Requantised) {
+        std::memset(out + i, 0, (GranuleLines - i) * sizeof(float));
+        lineBound[ch] = i;
+    } else {
+        std::memset(q + i, 0, (GranuleLines - i) * sizeof(int32_t));
+    }
 }
 
 template void MpegDecoder::DecodeValues<false>(uint32_t ch, uint32_t gr);

@@ -40,6 +40,15 @@ struct ScaleFactors {
     uint32_t s[3][13];
 };
 
+// Lines up to end (exclusive) that share one gain, factor: the global gain
+// times their band's scale factor gain.
+struct GainRun {
+    uint32_t end;
+    float factor;
+};
+// 13 short bands of 3 windows at most, and the end mark.
+constexpr uint32_t MaxGainRuns = 3 * ShortBands + 1;
+
 class MpegDecoder {
   public:
     MpegDecoder(FrameReader& reader, FrameHeader& header, SubbandSynthesizer* synthesizer0,
@@ -59,15 +68,23 @@ class MpegDecoder {
     void DecodeHuffman(uint32_t ch, uint32_t gr) { DecodeValues<false>(ch, gr); }
     // quantised into samples: |v|^(4/3) with the gains of the granule.
     void Requantise(uint32_t ch, uint32_t gr);
+    // Huffman decoding and requantisation in one pass: straight into
+    // samples (and nonzero).
+    void DecodeRequantised(uint32_t ch, uint32_t gr) { DecodeValues<true>(ch, gr); }
+    // The granule's gains, line run by line run; the last run ends past
+    // every line. Returns the number of runs.
+    uint32_t GainRuns(uint32_t ch, uint32_t gr, GainRun* runs) const;
     void Stereo(uint32_t gr);
     void Reorder(uint32_t ch, uint32_t gr);
     void ReduceAliasing(uint32_t ch, uint32_t gr);
     void Hybrid(uint32_t ch, uint32_t gr);
 
     // Arrays of the stages.
-    int32_t quantised[GranuleLines + 4];         // room for a count1 quadruple at 574
-    alignas(16) float samples[2][GranuleLines];  // requantised, then stereo-processed in place
-    alignas(16) float work[GranuleLines];        // one channel's lines, subband by subband
+    int32_t quantised[GranuleLines + 4];  // room for a count1 quadruple at 574
+    // Requantised, then stereo-processed in place; room for a count1
+    // quadruple at 574 in each.
+    alignas(16) float samples[2][GranuleLines + 4];
+    alignas(16) float work[GranuleLines];  // one channel's lines, subband by subband
     // Per channel, the second halves of the last inverse MDCTs, time slot by
     // time slot (imdct.h).
     alignas(16) float overlap[2][GranuleLines];
@@ -81,11 +98,10 @@ class MpegDecoder {
     uint32_t heldEndBits = 0;  // read position just past the main data held
 
   private:
-    // Decodes the Huffman values; Powered writes sign(v) |v|^(4/3) straight
-    // into samples instead of v into quantised, for ApplyGains to finish.
-    template <bool Powered>
+    // Decodes the Huffman values: v into quantised, or (Requantised) its
+    // requantised value into samples.
+    template <bool Requantised>
     void DecodeValues(uint32_t ch, uint32_t gr);
-    void ApplyGains(uint32_t ch, uint32_t gr);
     void ReadScaleFactorsMpeg1(uint32_t ch, uint32_t gr);
     void ReadScaleFactorsLsf(uint32_t ch);
     void IntensityPositions(uint32_t gr, int8_t* position);

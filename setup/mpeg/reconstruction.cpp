@@ -20,67 +20,74 @@ int MixedLongBands(const BandTable& bands) {
     return band;
 }
 
-// Multiplies lines [from, to) by factor.
-inline void Scale(float* out, uint32_t from, uint32_t to, float factor) {
-    for (uint32_t j = from; j < to; j++)
-        out[j] *= factor;
-}
-
 inline float HalfPower(uint32_t e) {
     return layer3.halfPowers[e < 63 ? e : 63];
 }
 
-}  // namespace
-
-void MpegDecoder::Requantise(uint32_t ch, uint32_t gr) {
-    const uint32_t count = static_cast<uint32_t>(nonzero[ch]);
-    float* out = samples[ch];
-    for (uint32_t j = 0; j < count; j++) {
-        int32_t v = quantised[j];
-        float magnitude = layer3.power[v < 0 ? -v : v];
-        out[j] = v < 0 ? -magnitude : magnitude;
-    }
-    std::memset(out + count, 0, (GranuleLines - count) * sizeof(float));
-    ApplyGains(ch, gr);
+// 2^((global_gain - 210) / 4) exactly, the same on every platform: a
+// quarter power of two, scaled by a whole power.
+float GlobalGain(uint32_t globalGain) {
+    static const float quarterPowers[4] = {1.0f, 1.18920711500272106672f, 1.41421356237309504880f,
+                                           1.68179283050742908606f};
+    // globalGain - 210 = 4 whole + quarters, whole rounded down.
+    int whole = static_cast<int>((globalGain + 2) / 4) - 53;
+    return std::ldexp(quarterPowers[(globalGain + 2) % 4], whole);
 }
 
-// Multiplies the powered values by 2^((global_gain - 210) / 4) and the scale
-// factor gain of each band, walking the bands along the lines.
-void MpegDecoder::ApplyGains(uint32_t ch, uint32_t gr) {
+}  // namespace
+
+// The gain of each band (and window, for short blocks): the global gain
+// times 2^(-e/2) for the band's scale factor exponent e, walking the bands
+// along the lines.
+uint32_t MpegDecoder::GainRuns(uint32_t ch, uint32_t gr, GainRun* runs) const {
     const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
     const ScaleFactors& sf = scaleFactors[ch];
     const BandTable& bands = BandTables[bandTableRow];
-    float* out = samples[ch];
-    const uint32_t count = static_cast<uint32_t>(nonzero[ch]);
-    const float gain = std::exp2((static_cast<float>(g.globalGain) - 210.0f) / 4.0f);
+    const float gain = GlobalGain(g.globalGain);
     const uint32_t shift = g.scalefacScale;
 
+    uint32_t count = 0;
     uint32_t line = 0;
     int firstShortBand = 0;
     if (!ShortBlocks(g) || g.mixedBlock) {
         // Long bands (all of them, or those below line 36 of a mixed granule).
         int lastBand = ShortBlocks(g) ? MixedLongBands(bands) : LongBands;
-        for (int cb = 0; cb < lastBand && line < count; cb++) {
-            uint32_t to = bands.longEdge[cb + 1];
-            if (to > count) to = count;
+        for (int cb = 0; cb < lastBand; cb++) {
             uint32_t e = sf.l[cb] + (g.preflag ? Pretab[cb] : 0);
-            Scale(out, line, to, gain * HalfPower(e << shift));
-            line = to;
+            line = bands.longEdge[cb + 1];
+            runs[count++] = GainRun{line, gain * HalfPower(e << shift)};
         }
         firstShortBand = 3;
     }
     if (ShortBlocks(g)) {
-        for (int cb = firstShortBand; cb < ShortBands && line < count; cb++) {
+        for (int cb = firstShortBand; cb < ShortBands; cb++) {
             uint32_t width = bands.shortEdge[cb + 1] - bands.shortEdge[cb];
-            for (int w = 0; w < 3 && line < count; w++) {
-                uint32_t to = line + width;
-                if (to > count) to = count;
+            for (int w = 0; w < 3; w++) {
+                line += width;
                 uint32_t e = (sf.s[w][cb] << shift) + 4 * g.subblockGain[w];
-                Scale(out, line, to, gain * HalfPower(e));
-                line = to;
+                runs[count++] = GainRun{line, gain * HalfPower(e)};
             }
         }
     }
+    // Past the last line (the room of a count1 quadruple at 574): nothing.
+    runs[count++] = GainRun{UINT32_MAX, 0.0f};
+    return count;
+}
+
+void MpegDecoder::Requantise(uint32_t ch, uint32_t gr) {
+    const uint32_t count = static_cast<uint32_t>(nonzero[ch]);
+    float* out = samples[ch];
+    GainRun runs[MaxGainRuns];
+    GainRuns(ch, gr, runs);
+    const GainRun* run = runs;
+    for (uint32_t j = 0; j < count; j++) {
+        while (j >= run->end)
+            run++;
+        int32_t v = quantised[j];
+        float magnitude = layer3.power[v < 0 ? -v : v];
+        out[j] = (v < 0 ? -magnitude : magnitude) * run->factor;
+    }
+    std::memset(out + count, 0, (GranuleLines - count) * sizeof(float));
     lineBound[ch] = count;
 }
 
