@@ -10,6 +10,9 @@ constexpr size_t RootBufferSize = 260;
 constexpr uint32_t KiB = 1024;
 constexpr uint32_t MiB = 1024 * 1024;
 
+using GetDiskFreeSpaceExProc = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                             PULARGE_INTEGER);
+
 // The root of a path: up to and including its first backslash, or, for a path
 // that begins with two backslashes, the first backslash after them.
 void CutToRoot(char* path) {
@@ -29,11 +32,21 @@ uint32_t GetDriveFreeBytes(const char* path) {
     snprintf(root, sizeof root, "%s", path);
     CutToRoot(root);
 
+    // Windows 95 before OSR2 lacks the Ex call, so look it up by name.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto getFreeSpaceEx = kernel ? reinterpret_cast<GetDiskFreeSpaceExProc>(reinterpret_cast<void*>(
+                                       GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
+                                 : nullptr;
+    if (getFreeSpaceEx) {
+        ULARGE_INTEGER available, total, totalFree;
+        if (!getFreeSpaceEx(root, &available, &total, &totalFree)) return 0;
+        return ClampToU32(available.QuadPart);
+    }
+
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
     if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
                            &totalClusters))
         return 0;
-    // 4 GiB or more does not fit the result: clamp it rather than wrap.
     return ClampToU32(static_cast<unsigned long long>(freeClusters) * bytesPerSector *
                       sectorsPerCluster);
 }
