@@ -86,17 +86,14 @@ void FrameReader::SetSyncPattern(uint32_t word) {
 }
 
 bool FrameReader::ReadFrame(uint32_t n) {
-    if (n > FrameBufferWords * 4) n = FrameBufferWords * 4;
-    uint32_t got = Read(FrameBuffer, n);
+    if (n > sizeof frameBytes) n = sizeof frameBytes;
+    uint32_t got = Read(frameBytes, n);
     frameBodySize = n;
     uint32_t words = (n + 3) / 4;
     for (uint32_t i = 0; i < words; i++) {
-        uint32_t w;
-        uint8_t bytes[4];
-        std::memcpy(bytes, &FrameBuffer[i], 4);
-        w = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) |
-            bytes[3];
-        FrameBuffer[i] = w;
+        const uint8_t* bytes = frameBytes + 4 * i;
+        FrameBuffer[i] = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) |
+                         (uint32_t(bytes[2]) << 8) | bytes[3];
     }
     wordCursor = FrameBuffer;
     bitIndex = 0;
@@ -105,11 +102,10 @@ bool FrameReader::ReadFrame(uint32_t n) {
 
 uint32_t FrameReader::ReadBytes(uint8_t* out, uint32_t n) {
     uint32_t byte = static_cast<uint32_t>(wordCursor - FrameBuffer) * 4 + bitIndex / 8;
-    uint32_t available = FrameBufferWords * 4 - byte;
+    uint32_t available = sizeof frameBytes - byte;
     if (n > available) n = available;
-    for (uint32_t i = 0; i < n; i++, byte++) {
-        out[i] = static_cast<uint8_t>(FrameBuffer[byte / 4] >> (24 - 8 * (byte % 4)));
-    }
+    std::memcpy(out, frameBytes + byte, n);
+    byte += n;
     wordCursor = FrameBuffer + byte / 4;
     bitIndex = (byte % 4) * 8;
     if (wordCursor > FrameBuffer + FrameBufferWords - 2) {
@@ -183,10 +179,21 @@ void BitReservoir::CopyBytes(uint32_t byte, uint8_t* out, uint32_t n) const {
     if (n > first) std::memcpy(out + first, ring, n - first);
 }
 
-void BitReservoir::ClearAhead() {
-    for (uint32_t i = 0; i < ClearAheadBytes; i++) {
-        uint32_t slot = (writeIndex + i) & (ReservoirSize - 1);
-        ring[slot] = 0;
-        if (slot < RingMirror) ring[ReservoirSize + slot] = 0;
+void BitReservoir::PutBytes(const uint8_t* bytes, uint32_t n) {
+    while (n > 0) {
+        uint32_t part = ReservoirSize - writeIndex < n ? ReservoirSize - writeIndex : n;
+        std::memcpy(ring + writeIndex, bytes, part);
+        writeIndex = (writeIndex + part) & (ReservoirSize - 1);
+        bytes += part;
+        n -= part;
     }
+    std::memcpy(ring + ReservoirSize, ring, RingMirror);
+}
+
+void BitReservoir::ClearAhead() {
+    uint32_t first =
+        ReservoirSize - writeIndex < ClearAheadBytes ? ReservoirSize - writeIndex : ClearAheadBytes;
+    std::memset(ring + writeIndex, 0, first);
+    std::memset(ring, 0, ClearAheadBytes - first);
+    std::memcpy(ring + ReservoirSize, ring, RingMirror);
 }

@@ -52,6 +52,8 @@ class FrameReader : public FileStream {
     }
 
     uint32_t FrameBuffer[FrameBufferWords] = {};
+    // The body's bytes as they came, for ReadBytes.
+    uint8_t frameBytes[FrameBufferWords * 4] = {};
     uint32_t frameBodySize = 0;
     uint32_t* wordCursor = FrameBuffer;
     uint32_t bitIndex = 0;
@@ -116,10 +118,7 @@ class BitReservoir {
         if (writeIndex < RingMirror) ring[ReservoirSize + writeIndex] = static_cast<uint8_t>(b);
         writeIndex = (writeIndex + 1) & (ReservoirSize - 1);
     }
-    void PutBytes(const uint8_t* bytes, uint32_t n) {
-        for (uint32_t i = 0; i < n; i++)
-            PutByte(bytes[i]);
-    }
+    void PutBytes(const uint8_t* bytes, uint32_t n);
     // Clears the slots after the last byte put, so that a read running past
     // the held data sees zeros rather than old bytes.
     void ClearAhead();

@@ -241,6 +241,32 @@ void ImdctLong4(float* lines, float* overlap, uint32_t blockType) {
 #endif
 }
 
+void OverlapOnly(float* work, float* overlap, uint32_t first) {
+    uint32_t sb = first;
+#if defined(__SSE2__)
+    for (; sb % 4 != 0 && sb < 32; sb++) {
+        for (int k = 0; k < 18; k++) {
+            work[18 * sb + k] = overlap[SlotStride * k + sb];
+            overlap[SlotStride * k + sb] = 0.0f;
+        }
+    }
+    for (; sb < 32; sb += 4) {
+        Lanes saved[18];
+        for (int k = 0; k < 18; k++) {
+            saved[k].v = _mm_loadu_ps(overlap + SlotStride * k + sb);
+            _mm_storeu_ps(overlap + SlotStride * k + sb, _mm_setzero_ps());
+        }
+        FromLanes(saved, work + 18 * sb);
+    }
+#endif
+    for (; sb < 32; sb++) {
+        for (int k = 0; k < 18; k++) {
+            work[18 * sb + k] = overlap[SlotStride * k + sb];
+            overlap[SlotStride * k + sb] = 0.0f;
+        }
+    }
+}
+
 void ImdctShort(float* lines, float* overlap) {
     const float* window = tables.shortWindow;
     float raw[36] = {};

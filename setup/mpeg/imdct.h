@@ -20,6 +20,10 @@ void ImdctLong4(float* lines, float* overlap, uint32_t blockType);
 // 6, 12 and 18.
 void ImdctShort(float* lines, float* overlap);
 
+// Subbands from first to 31 whose lines are all zero: the output is their
+// overlap, which is cleared.
+void OverlapOnly(float* work, float* overlap, uint32_t first);
+
 // The DCT-IV of n = 18 or 6 points, out[j] = sum of in[k] cos(pi/n (j + 1/2)(k + 1/2)).
 void DctIv18(const float* in, float* out);
 void DctIv6(const float* in, float* out);

@@ -107,10 +107,14 @@ void MpegDecoder::FinishChannel(uint32_t ch, uint32_t gr) {
     Reorder(ch, gr);
     ReduceAliasing(ch, gr);
     Hybrid(ch, gr);
-    // Frequency inversion: odd time slots of odd subbands change sign.
+    // Frequency inversion: odd time slots of odd subbands change sign (a
+    // product with -1 is exact, and vectorises).
+    static const float inversion[SubbandLines] = {1,  -1, 1,  -1, 1,  -1, 1,  -1, 1,
+                                                  -1, 1,  -1, 1,  -1, 1,  -1, 1,  -1};
     for (int sb = 1; sb < Subbands; sb += 2) {
-        for (int ss = 1; ss < SubbandLines; ss += 2)
-            work[sb * SubbandLines + ss] = -work[sb * SubbandLines + ss];
+        float* lines = work + sb * SubbandLines;
+        for (int ss = 0; ss < SubbandLines; ss++)
+            lines[ss] *= inversion[ss];
     }
     SubbandSynthesizer* synthesizer =
         (ch == 0 || channelChoice == RightOnly) ? synthesizer0 : synthesizer1;
