@@ -7,8 +7,6 @@
 namespace {
 
 constexpr size_t RootBufferSize = 260;
-constexpr uint32_t KiB = 1024;
-constexpr uint32_t MiB = 1024 * 1024;
 
 using GetDiskFreeSpaceExProc = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                              PULARGE_INTEGER);
@@ -49,19 +47,4 @@ uint32_t GetDriveFreeBytes(const char* path) {
         return 0;
     return ClampToU32(static_cast<unsigned long long>(freeClusters) * bytesPerSector *
                       sectorsPerCluster);
-}
-
-const char* FormatSize(uint32_t bytes) {
-    static char text[32];
-    if (bytes < KiB)
-        snprintf(text, sizeof text, "%u bytes", bytes);
-    else if (bytes < 99 * KiB)
-        snprintf(text, sizeof text, "%.1f KB", bytes / 1024.0);
-    else if (bytes < MiB)
-        snprintf(text, sizeof text, "%u KB", bytes / KiB);
-    else if (bytes < 99 * MiB)
-        snprintf(text, sizeof text, "%.1f MB", bytes / 1048576.0);
-    else
-        snprintf(text, sizeof text, "%u MB", bytes / MiB);
-    return text;
 }
