@@ -78,14 +78,22 @@ fresh_prefix() {
   "$WINE" wineboot -i >/dev/null 2>&1
   "$WINESERVER" -w
   if [ "$AUTOMATIC" = 1 ]; then
-    # Xvfb has no window manager: let Wine draw the title bars itself, with
-    # the symbol font of their buttons.
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    # Xvfb has no window manager; the title bars Wine draws itself want the
+    # symbol font of their buttons.
+    no_window_manager
     "$WINESERVER" -w
     for font in /usr/share/wine/fonts/marlett.ttf; do
       [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
     done
   fi
+}
+
+# Wine's windows without a window manager: unmanaged (so Wine does not wait
+# two seconds for one whenever a window is hidden), frames drawn by Wine.
+no_window_manager() {
+  for setting in Managed Decorated; do
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v $setting /d N /f >/dev/null 2>&1
+  done
 }
 
 # Keeps the wineserver (and its services) up between the driver's steps.
@@ -277,7 +285,7 @@ else
     mkdir -p "$SHOTS"
     rm -f "$SHOTS"/remove-*.png
     shot_prefix="remove-"
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    no_window_manager
     start_wineserver
     remove_walk "$game"
     "$WINESERVER" -w
