@@ -107,6 +107,7 @@ TEST(Mp3WavTool, ErrorsAreOneLineNonZeroAndLeaveNothing) {
         Quote(DataFile("mono-16k.mp3")) + " " + Quote(ScratchPath("no-archive.exe") + ";a.wav"),
         Quote(DataFile("mono-16k.mp3")) + " " + Quote(out) + " --channels middle",
         Quote(DataFile("mono-16k.mp3")) + " " + Quote(out) + " --scale -3",
+        Quote(DataFile("mono-16k.mp3")) + " " + Quote(out) + " --scale inf",
     };
     for (const std::string& arguments : failing) {
         SCOPED_TRACE(arguments);

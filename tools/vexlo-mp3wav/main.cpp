@@ -1,6 +1,7 @@
 // vexlo-mp3wav IN.mp3 OUT.wav [--channels both|left|right|downmix] [--scale S]
 // Runs the installer's MP3-to-WAV conversion on one file. OUT is a file path
 // or ARCHIVE;MEMBER (appended to the archive at the end of ARCHIVE).
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(arg, "--scale") == 0 && i + 1 < argc) {
             char* end = nullptr;
             scale = std::strtof(argv[++i], &end);
-            if (!end || *end || !(scale > 0.0f))
+            // Infinity would turn silence into 0 x inf, a full-scale NaN.
+            if (!end || *end || !(scale > 0.0f) || !std::isfinite(scale))
                 return Fail("scale must be a positive number", argv[i]);
             customScale = true;
         } else if (arg[0] == '-' && arg[1] == '-') {
