@@ -1,24 +1,18 @@
 #include "dialog_answerer.h"
 
+#include <gtest/gtest.h>
 #include <prsht.h>
 
-#include <chrono>
-#include <cstdlib>
+#include <cstring>
+
+#include "ui_driver.h"
 
 namespace {
 
-constexpr int PollMilliseconds = 20;
-constexpr int WaitMilliseconds = 15000;
+constexpr unsigned PollMilliseconds = 20;
+constexpr unsigned WaitMilliseconds = 15000;
+constexpr int MaxWindows = 64;
 LPARAM lastWizardButtons = -1;
-
-HWND WaitForWindow(const std::string& title) {
-    for (int waited = 0; waited < WaitMilliseconds; waited += PollMilliseconds) {
-        HWND window = FindWindowA(nullptr, title.c_str());
-        if (window && IsWindowVisible(window)) return window;
-        Sleep(PollMilliseconds);
-    }
-    return nullptr;
-}
 
 bool IsCentred(HWND window) {
     RECT own, desktop;
@@ -27,6 +21,27 @@ bool IsCentred(HWND window) {
     int x = ((desktop.right - desktop.left) - (own.right - own.left)) / 2;
     int y = ((desktop.bottom - desktop.top) - (own.bottom - own.top)) / 2;
     return own.left == x && own.top == y;
+}
+
+// The visible dialogs (message boxes included) of one thread of this process.
+std::vector<HWND> DialogsOfThread(DWORD thread) {
+    HWND windows[MaxWindows];
+    int count = ListTopWindows(windows, MaxWindows, GetCurrentProcessId());
+    std::vector<HWND> dialogs;
+    for (int i = 0; i < count; ++i) {
+        char className[16] = "";
+        GetClassNameA(windows[i], className, sizeof className);
+        if (GetWindowThreadProcessId(windows[i], nullptr) == thread &&
+            strcmp(className, "#32770") == 0)
+            dialogs.push_back(windows[i]);
+    }
+    return dialogs;
+}
+
+bool Contains(const std::vector<HWND>& windows, HWND window) {
+    for (HWND known : windows)
+        if (known == window) return true;
+    return false;
 }
 
 LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -40,34 +55,71 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 DialogAnswerer::DialogAnswerer(std::vector<ExpectedWindow> expected)
-    : expected(std::move(expected)), worker([this] { Run(); }) {}
+    : expected(std::move(expected)),
+      existing(DialogsOfThread(GetCurrentThreadId())),
+      testThread(GetCurrentThreadId()) {
+    worker = std::thread([this] { Run(); });
+}
 
 DialogAnswerer::~DialogAnswerer() {
-    if (worker.joinable()) worker.join();
+    Stop();
 }
 
 std::vector<AnsweredWindow> DialogAnswerer::Finish() {
-    if (worker.joinable()) worker.join();
+    Stop();
     return answered;
 }
 
+void DialogAnswerer::Stop() {
+    if (!worker.joinable()) return;
+    stopping = true;
+    worker.join();
+    for (const std::string& title : missed)
+        ADD_FAILURE() << "no window \"" << title << "\" appeared";
+    for (const std::string& title : unexpected)
+        ADD_FAILURE() << "unexpected window \"" << title << "\", closed with Cancel";
+}
+
 void DialogAnswerer::Run() {
-    for (const ExpectedWindow& want : expected) {
-        HWND window = WaitForWindow(want.title);
-        if (!window) return;
-        Sleep(50);  // let the dialog finish its initialisation
+    for (size_t next = 0; next < expected.size(); ++next) {
+        const ExpectedWindow& want = expected[next];
+        HWND window = nullptr;
+        for (unsigned waited = 0; !window && !stopping && waited < WaitMilliseconds;
+             waited += PollMilliseconds) {
+            window = FindTopWindow(want.title.c_str(), GetCurrentProcessId());
+            if (!window) Sleep(PollMilliseconds);
+        }
+        if (!window) {
+            for (; next < expected.size(); ++next)
+                missed.push_back(expected[next].title);
+            break;
+        }
         AnsweredWindow seen{want.title, "", IsCentred(window)};
-        char text[1024] = "";
-        if (GetDlgItemTextA(window, 0xFFFF, text, sizeof text)) seen.text = text;
+        char text[1024];
+        if (ReadMessageBoxText(window, text, sizeof text)) seen.text = text;
         answered.push_back(seen);
         if (want.button)
             PostMessageA(window, WM_COMMAND, MAKEWPARAM(want.button, BN_CLICKED), 0);
         else
-            PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+            PressKey(window, VK_ESCAPE);
         // The window must be gone before the next one is looked for.
-        for (int waited = 0; IsWindow(window) && waited < WaitMilliseconds;
-             waited += PollMilliseconds)
-            Sleep(PollMilliseconds);
+        WaitWindowGone(window, WaitMilliseconds);
+    }
+    CloseUnexpectedWindows();
+}
+
+void DialogAnswerer::CloseUnexpectedWindows() {
+    std::vector<HWND> closed = existing;
+    while (!stopping) {
+        for (HWND window : DialogsOfThread(testThread)) {
+            if (Contains(closed, window)) continue;
+            char title[256] = "";
+            GetWindowTextA(window, title, sizeof title);
+            unexpected.push_back(title);
+            closed.push_back(window);
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }
+        Sleep(PollMilliseconds);
     }
 }
 

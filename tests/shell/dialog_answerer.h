@@ -1,21 +1,25 @@
 // Test helper: a second thread that waits for the modal windows a test call
 // opens on the main thread, records their texts and presses a button in each.
+// A window that was not expected (or one met after an expected one failed to
+// come) is closed with Cancel and reported as a test failure, so a test that
+// goes wrong fails instead of waiting in a modal loop for ever.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 struct ExpectedWindow {
     std::string title;  // exact window title to wait for
-    int button;         // control id posted as WM_COMMAND; 0 = send Escape
+    int button;         // control id posted as WM_COMMAND; 0 = press Escape
 };
 
 struct AnsweredWindow {
     std::string title;
-    std::string text;  // the message box text (static 0xFFFF) or "" for dialogs
+    std::string text;  // the message box text, "" for other dialogs
     bool centred;      // placed in the middle of the desktop (to a pixel)
 };
 
@@ -23,13 +27,20 @@ class DialogAnswerer {
   public:
     explicit DialogAnswerer(std::vector<ExpectedWindow> expected);
     ~DialogAnswerer();
-    // Waits for the thread; returns the windows it answered, in order.
+    // Stops the thread; returns the expected windows it answered, in order.
     std::vector<AnsweredWindow> Finish();
 
   private:
     void Run();
+    void CloseUnexpectedWindows();
+    void Stop();
     std::vector<ExpectedWindow> expected;
     std::vector<AnsweredWindow> answered;
+    std::vector<std::string> missed;      // expected titles that never came
+    std::vector<std::string> unexpected;  // titles of windows closed unasked
+    std::vector<HWND> existing;           // dialogs that were there before
+    DWORD testThread;
+    std::atomic<bool> stopping{false};
     std::thread worker;
 };
 
