@@ -91,7 +91,7 @@ TEST_F(SampleTest, ButtonsRadiosAndProgress) {
     ASSERT_TRUE(CheckButton(window, IDC_SAMPLE_RADIO_B));
     EXPECT_TRUE(WaitLog("radio b"));
     EXPECT_EQ(ReadButtonCheck(window, IDC_SAMPLE_RADIO_A), BST_UNCHECKED);
-    EXPECT_EQ(ReadButtonCheck(window, IDC_SAMPLE_RADIO_B), BST_CHECKED);
+    EXPECT_TRUE(WaitButtonCheck(window, IDC_SAMPLE_RADIO_B, BST_CHECKED, WaitMs));
     // A disabled button cannot be clicked, as with the mouse; a missing one neither.
     EXPECT_FALSE(IsControlEnabled(window, IDC_SAMPLE_DISABLED));
     EXPECT_FALSE(ClickButton(window, IDC_SAMPLE_DISABLED));

@@ -367,6 +367,15 @@ int ReadButtonCheck(HWND top, int id) {
     return int(state);
 }
 
+bool WaitButtonCheck(HWND top, int id, int state, unsigned timeoutMs) {
+    uint32_t start = DriverClock();
+    while (ReadButtonCheck(top, id) != state) {
+        if (!IsWindow(top) || DriverClock() - start >= timeoutMs) return false;
+        Sleep(PollIntervalMs);
+    }
+    return true;
+}
+
 bool CheckButton(HWND top, int id) {
     if (ReadButtonCheck(top, id) == BST_CHECKED) return true;
     return ClickButton(top, id);

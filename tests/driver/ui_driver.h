@@ -81,6 +81,8 @@ bool ClickButton(HWND top, int id);
 bool CheckButton(HWND top, int id);
 // BST_CHECKED, BST_UNCHECKED, or -1 when the control cannot be read.
 int ReadButtonCheck(HWND top, int id);
+// Waits until the button's check state is `state`.
+bool WaitButtonCheck(HWND top, int id, int state, unsigned timeoutMs);
 // Replaces an edit's text (WM_SETTEXT: the edit reports EN_CHANGE itself).
 bool SetEditText(HWND top, int id, const char* text);
 // Types text into an edit, character by character, replacing its content.

@@ -10,6 +10,8 @@ namespace {
 
 constexpr int OfferInstallButton = IDOK;
 constexpr int DownloadButton = IDOK;
+constexpr char InstalledText[] = "Microsoft Direct X 5.0 successfully installed.";
+constexpr char FailedText[] = "There was a problem installing Microsoft Direct X 5.0.";
 
 class DirectXTest : public ::testing::Test {
   protected:
@@ -27,12 +29,6 @@ class DirectXTest : public ::testing::Test {
     bool Start(SetupRun& run, const char* result, const char* setupPath = nullptr) {
         return run.Start(setupPath, {std::string("VEXLO_DSETUP_RESULT=") + result,
                                      "VEXLO_DSETUP_LOG=" + logPath});
-    }
-    // Launcher → Install; returns the DirectX offer (dialog 110).
-    HWND InstallToOffer(SetupRun& run) {
-        HWND launcher = run.Wait(LauncherTitle);
-        if (!launcher || !ClickButton(launcher, InstallButton)) return nullptr;
-        return run.Wait(DirectXOfferTitle);
     }
     // Cancels the wizard on its welcome page, where no question is asked.
     void CancelWizard(SetupRun& run) {
@@ -59,7 +55,7 @@ class DirectXTest : public ::testing::Test {
 TEST_F(DirectXTest, CancelledOfferGoesOnToTheWizard) {
     SetupRun run;
     ASSERT_TRUE(Start(run, "0"));
-    HWND offer = InstallToOffer(run);
+    HWND offer = OpenDirectXOffer(run);
     ASSERT_NE(offer, nullptr);
     EXPECT_NE(ControlText(offer, OfferInstallButton).find("Install Microsoft Direct X 5"),
               std::string::npos);
@@ -72,13 +68,7 @@ TEST_F(DirectXTest, CancelledOfferGoesOnToTheWizard) {
 TEST_F(DirectXTest, SuccessfulSetupAsksNoRestart) {
     SetupRun run;
     ASSERT_TRUE(Start(run, "0"));
-    HWND offer = InstallToOffer(run);
-    ASSERT_NE(offer, nullptr);
-    ASSERT_TRUE(ClickButton(offer, OfferInstallButton));
-    HWND box = run.WaitBox(DirectXMessageTitle);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "Microsoft Direct X 5.0 successfully installed.");
-    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    ASSERT_EQ(AcceptDirectXOffer(run), InstalledText);
     CancelWizard(run);
     EXPECT_TRUE(StaysAway(run, RestartTitle));
     ExpectEndWithoutRestartPrompt(run);
@@ -92,13 +82,7 @@ TEST_F(DirectXTest, SuccessfulSetupAsksNoRestart) {
 TEST_F(DirectXTest, RestartRequestLeadsToThePromptAfterACancelledWizard) {
     SetupRun run;
     ASSERT_TRUE(Start(run, "1"));
-    HWND offer = InstallToOffer(run);
-    ASSERT_NE(offer, nullptr);
-    ASSERT_TRUE(ClickButton(offer, OfferInstallButton));
-    HWND box = run.WaitBox(DirectXMessageTitle);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageText(box), "Microsoft Direct X 5.0 successfully installed.");
-    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    ASSERT_EQ(AcceptDirectXOffer(run), InstalledText);
     CancelWizard(run);
     HWND prompt = run.Wait(RestartTitle);
     ASSERT_NE(prompt, nullptr);
@@ -112,13 +96,7 @@ TEST_F(DirectXTest, FailedSetupShowsTheErrorDialogWhoseButtonsEndOrGoOn) {
     for (int goOn = 0; goOn < 2; ++goOn) {
         SetupRun run;
         ASSERT_TRUE(Start(run, "-9"));
-        HWND offer = InstallToOffer(run);
-        ASSERT_NE(offer, nullptr);
-        ASSERT_TRUE(ClickButton(offer, OfferInstallButton));
-        HWND box = run.WaitBox(DirectXMessageTitle);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(MessageText(box), "There was a problem installing Microsoft Direct X 5.0.");
-        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        ASSERT_EQ(AcceptDirectXOffer(run), FailedText);
         HWND error = run.Wait(DirectXErrorTitle);
         ASSERT_NE(error, nullptr);
         EXPECT_EQ(ControlText(error, DownloadButton), "Download Direct X now");

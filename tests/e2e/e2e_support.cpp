@@ -153,8 +153,23 @@ HWND OpenWizard(SetupRun& run) {
     return sheet;
 }
 
-HWND GoToDestination(SetupRun& run, HWND sheet) {
-    (void)run;
+HWND OpenDirectXOffer(SetupRun& run) {
+    HWND launcher = run.Wait(LauncherTitle);
+    if (!launcher || !ClickButton(launcher, InstallButton)) return nullptr;
+    return run.Wait(DirectXOfferTitle);
+}
+
+std::string AcceptDirectXOffer(SetupRun& run) {
+    HWND offer = OpenDirectXOffer(run);
+    if (!offer || !ClickButton(offer, IDOK)) return "<no DirectX offer>";
+    HWND box = run.WaitBox(DirectXMessageTitle);
+    if (!box) return "<no DirectX message>";
+    std::string text = MessageText(box);
+    if (!AnswerMessageBox(box, IDOK)) return "<DirectX message not answered>";
+    return text;
+}
+
+HWND GoToDestination(HWND sheet) {
     if (!sheet || !ClickButton(sheet, SheetNextButton)) return nullptr;
     if (!WaitTitle(sheet, DestinationTitle) || !WaitControl(sheet, FolderEdit, WindowWaitMs))
         return nullptr;

@@ -70,8 +70,13 @@ struct SetupRun {
 
 // Launcher → Install, expecting DirectX to be present: the sheet window.
 HWND OpenWizard(SetupRun& run);
+// Launcher → Install, expecting DirectX to be missing: the offer (dialog 110).
+HWND OpenDirectXOffer(SetupRun& run);
+// The offer accepted and the DirectX setup's message answered with OK;
+// returns the message's text ("<...>" when a window did not come).
+std::string AcceptDirectXOffer(SetupRun& run);
 // From the welcome page to the destination page; returns the sheet.
-HWND GoToDestination(SetupRun& run, HWND sheet);
+HWND GoToDestination(HWND sheet);
 // The sheet's current title, "" when gone.
 std::string WindowTitle(HWND window);
 bool WaitTitle(HWND window, const char* title, unsigned timeoutMs = WindowWaitMs);

@@ -52,7 +52,7 @@ TEST_F(WizardTest, DestinationPageDefaultsAndTyping) {
     // DirectX is present: Install went straight to the wizard.
     EXPECT_EQ(FindTopWindow(DirectXOfferTitle, run.Id()), nullptr);
     EXPECT_EQ(FindTopWindow(DirectXErrorTitle, run.Id()), nullptr);
-    ASSERT_NE(GoToDestination(run, sheet), nullptr);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
     EXPECT_EQ(ControlText(sheet, FolderEdit), DefaultFolder);
     EXPECT_EQ(ControlText(sheet, SpaceRequiredText), RequiredSpaceText);
     std::string available = ControlText(sheet, SpaceAvailableText);
@@ -80,7 +80,7 @@ TEST_F(WizardTest, DestinationPageDefaultsAndTyping) {
 }
 
 TEST_F(WizardTest, NextOnAMissingDriveAsksBothQuestionsAndStays) {
-    ASSERT_NE(GoToDestination(run, sheet), nullptr);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
     ASSERT_TRUE(SetEditText(sheet, FolderEdit, MissingDriveFolder));
     // Yes: the folder cannot be made; then the space question, answered No.
     ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
@@ -106,7 +106,7 @@ TEST_F(WizardTest, NextOnAMissingDriveAsksBothQuestionsAndStays) {
 }
 
 TEST_F(WizardTest, NextCreatesTheMissingFolderAndBackKeepsTheChoice) {
-    ASSERT_NE(GoToDestination(run, sheet), nullptr);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
     ASSERT_FALSE(FolderExistsAt(DefaultFolder));
     ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
     EXPECT_EQ(Answer(FolderQuestionTitle, IDYES),
@@ -124,10 +124,9 @@ TEST_F(WizardTest, NextCreatesTheMissingFolderAndBackKeepsTheChoice) {
 }
 
 TEST_F(WizardTest, GroupNoneThenChangeSelectsTheGroupAgain) {
-    ASSERT_NE(GoToDestination(run, sheet), nullptr);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
     ASSERT_TRUE(CheckButton(sheet, GroupNoneRadio));
-    Sleep(200);
-    EXPECT_EQ(ReadButtonCheck(sheet, GroupNoneRadio), BST_CHECKED);
+    EXPECT_TRUE(WaitButtonCheck(sheet, GroupNoneRadio, BST_CHECKED, ShortWaitMs));
     EXPECT_EQ(ReadButtonCheck(sheet, GroupRadio), BST_UNCHECKED);
 
     // A cancelled browser changes nothing.
@@ -147,8 +146,7 @@ TEST_F(WizardTest, GroupNoneThenChangeSelectsTheGroupAgain) {
     ASSERT_TRUE(SelectTreeRoot(browser, BrowserTree));
     ASSERT_TRUE(ClickButton(browser, IDOK));
     ASSERT_TRUE(WaitWindowGone(browser, WindowWaitMs));
-    Sleep(200);
-    EXPECT_EQ(ReadButtonCheck(sheet, GroupRadio), BST_CHECKED);
+    EXPECT_TRUE(WaitButtonCheck(sheet, GroupRadio, BST_CHECKED, ShortWaitMs));
     EXPECT_EQ(ReadButtonCheck(sheet, GroupNoneRadio), BST_UNCHECKED);
     EXPECT_EQ(ControlText(sheet, GroupRadio), "Start Menu\\Programs\\Vexlo Demo");
 }
@@ -160,7 +158,7 @@ TEST_F(WizardTest, CancelOnTheWelcomePageEndsAtOnce) {
 }
 
 TEST_F(WizardTest, CancelOnLaterPagesAsksFirst) {
-    ASSERT_NE(GoToDestination(run, sheet), nullptr);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
     // Esc on the wizard asks; Esc on the question keeps the wizard.
     ASSERT_TRUE(PressKey(sheet, VK_ESCAPE));
     HWND question = run.Wait(CancelQuestionTitle);
