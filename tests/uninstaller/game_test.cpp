@@ -6,16 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "disc/game/game_window.h"
 #include "test_support.h"
 
 namespace {
-
-// Control ids of the game's window.
-constexpr int MemberListId = 100;
-constexpr int PlayButtonId = 101;
-constexpr int StatusTextId = 103;
-
-constexpr unsigned ReadTimeoutMs = 2000;
 
 // A short, silent 8 kHz mono 16-bit RIFF/WAVE file.
 std::string SilentWave() {
@@ -44,22 +38,10 @@ std::string SilentWave() {
     return wave;
 }
 
-// Reads line `index` of a list box in another process. Asked for in UTF-16,
-// which every system hands across processes alike.
-std::string ListBoxLine(HWND list, int index) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, index, 0, SMTO_ABORTIFHUNG, ReadTimeoutMs,
-                             &length) ||
-        length >= 1000) {
-        return "";
-    }
-    wchar_t text[1000] = L"";
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        ReadTimeoutMs, &copied);
-    char ansi[2000] = "";
-    WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
-    return ansi;
+// Line `index` of the game's member list, "" when it cannot be read.
+std::string MemberLine(HWND window, int index) {
+    char text[1024];
+    return ReadListItem(window, MemberListId, index, text, sizeof text) ? text : "";
 }
 
 // Waits for a status text that begins with one of the two starts.
@@ -200,8 +182,8 @@ TEST_F(GameTest, WindowListsTheMembersAndPlaysOnlySounds) {
     EXPECT_TRUE(WaitControlText(window, StatusTextId, "2 members.", WindowTimeoutMs));
     HWND list = FindControl(window, MemberListId);
     ASSERT_TRUE(list);
-    EXPECT_EQ(ListBoxLine(list, 0), "Credits.txt\t10 bytes");
-    EXPECT_EQ(ListBoxLine(list, 1), "data/music1.wav\t" + std::to_string(wave.size()) + " bytes");
+    EXPECT_EQ(MemberLine(window, 0), "Credits.txt\t10 bytes");
+    EXPECT_EQ(MemberLine(window, 1), "data/music1.wav\t" + std::to_string(wave.size()) + " bytes");
 
     // The first member is selected: a text does not play.
     ASSERT_TRUE(ClickButton(window, PlayButtonId));

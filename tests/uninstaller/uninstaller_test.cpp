@@ -94,6 +94,18 @@ class UninstallerTest : public ::testing::Test {
         EXPECT_EQ(exitCode, 0u);
     }
 
+    // Yes to the question, OK to the final message; their texts checked.
+    void RemoveWithYes(const char* program, const char* confirmText = DemoConfirmText,
+                       const char* removedText = DemoRemovedText) {
+        HWND box = StartAndWaitBox(program, "Remove Vexlo");
+        ASSERT_TRUE(box);
+        EXPECT_EQ(BoxText(box), confirmText);
+        box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
+        ASSERT_TRUE(box);
+        EXPECT_EQ(BoxText(box), removedText);
+        AnswerAndExpectEnd(box, IDOK);
+    }
+
     void ExpectInstallationIntact() {
         for (const std::string& path : listed)
             EXPECT_TRUE(FileExists(path)) << path;
@@ -113,13 +125,7 @@ TEST_F(UninstallerTest, YesRemovesTheInstallationAndItsEntry) {
     RegisterDemo();
     ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, "C:\\Full\\VexloDmo.exe", "x"));
 
-    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), DemoConfirmText);
-    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), DemoRemovedText);
-    AnswerAndExpectEnd(box, IDOK);
+    ASSERT_NO_FATAL_FAILURE(RemoveWithYes("UninstDemo.exe"));
 
     for (const std::string& path : listed)
         EXPECT_FALSE(FileExists(path)) << path;
@@ -187,13 +193,7 @@ TEST_F(UninstallerTest, FullGameBuildUsesOnlyItsOwnEntry) {
     AnswerAndExpectEnd(box, IDOK);
 
     ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, gamePath, "x"));
-    box = StartAndWaitBox("Uninst.exe", "Remove Vexlo");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), FullConfirmText);
-    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), FullRemovedText);
-    AnswerAndExpectEnd(box, IDOK);
+    ASSERT_NO_FATAL_FAILURE(RemoveWithYes("Uninst.exe", FullConfirmText, FullRemovedText));
 
     EXPECT_FALSE(FolderExists(gameFolder));
     EXPECT_FALSE(UninstallEntryExists(FullGameKeyName));
@@ -220,11 +220,7 @@ TEST_F(UninstallerTest, ListLinesOfEveryForm) {
     ASSERT_TRUE(WriteFileBytes(gameFolder + "\\Remove.txt", list));
     RegisterDemo();
 
-    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
-    ASSERT_TRUE(box);
-    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
-    ASSERT_TRUE(box);
-    AnswerAndExpectEnd(box, IDOK);
+    ASSERT_NO_FATAL_FAILURE(RemoveWithYes("UninstDemo.exe"));
 
     EXPECT_FALSE(FileExists(gamePath));
     EXPECT_FALSE(FileExists(readMe));
@@ -247,11 +243,7 @@ TEST_F(UninstallerTest, FileInASubFolderLeavesThatFolder) {
     ASSERT_TRUE(WriteFileBytes(gameFolder + "\\Remove.txt", gamePath + "\r\n" + inDocs + "\r\n"));
     RegisterDemo();
 
-    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
-    ASSERT_TRUE(box);
-    box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
-    ASSERT_TRUE(box);
-    AnswerAndExpectEnd(box, IDOK);
+    ASSERT_NO_FATAL_FAILURE(RemoveWithYes("UninstDemo.exe"));
 
     EXPECT_FALSE(FileExists(inDocs));
     EXPECT_FALSE(FileExists(gamePath));
