@@ -42,6 +42,21 @@ void BM_SynthesizeBlock(benchmark::State& state) {
 }
 BENCHMARK(BM_SynthesizeBlock);
 
+// A granule's 18 blocks, as the decoder hands them over.
+void BM_SynthesizeGranule(benchmark::State& state) {
+    SubbandSynthesizer synthesizer(0, OutputScale);
+    DiscardingSink sink;
+    std::mt19937 random(1);
+    std::uniform_real_distribution<float> value(-0.1f, 0.1f);
+    float subbands[32 * 18];
+    for (float& x : subbands)
+        x = value(random);
+    for (auto _ : state)
+        synthesizer.SynthesizeGranule(subbands, sink);
+    benchmark::DoNotOptimize(sink.total);
+}
+BENCHMARK(BM_SynthesizeGranule);
+
 void BM_FastDct32(benchmark::State& state) {
     float in[32], out[32];
     for (int i = 0; i < 32; i++)
