@@ -45,7 +45,7 @@ class DirectXTest : public ::testing::Test {
     }
     std::string Log() {
         std::string text;
-        ReadWholeFile(logPath, &text);
+        ReadFileBytes(logPath, &text);
         return text;
     }
 

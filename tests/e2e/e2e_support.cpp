@@ -23,7 +23,6 @@ const char GameTitle[] = "Vexlo Demo";
 
 namespace {
 
-const char UninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VexloDemo";
 const char AppDefaultsKey[] = "Software\\Wine\\AppDefaults\\Setup.exe";
 
 std::string WithTrailingBackslash(std::string path) {
@@ -210,49 +209,6 @@ bool StaysAway(const SetupRun& run, const char* title, unsigned ms) {
 
 // ---- registry ----
 
-void DeleteUninstallKey() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UninstallKey);
-}
-
-bool UninstallKeyExists() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool WriteUninstallKey(const char* uninstallString, const char* gameDest) {
-    HKEY key;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, UninstallKey, &key) != ERROR_SUCCESS) return false;
-    bool ok = true;
-    const char* names[] = {"UninstallString", "GameDest"};
-    const char* values[] = {uninstallString, gameDest};
-    for (int i = 0; i < 2; ++i)
-        if (values[i])
-            ok = ok &&
-                 RegSetValueExA(key, names[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(values[i]),
-                                DWORD(strlen(values[i]) + 1)) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
-}
-
-bool ReadUninstallValue(const char* name, std::string* value) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    char buffer[1024];
-    DWORD size = sizeof buffer, type = 0;
-    LONG result =
-        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS || type != REG_SZ || size == 0) return false;
-    // The stored length counts the terminating zero.
-    if (buffer[size - 1] != '\0') return false;
-    value->assign(buffer, size - 1);
-    return true;
-}
-
 void SetSetupWindowsVersion(const char* version) {
     if (!version) {
         RegDeleteKeyA(HKEY_CURRENT_USER, AppDefaultsKey);
@@ -266,49 +222,6 @@ void SetSetupWindowsVersion(const char* version) {
 }
 
 // ---- files ----
-
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) return false;
-    bytes->clear();
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes->append(chunk, got);
-    bool ok = !ferror(file);
-    fclose(file);
-    return ok;
-}
-
-bool FileExistsAt(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExistsAt(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void RemoveTree(const std::string& path) {
-    std::string folder = WithTrailingBackslash(path);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(folder + name);
-            } else {
-                SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA((folder + name).c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
 
 void RemoveEmptyParents(std::string path) {
     while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
@@ -329,7 +242,7 @@ std::string ProgramsFolder() {
 bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members,
                         uint32_t* directoryOffset) {
     std::string bytes;
-    if (!ReadWholeFile(path, &bytes) || bytes.size() < EndRecordSize) return false;
+    if (!ReadFileBytes(path, &bytes) || bytes.size() < EndRecordSize) return false;
     size_t end = bytes.size() - EndRecordSize;
     uint32_t signature = GetU32(bytes, end);
     if (signature != EndSignature && signature != OwnEndSignature) return false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "prefix_state.h"
 #include "ui_driver.h"
 
 constexpr unsigned WindowWaitMs = 20000;
@@ -85,21 +86,9 @@ std::string MessageText(HWND box);
 // Shows that no window of that title appears within the time.
 bool StaysAway(const SetupRun& run, const char* title, unsigned ms = 1500);
 
-// The Uninstall key of the demo below HKEY_LOCAL_MACHINE.
-void DeleteUninstallKey();
-bool UninstallKeyExists();
-// Writes the named values (a null value is not written).
-bool WriteUninstallKey(const char* uninstallString, const char* gameDest);
-bool ReadUninstallValue(const char* name, std::string* value);
-
 // Wine's per-program Windows version for Setup.exe ("nt351", ...; null removes it).
 void SetSetupWindowsVersion(const char* version);
 
-// Files.
-bool ReadWholeFile(const std::string& path, std::string* bytes);
-bool FileExistsAt(const std::string& path);
-bool FolderExistsAt(const std::string& path);
-void RemoveTree(const std::string& path);
 // Removes the folder and, while they are left empty, its parents.
 void RemoveEmptyParents(std::string path);
 std::string ProgramsFolder();

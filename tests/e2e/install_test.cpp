@@ -61,7 +61,7 @@ std::string ExpectedList(const std::string& folder, const std::string& group) {
 std::string ReferenceWav(const std::string& member) {
     std::string path = std::string(VEXLO_E2E_REFERENCE_DIR) + "/" + member;
     std::string bytes;
-    if (!ReadWholeFile("Z:" + path, &bytes)) return "<no reference " + path + ">";
+    if (!ReadFileBytes("Z:" + path, &bytes)) return "<no reference " + path + ">";
     return bytes;
 }
 
@@ -143,7 +143,7 @@ class InstallTest : public ::testing::Test {
         CleanUp();
     }
     void CleanUp() {
-        DeleteUninstallKey();
+        DeleteUninstallEntry(DemoKeyName);
         SetSetupWindowsVersion(nullptr);
         RemoveTree(DefaultFolder);
         RemoveEmptyParents("C:\\Games");
@@ -210,22 +210,22 @@ class InstallTest : public ::testing::Test {
             std::string relative = Relative(name);
             std::string installed = folder + relative;
             if (StartsWithNoCase(relative, "Setup")) {
-                EXPECT_FALSE(FileExistsAt(installed)) << installed;
+                EXPECT_FALSE(FileExists(installed)) << installed;
             } else if (EndsWithNoCase(relative, ".mp3")) {
-                EXPECT_FALSE(FileExistsAt(installed)) << installed;
+                EXPECT_FALSE(FileExists(installed)) << installed;
                 expectedWavs.push_back(relative.substr(0, relative.size() - 4) + ".wav");
             } else if (relative.find('/') != std::string::npos) {
                 // No sub-folder is made: such a file is listed, not copied.
-                EXPECT_FALSE(FileExistsAt(installed)) << installed;
+                EXPECT_FALSE(FileExists(installed)) << installed;
             } else if (relative != "VexloDmo.exe") {
                 std::string original, copy;
-                ASSERT_TRUE(ReadWholeFile(disc + relative, &original));
-                ASSERT_TRUE(ReadWholeFile(installed, &copy)) << installed;
+                ASSERT_TRUE(ReadFileBytes(disc + relative, &original));
+                ASSERT_TRUE(ReadFileBytes(installed, &copy)) << installed;
                 EXPECT_TRUE(copy == original) << installed << " differs from the disc";
             }
         }
-        EXPECT_FALSE(FileExistsAt(folder + "Remove.txt"));
-        EXPECT_FALSE(FolderExistsAt(folder + "data"));
+        EXPECT_FALSE(FileExists(folder + "Remove.txt"));
+        EXPECT_FALSE(FolderExists(folder + "data"));
         ASSERT_EQ(expectedWavs.size(), 3u);
 
         std::vector<ArchiveMember> discMembers, members;
@@ -234,8 +234,8 @@ class InstallTest : public ::testing::Test {
         ASSERT_TRUE(ReadArchiveMembers(folder + "VexloDmo.exe", &members));
         ASSERT_EQ(members.size(), discMembers.size() + expectedWavs.size() + 1);
         std::string discGame, installedGame;
-        ASSERT_TRUE(ReadWholeFile(disc + "VexloDmo.exe", &discGame));
-        ASSERT_TRUE(ReadWholeFile(folder + "VexloDmo.exe", &installedGame));
+        ASSERT_TRUE(ReadFileBytes(disc + "VexloDmo.exe", &discGame));
+        ASSERT_TRUE(ReadFileBytes(folder + "VexloDmo.exe", &installedGame));
         EXPECT_TRUE(installedGame.compare(0, discDirectory, discGame, 0, discDirectory) == 0)
             << "the program and its own members changed";
         for (size_t i = 0; i < discMembers.size(); ++i) {
@@ -256,11 +256,11 @@ class InstallTest : public ::testing::Test {
 
     void CheckUninstallKey(const std::string& folder) {
         std::string value;
-        EXPECT_TRUE(ReadUninstallValue("UninstallString", &value));
+        EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "UninstallString", &value));
         EXPECT_EQ(value, "\"" + folder + "VexloDmo.exe\" /REMOVE");
-        EXPECT_TRUE(ReadUninstallValue("DisplayName", &value));
+        EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "DisplayName", &value));
         EXPECT_EQ(value, "Vexlo Demo");
-        EXPECT_TRUE(ReadUninstallValue("GameDest", &value));
+        EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "GameDest", &value));
         EXPECT_EQ(value, folder + "VexloDmo.exe");
     }
 
@@ -307,8 +307,8 @@ TEST_F(InstallTest, DefaultInstallation) {
         EXPECT_EQ(info.workingFolder, DefaultFolder) << path;
     }
     // Audio, configuration and setup files get none.
-    EXPECT_FALSE(FileExistsAt(Group() + "\\Vexlo.lnk"));
-    EXPECT_FALSE(FileExistsAt(Group() + "\\Setup.lnk"));
+    EXPECT_FALSE(FileExists(Group() + "\\Vexlo.lnk"));
+    EXPECT_FALSE(FileExists(Group() + "\\Setup.lnk"));
 }
 
 TEST_F(InstallTest, TypedFolderWithoutGroupAfterDirectXAskedForARestart) {
@@ -342,14 +342,14 @@ TEST_F(InstallTest, TypedFolderWithoutGroupAfterDirectXAskedForARestart) {
 
     CheckInstalledFiles(typed + "\\", "");
     CheckUninstallKey(typed + "\\");
-    EXPECT_FALSE(FolderExistsAt(Group()));
+    EXPECT_FALSE(FolderExists(Group()));
 }
 
 TEST_F(InstallTest, RemovalThroughTheUninstallEntryLeavesNothingBehind) {
     std::vector<std::string> before = SnapshotOfPrefix();
     InstallWithDefaults();
     CloseGroupFolderWindows(run.Id());
-    ASSERT_TRUE(FileExistsAt(std::string(DefaultFolder) + "VexloDmo.exe"));
+    ASSERT_TRUE(FileExists(std::string(DefaultFolder) + "VexloDmo.exe"));
     // The game's high scores go too.
     FILE* scores = fopen((std::string(DefaultFolder) + "HighScores.data").c_str(), "wb");
     ASSERT_NE(scores, nullptr);
@@ -357,7 +357,7 @@ TEST_F(InstallTest, RemovalThroughTheUninstallEntryLeavesNothingBehind) {
 
     // As the system's list of programs does: run the registered command.
     std::string command;
-    ASSERT_TRUE(ReadUninstallValue("UninstallString", &command));
+    ASSERT_TRUE(ReadUninstallValue(DemoKeyName, "UninstallString", &command));
     ASSERT_EQ(command.rfind("\"", 0), 0u);
     size_t quote = command.find('"', 1);
     ASSERT_NE(quote, std::string::npos);
@@ -383,9 +383,9 @@ TEST_F(InstallTest, RemovalThroughTheUninstallEntryLeavesNothingBehind) {
     ASSERT_TRUE(AnswerMessageBox(done, IDOK));
     if (!WaitProcessIdEnd(uninstaller, ExitWaitMs, nullptr)) KillProcessId(uninstaller);
 
-    EXPECT_FALSE(UninstallKeyExists());
-    EXPECT_FALSE(FolderExistsAt("C:\\Games"));
-    EXPECT_FALSE(FolderExistsAt(Group()));
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_FALSE(FolderExists("C:\\Games"));
+    EXPECT_FALSE(FolderExists(Group()));
     std::vector<std::string> after = SnapshotOfPrefix();
     std::vector<std::string> added, removed;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(),

@@ -10,8 +10,8 @@ constexpr int GameMemberList = 100;
 
 class LauncherTest : public ::testing::Test {
   protected:
-    void SetUp() override { DeleteUninstallKey(); }
-    void TearDown() override { DeleteUninstallKey(); }
+    void SetUp() override { DeleteUninstallEntry(DemoKeyName); }
+    void TearDown() override { DeleteUninstallEntry(DemoKeyName); }
 
     // Starts Setup, waits for the launcher with its two buttons and closes it
     // with Esc or the close box: the program ends without another dialog.
@@ -30,10 +30,10 @@ class LauncherTest : public ::testing::Test {
 };
 
 TEST_F(LauncherTest, StaleUninstallKeyIsDeletedAtStart) {
-    ASSERT_TRUE(WriteUninstallKey("\"C:\\NoSuchGame\\VexloDmo.exe\" /REMOVE",
-                                  "C:\\NoSuchGame\\VexloDmo.exe"));
+    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, "C:\\NoSuchGame\\VexloDmo.exe",
+                                    "\"C:\\NoSuchGame\\VexloDmo.exe\" /REMOVE"));
     RunAndEscape();
-    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
 }
 
 TEST_F(LauncherTest, UninstallKeyIsKeptWhenGameExistsOrAValueIsMissing) {
@@ -43,25 +43,26 @@ TEST_F(LauncherTest, UninstallKeyIsKeptWhenGameExistsOrAValueIsMissing) {
     ASSERT_NE(file, nullptr);
     fclose(file);
     std::string command = "\"" + game + "\" /REMOVE";
-    ASSERT_TRUE(WriteUninstallKey(command.c_str(), game.c_str()));
+    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, game.c_str(), command.c_str()));
     RunAndEscape();
     std::string value;
-    EXPECT_TRUE(ReadUninstallValue("GameDest", &value));
+    EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "GameDest", &value));
     EXPECT_EQ(value, game);
     DeleteFileA(game.c_str());
 
     // A missing UninstallString: the key is not looked at further, even
     // though its game is gone.
-    DeleteUninstallKey();
-    ASSERT_TRUE(WriteUninstallKey(nullptr, "C:\\NoSuchGame\\VexloDmo.exe"));
+    DeleteUninstallEntry(DemoKeyName);
+    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, "C:\\NoSuchGame\\VexloDmo.exe", nullptr));
     RunAndEscape();
-    EXPECT_TRUE(ReadUninstallValue("GameDest", &value));
+    EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "GameDest", &value));
     EXPECT_EQ(value, "C:\\NoSuchGame\\VexloDmo.exe");
 
-    DeleteUninstallKey();
-    ASSERT_TRUE(WriteUninstallKey("\"C:\\NoSuchGame\\VexloDmo.exe\" /REMOVE", nullptr));
+    DeleteUninstallEntry(DemoKeyName);
+    ASSERT_TRUE(
+        WriteUninstallEntry(DemoKeyName, nullptr, "\"C:\\NoSuchGame\\VexloDmo.exe\" /REMOVE"));
     RunAndEscape();
-    EXPECT_TRUE(ReadUninstallValue("UninstallString", &value));
+    EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "UninstallString", &value));
 }
 
 TEST_F(LauncherTest, EscapeAndCloseBoxEndWithoutAnotherDialog) {

@@ -107,13 +107,13 @@ TEST_F(WizardTest, NextOnAMissingDriveAsksBothQuestionsAndStays) {
 
 TEST_F(WizardTest, NextCreatesTheMissingFolderAndBackKeepsTheChoice) {
     ASSERT_NE(GoToDestination(sheet), nullptr);
-    ASSERT_FALSE(FolderExistsAt(DefaultFolder));
+    ASSERT_FALSE(FolderExists(DefaultFolder));
     ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
     EXPECT_EQ(Answer(FolderQuestionTitle, IDYES),
               "The folder \"C:\\Games\\Vexlo Demo\\\" does not exist. Would you like to create "
               "it?");
     ASSERT_TRUE(WaitTitle(sheet, ReadyTitle));
-    EXPECT_TRUE(FolderExistsAt(DefaultFolder));
+    EXPECT_TRUE(FolderExists(DefaultFolder));
     // Back and Next again: the folder exists now, so no question.
     ASSERT_TRUE(ClickButton(sheet, SheetBackButton));
     ASSERT_TRUE(WaitTitle(sheet, DestinationTitle));

@@ -74,8 +74,8 @@ class GameTest : public ::testing::Test {
         ASSERT_TRUE(AddMemberFromFile(gamePath, "UninstDemo.exe", ProgramPath("UninstDemo.exe")));
     }
     void RegisterGame() {
-        ASSERT_TRUE(
-            WriteUninstallEntry(DemoKeyName, gamePath, ("\"" + gamePath + "\" /REMOVE").c_str()));
+        ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, gamePath.c_str(),
+                                        ("\"" + gamePath + "\" /REMOVE").c_str()));
     }
 
     // Starts the game's copy with /REMOVE, which must end by itself at once.

@@ -8,12 +8,6 @@
 
 namespace {
 
-constexpr char UninstallKeyRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-std::string KeyPath(const char* keyName) {
-    return std::string(UninstallKeyRoot) + keyName;
-}
-
 std::string ProgramFolder() {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
@@ -40,96 +34,8 @@ ScratchFolder::~ScratchFolder() {
     RemoveTree(path);
 }
 
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && written;
-}
-
-bool ReadFileBytes(const std::string& path, std::string* bytes) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) return false;
-    bytes->clear();
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes->append(chunk, got);
-    fclose(file);
-    return true;
-}
-
 bool CopyFileTo(const std::string& from, const std::string& to) {
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-}
-
-bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool MakeFolders(const std::string& path) {
-    for (size_t at = path.find_first_of("\\/", 3); at != std::string::npos;
-         at = path.find_first_of("\\/", at + 1)) {
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    }
-    CreateDirectoryA(path.c_str(), nullptr);
-    return FolderExists(path);
-}
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
-            std::string inner = path + "\\" + found.cFileName;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(inner);
-            } else {
-                SetFileAttributesA(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(inner.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
-bool WriteUninstallEntry(const char* keyName, const std::string& gameDest,
-                         const char* uninstallString) {
-    DeleteUninstallEntry(keyName);
-    HKEY key;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, KeyPath(keyName).c_str(), &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    auto set = [key](const char* name, const char* text) {
-        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                              DWORD(strlen(text) + 1)) == ERROR_SUCCESS;
-    };
-    bool written = (!uninstallString || set("UninstallString", uninstallString)) &&
-                   set("DisplayName", "Vexlo Demo") && set("GameDest", gameDest.c_str());
-    RegCloseKey(key);
-    return written;
-}
-
-bool UninstallEntryExists(const char* keyName) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(keyName).c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
-void DeleteUninstallEntry(const char* keyName) {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, KeyPath(keyName).c_str());
 }
 
 bool AppendEmptyArchive(const std::string& path) {

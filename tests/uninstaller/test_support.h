@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "prefix_state.h"
 #include "ui_driver.h"
 
 // Waits, in milliseconds. Starting a program under Wine takes a second or so.
 constexpr unsigned WindowTimeoutMs = 20000;
 constexpr unsigned ProcessEndTimeoutMs = 20000;
-
-constexpr char DemoKeyName[] = "VexloDemo";
-constexpr char FullGameKeyName[] = "Vexlo";
 
 // The folder of the test program, where the programs under test are built.
 std::string ProgramPath(const char* name);
@@ -34,21 +32,7 @@ class ScratchFolder {
     std::string path;
 };
 
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool CopyFileTo(const std::string& from, const std::string& to);
-bool FileExists(const std::string& path);
-bool FolderExists(const std::string& path);
-// Creates the folder and every missing folder above it.
-bool MakeFolders(const std::string& path);
-void RemoveTree(const std::string& path);
-
-// The Uninstall entry below HKEY_LOCAL_MACHINE with the given subkey. A null
-// uninstallString leaves that value out.
-bool WriteUninstallEntry(const char* keyName, const std::string& gameDest,
-                         const char* uninstallString);
-bool UninstallEntryExists(const char* keyName);
-void DeleteUninstallEntry(const char* keyName);
 
 // Gives a file an empty archive at its end; then members can be added.
 bool AppendEmptyArchive(const std::string& path);

@@ -64,8 +64,8 @@ class UninstallerTest : public ::testing::Test {
     }
 
     void RegisterDemo() {
-        ASSERT_TRUE(
-            WriteUninstallEntry(DemoKeyName, gamePath, ("\"" + gamePath + "\" /REMOVE").c_str()));
+        ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, gamePath.c_str(),
+                                        ("\"" + gamePath + "\" /REMOVE").c_str()));
     }
 
     // Starts an uninstaller and waits for its first message box.
@@ -158,7 +158,7 @@ TEST_F(UninstallerTest, WithoutACompleteEntryNothingIsTouched) {
     AnswerAndExpectEnd(box, IDOK);
 
     // GameDest alone is not enough: UninstallString must be there too.
-    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, gamePath, nullptr));
+    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, gamePath.c_str(), nullptr));
     box = StartAndWaitBox("UninstDemo.exe", "Not installed!");
     ASSERT_TRUE(box);
     AnswerAndExpectEnd(box, IDOK);
@@ -192,7 +192,7 @@ TEST_F(UninstallerTest, FullGameBuildUsesOnlyItsOwnEntry) {
     EXPECT_EQ(BoxText(box), FullNotInstalledText);
     AnswerAndExpectEnd(box, IDOK);
 
-    ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, gamePath, "x"));
+    ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, gamePath.c_str(), "x"));
     ASSERT_NO_FATAL_FAILURE(RemoveWithYes("Uninst.exe", FullConfirmText, FullRemovedText));
 
     EXPECT_FALSE(FolderExists(gameFolder));
