@@ -272,7 +272,7 @@ TEST(DirectXMissingDialog, ButtonsEndTheDialogAsTheLauncherExpects) {
         INT_PTR result;
     } cases[] = {{IDC_INSTALL_WITHOUT_DIRECTX, IDC_INSTALL_WITHOUT_DIRECTX},
                  {IDCANCEL, IDCANCEL},
-                 {0, IDCANCEL}};  // Esc
+                 {PressEscape, IDCANCEL}};
     for (const auto& c : cases) {
         DialogAnswerer answerer({{"Vexlo Setup Error", c.button}});
         EXPECT_EQ(DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_DIRECTX_ERROR), nullptr,

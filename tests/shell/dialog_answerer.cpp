@@ -98,10 +98,12 @@ void DialogAnswerer::Run() {
         char text[1024];
         if (ReadMessageBoxText(window, text, sizeof text)) seen.text = text;
         answered.push_back(seen);
-        if (want.button)
-            PostMessageA(window, WM_COMMAND, MAKEWPARAM(want.button, BN_CLICKED), 0);
-        else
+        if (want.button == PressEscape)
             PressKey(window, VK_ESCAPE);
+        else if (want.button == CloseBox)
+            CloseTopWindow(window);
+        else
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(want.button, BN_CLICKED), 0);
         // The window must be gone before the next one is looked for.
         WaitWindowGone(window, WaitMilliseconds);
     }

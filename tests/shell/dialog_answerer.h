@@ -12,9 +12,13 @@
 #include <thread>
 #include <vector>
 
+// Answers other than a button.
+constexpr int PressEscape = 0;
+constexpr int CloseBox = -1;
+
 struct ExpectedWindow {
     std::string title;  // exact window title to wait for
-    int button;         // control id posted as WM_COMMAND; 0 = press Escape
+    int button;         // control id posted as WM_COMMAND, PressEscape or CloseBox
 };
 
 struct AnsweredWindow {

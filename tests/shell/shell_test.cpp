@@ -68,10 +68,10 @@ TEST(CenteredDialog, EndsWithTheIdOfTheButtonPressedAndIsCentred) {
     } cases[] = {
         {IDD_RESTART, "Must Rest Before Playing Vexlo", IDOK, IDOK},
         {IDD_RESTART, "Must Rest Before Playing Vexlo", IDCANCEL, IDCANCEL},
-        {IDD_RESTART, "Must Rest Before Playing Vexlo", 0, IDCANCEL},  // Esc
+        {IDD_RESTART, "Must Rest Before Playing Vexlo", PressEscape, IDCANCEL},
         {IDD_CANCEL_QUESTION, "Cancel Vexlo Setup?", IDC_EXIT_SETUP, IDC_EXIT_SETUP},
         {IDD_DIRECTX_OFFER, "Install Microsoft Direct X", IDOK, IDOK},
-        {IDD_DIRECTX_OFFER, "Install Microsoft Direct X", 0, IDCANCEL},
+        {IDD_DIRECTX_OFFER, "Install Microsoft Direct X", PressEscape, IDCANCEL},
     };
     for (const auto& c : cases) {
         DialogAnswerer answerer({{c.title, c.button}});
@@ -83,7 +83,7 @@ TEST(CenteredDialog, EndsWithTheIdOfTheButtonPressedAndIsCentred) {
 }
 
 TEST(CenteredDialog, CloseBoxEndsWithCancel) {
-    DialogAnswerer answerer({{"Cancel Vexlo Setup?", IDCANCEL}});
+    DialogAnswerer answerer({{"Cancel Vexlo Setup?", CloseBox}});
     EXPECT_EQ(RunDialog(IDD_CANCEL_QUESTION), IDCANCEL);
     // Messages other than initialisation and commands are left to the dialog manager.
     EXPECT_EQ(CenteredDialogProc(nullptr, WM_PAINT, 0, 0), FALSE);

@@ -188,7 +188,7 @@ TEST_F(WizardPages, CancelQuestionDecidesWhetherTheSheetCloses) {
         EXPECT_TRUE(answered[0].centred);
     }
     {
-        DialogAnswerer answerer({{"Cancel Vexlo Setup?", 0}});  // Esc
+        DialogAnswerer answerer({{"Cancel Vexlo Setup?", PressEscape}});
         EXPECT_EQ(Notify(page, PSN_QUERYCANCEL), 1);
     }
     {
