@@ -205,16 +205,22 @@ void ValidateDestination(HWND page) {
         SetResult(page, StayOnPage);
 }
 
-INT_PTR WelcomeNotify(HWND page, const NMHDR* header) {
+// The welcome and ready pages: their buttons when shown; leaving, reset and
+// Next always allowed. Only the ready page asks before Cancel closes the sheet.
+INT_PTR PlainPageNotify(HWND page, const NMHDR* header, DWORD buttons, bool asksOnCancel) {
     switch (header->code) {
         case PSN_SETACTIVE:
-            PostWizardButtons(page, PSWIZB_NEXT);
+            PostWizardButtons(page, buttons);
             return TRUE;
         case PSN_KILLACTIVE:
         case PSN_RESET:
             SetResult(page, 0);
             return TRUE;
         case PSN_WIZNEXT:
+            return TRUE;
+        case PSN_QUERYCANCEL:
+            if (!asksOnCancel) return FALSE;
+            AskCancelQuestion(page);
             return TRUE;
     }
     return FALSE;
@@ -230,24 +236,6 @@ INT_PTR DestinationNotify(HWND page, const NMHDR* header) {
             return TRUE;
         case PSN_WIZNEXT:
             ValidateDestination(page);
-            return TRUE;
-        case PSN_QUERYCANCEL:
-            AskCancelQuestion(page);
-            return TRUE;
-    }
-    return FALSE;
-}
-
-INT_PTR ReadyNotify(HWND page, const NMHDR* header) {
-    switch (header->code) {
-        case PSN_SETACTIVE:
-            PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
-            return TRUE;
-        case PSN_KILLACTIVE:
-        case PSN_RESET:
-            SetResult(page, 0);
-            return TRUE;
-        case PSN_WIZNEXT:
             return TRUE;
         case PSN_QUERYCANCEL:
             AskCancelQuestion(page);
@@ -320,7 +308,8 @@ void RunInstallWizard() {
 }
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
-    if (message == WM_NOTIFY) return WelcomeNotify(page, reinterpret_cast<NMHDR*>(lParam));
+    if (message == WM_NOTIFY)
+        return PlainPageNotify(page, reinterpret_cast<NMHDR*>(lParam), PSWIZB_NEXT, false);
     return CommonPageMessage(page, message);
 }
 
@@ -349,6 +338,8 @@ INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPA
 }
 
 INT_PTR CALLBACK ReadyPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
-    if (message == WM_NOTIFY) return ReadyNotify(page, reinterpret_cast<NMHDR*>(lParam));
+    if (message == WM_NOTIFY)
+        return PlainPageNotify(page, reinterpret_cast<NMHDR*>(lParam), PSWIZB_BACK | PSWIZB_NEXT,
+                               true);
     return CommonPageMessage(page, message);
 }
