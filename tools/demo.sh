@@ -146,7 +146,7 @@ install_walk() {
   drive click "Vexlo Setup" next
 
   say "Destination page:"
-  drive wait-window "Vexlo Setup - Select Destination" 10
+  drive wait-window "Vexlo Setup - Select Destination" 10 || die "the destination page did not appear"
   say "  folder:          $(drive text 'Vexlo Setup*' 1005)"
   say "  space available: $(drive text 'Vexlo Setup*' 1019)"
   say "  space required:  $(drive text 'Vexlo Setup*' 1020)"
@@ -190,6 +190,13 @@ install_walk() {
   say "  Finish"
   drive click "Vexlo Setup - Progress" finish
 
+  # Finish ends Setup.exe; one that stays (another dialog?) ends the walk.
+  waited=0
+  while kill -0 "$setup_pid" 2>/dev/null; do
+    [ $waited -lt 300 ] || die "Setup.exe did not end after Finish"
+    sleep 0.1
+    waited=$((waited + 1))
+  done
   if wait "$setup_pid"; then
     say "Setup.exe ended."
   else
