@@ -403,7 +403,9 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     };
     // The pairs of one region, with or without linbits, run by run.
     uint32_t i = 0;
-    auto pairs = [&](const HuffmanLookup& lookup, uint32_t stop, auto linbitsTag) {
+    // The lookup is taken by value: a copy that no store can alias stays in
+    // registers.
+    auto pairs = [&](const HuffmanLookup lookup, uint32_t stop, auto linbitsTag) {
         constexpr bool Linbits = decltype(linbitsTag)::value;
         const uint32_t linbits = lookup.linbits;
         while (i < stop) {
