@@ -121,45 +121,42 @@ void InitDestinationPage(HWND page) {
     SetDlgItemTextA(page, IDC_SPACE_REQUIRED, FormatSize(RequiredSpace));
 }
 
-void BrowseDestination(HWND page) {
+// The shell's folder browser with the page as owner; true, with the chosen
+// folder's path in path (MAX_PATH bytes), unless it was cancelled.
+bool BrowseForFolder(HWND page, LPCITEMIDLIST root, const char* title, UINT flags, char* path) {
     char displayName[MAX_PATH] = "";
     BROWSEINFOA browse = {};
     browse.hwndOwner = page;
+    browse.pidlRoot = root;
     browse.pszDisplayName = displayName;
-    browse.lpszTitle = BrowseDestTitle;
-    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    browse.lpszTitle = title;
+    browse.ulFlags = flags;
     LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
-    if (!chosen) return;
-    char path[MAX_PATH] = "";
-    if (SHGetPathFromIDListA(chosen, path) && StoreText(setupState.destFolder, path)) {
-        AddTrailingSeparator(setupState.destFolder, StatePathSize);
-        MeasureFreeSpace();
-        SetDlgItemTextA(page, IDC_DEST_EDIT, setupState.destFolder);
-        ShowFreeSpace(page);
-    }
+    if (!chosen) return false;
+    bool named = SHGetPathFromIDListA(chosen, path) != FALSE;
     FreeItemList(chosen);
+    return named;
+}
+
+void BrowseDestination(HWND page) {
+    char path[MAX_PATH] = "";
+    if (!BrowseForFolder(page, nullptr, BrowseDestTitle, BIF_RETURNONLYFSDIRS, path)) return;
+    if (!StoreText(setupState.destFolder, path)) return;
+    AddTrailingSeparator(setupState.destFolder, StatePathSize);
+    MeasureFreeSpace();
+    SetDlgItemTextA(page, IDC_DEST_EDIT, setupState.destFolder);
+    ShowFreeSpace(page);
 }
 
 void ChangeGroup(HWND page) {
     LPITEMIDLIST programs = nullptr;
     if (SHGetSpecialFolderLocation(page, CSIDL_PROGRAMS, &programs) != S_OK) programs = nullptr;
-    char displayName[MAX_PATH] = "";
-    BROWSEINFOA browse = {};
-    browse.hwndOwner = page;
-    browse.pidlRoot = programs;
-    browse.pszDisplayName = displayName;
-    browse.lpszTitle = BrowseGroupTitle;
-    browse.ulFlags = 0;
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
-    if (chosen) {
-        char path[MAX_PATH] = "";
-        if (SHGetPathFromIDListA(chosen, path) && StoreGroupFolder(path)) {
-            MakeGroupLabel();
-            SetDlgItemTextA(page, IDC_GROUP_START_MENU, setupState.groupLabel);
-            CheckDlgButton(page, IDC_GROUP_NONE, BST_UNCHECKED);
-            CheckDlgButton(page, IDC_GROUP_START_MENU, BST_CHECKED);
-        }
-        FreeItemList(chosen);
+    char path[MAX_PATH] = "";
+    if (BrowseForFolder(page, programs, BrowseGroupTitle, 0, path) && StoreGroupFolder(path)) {
+        MakeGroupLabel();
+        SetDlgItemTextA(page, IDC_GROUP_START_MENU, setupState.groupLabel);
+        CheckDlgButton(page, IDC_GROUP_NONE, BST_UNCHECKED);
+        CheckDlgButton(page, IDC_GROUP_START_MENU, BST_CHECKED);
     }
     FreeItemList(programs);
 }
