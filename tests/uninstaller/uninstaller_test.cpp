@@ -94,6 +94,14 @@ class UninstallerTest : public ::testing::Test {
         EXPECT_EQ(exitCode, 0u);
     }
 
+    // The message of a program that finds no complete entry; OK ends it.
+    void ExpectNotInstalled(const char* program, const char* text = DemoNotInstalledText) {
+        HWND box = StartAndWaitBox(program, "Not installed!");
+        ASSERT_TRUE(box);
+        EXPECT_EQ(BoxText(box), text);
+        AnswerAndExpectEnd(box, IDOK);
+    }
+
     // Yes to the question, OK to the final message; their texts checked.
     void RemoveWithYes(const char* program, const char* confirmText = DemoConfirmText,
                        const char* removedText = DemoRemovedText) {
@@ -152,16 +160,11 @@ TEST_F(UninstallerTest, NoChangesNothing) {
 
 TEST_F(UninstallerTest, WithoutACompleteEntryNothingIsTouched) {
     MakeInstallation();
-    HWND box = StartAndWaitBox("UninstDemo.exe", "Not installed!");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), DemoNotInstalledText);
-    AnswerAndExpectEnd(box, IDOK);
+    ASSERT_NO_FATAL_FAILURE(ExpectNotInstalled("UninstDemo.exe"));
 
     // GameDest alone is not enough: UninstallString must be there too.
     ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, gamePath.c_str(), nullptr));
-    box = StartAndWaitBox("UninstDemo.exe", "Not installed!");
-    ASSERT_TRUE(box);
-    AnswerAndExpectEnd(box, IDOK);
+    ASSERT_NO_FATAL_FAILURE(ExpectNotInstalled("UninstDemo.exe"));
     ExpectInstallationIntact();
     EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
 }
@@ -187,10 +190,7 @@ TEST_F(UninstallerTest, MissingListIsReportedAndNothingElseHappens) {
 TEST_F(UninstallerTest, FullGameBuildUsesOnlyItsOwnEntry) {
     MakeInstallation();
     RegisterDemo();
-    HWND box = StartAndWaitBox("Uninst.exe", "Not installed!");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), FullNotInstalledText);
-    AnswerAndExpectEnd(box, IDOK);
+    ASSERT_NO_FATAL_FAILURE(ExpectNotInstalled("Uninst.exe", FullNotInstalledText));
 
     ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, gamePath.c_str(), "x"));
     ASSERT_NO_FATAL_FAILURE(RemoveWithYes("Uninst.exe", FullConfirmText, FullRemovedText));
