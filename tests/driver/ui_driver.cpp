@@ -462,8 +462,11 @@ bool PressKey(HWND window, UINT virtualKey) {
     UINT scan = MapVirtualKeyA(virtualKey, 0);
     LPARAM down = 1 | (LPARAM(scan) << 16);
     LPARAM up = down | (LPARAM(1) << 30) | (LPARAM(1) << 31);
-    return PostMessageA(target, WM_KEYDOWN, virtualKey, down) &&
-           PostMessageA(target, WM_KEYUP, virtualKey, up);
+    if (!PostMessageA(target, WM_KEYDOWN, virtualKey, down)) return false;
+    // The key-down may have closed the window already (Esc in a dialog): the
+    // key-up then has nowhere to go, and nothing left to do.
+    PostMessageA(target, WM_KEYUP, virtualKey, up);
+    return true;
 }
 
 bool CloseTopWindow(HWND window) {
