@@ -92,19 +92,13 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         case WM_INITDIALOG:
             setupState.progressPage = page;
             return TRUE;
-        case WM_PAINT:
-            PaintDialogArt(page, WizardArtName);
-            return TRUE;
-        case WM_QUERYNEWPALETTE:
-            RealizeDialogArtPalette(page, WizardArtName);
-            return TRUE;
         case WM_NOTIFY:
             return OnNotify(page, reinterpret_cast<const NMHDR*>(lParam));
         case WM_TIMER:
             OnTimer(page, wParam);
             return TRUE;
         default:
-            return FALSE;
+            return AnswerWizardArtMessage(page, message);
     }
 }
 

@@ -125,3 +125,15 @@ void CenterOnDesktop(HWND window) {
     int y = ((desktop.bottom - desktop.top) - (own.bottom - own.top)) / 2;
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+bool AnswerWizardArtMessage(HWND page, UINT message) {
+    switch (message) {
+        case WM_PAINT:
+            PaintDialogArt(page, WizardArtName);
+            return true;
+        case WM_QUERYNEWPALETTE:
+            RealizeDialogArtPalette(page, WizardArtName);
+            return true;
+    }
+    return false;
+}

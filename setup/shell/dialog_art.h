@@ -21,5 +21,9 @@ void PaintDialogArt(HWND window, const char* name);
 // The whole WM_QUERYNEWPALETTE answer of such a window.
 void RealizeDialogArtPalette(HWND window, const char* name);
 
+// Answers WM_PAINT and WM_QUERYNEWPALETTE of a page that shows the wizard
+// picture; false for every other message.
+bool AnswerWizardArtMessage(HWND page, UINT message);
+
 // Moves a window to the middle of the desktop, keeping size and Z order.
 void CenterOnDesktop(HWND window);

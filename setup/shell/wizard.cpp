@@ -95,17 +95,7 @@ void AskCancelQuestion(HWND page) {
 }
 
 INT_PTR CommonPageMessage(HWND page, UINT message) {
-    switch (message) {
-        case WM_INITDIALOG:
-            return TRUE;
-        case WM_PAINT:
-            PaintDialogArt(page, WizardArtName);
-            return TRUE;
-        case WM_QUERYNEWPALETTE:
-            RealizeDialogArtPalette(page, WizardArtName);
-            return TRUE;
-    }
-    return FALSE;
+    return message == WM_INITDIALOG || AnswerWizardArtMessage(page, message);
 }
 
 void InitDestinationPage(HWND page) {
