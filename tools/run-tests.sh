@@ -9,6 +9,7 @@ JOBS=${JOBS:-$(nproc)}
 failed_steps=""
 passed=0
 failed=0
+parts=""  # what the totals are made of, for the summary line
 
 step() { echo; echo "== $*"; }
 
@@ -24,6 +25,7 @@ count() {
   bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
   passed=$((passed + total - bad))
   failed=$((failed + bad))
+  parts="$parts, $total $3"
   [ "$bad" -eq 0 ] || failed_steps="$failed_steps $2"
 }
 
@@ -40,7 +42,7 @@ if build native-asan; then
   (cd build/native-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$JOBS" --output-on-failure) \
     >build/native-asan.log 2>&1
   tail -n 4 build/native-asan.log
-  count build/native-asan.log native
+  count build/native-asan.log native "native test cases"
 else
   echo "native-asan build failed"; failed=$((failed + 1)); failed_steps="$failed_steps native-build"
 fi
@@ -57,7 +59,7 @@ if build win64; then
     >build/win64.log 2>&1
   grep -E '^ *[0-9]+/[0-9]+ Test' build/win64.log
   tail -n 3 build/win64.log
-  count build/win64.log wine
+  count build/win64.log wine "Windows test programs"
 else
   echo "win64 build failed"; failed=$((failed + 1)); failed_steps="$failed_steps win64-build"
 fi
@@ -65,7 +67,7 @@ fi
 step "32-bit disc target (i686, warnings are errors)"
 wait "$win32_job"
 if [ -f "$win32_ok" ]; then
-  echo "win32 build clean"; passed=$((passed + 1))
+  echo "win32 build clean"; passed=$((passed + 1)); parts="$parts, the 32-bit build"
 else
   tail -n 30 build/win32-build.log
   echo "win32 build failed"; failed=$((failed + 1)); failed_steps="$failed_steps win32-build"
@@ -73,5 +75,5 @@ fi
 
 echo
 [ -n "$failed_steps" ] && echo "failing:$failed_steps"
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed (${parts#, })"
 [ "$failed" -eq 0 ]
