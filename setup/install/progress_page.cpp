@@ -63,10 +63,21 @@ void SetItemText(int id, const char* text) {
     if (setupState.progressPage) SetDlgItemTextA(setupState.progressPage, id, text);
 }
 
-void SetBar(int id, int position) {
-    if (setupState.progressPage)
-        SendDlgItemMessageA(setupState.progressPage, id, PBM_SETPOS, position, 0);
+// The positions last given to the two bars: the progress callback comes far
+// more often than a bar moves by one, and each move costs a redraw.
+int shownTotalBar = -1;
+int shownFileBar = -1;
+
+void SetBar(int id, int position, int* shown) {
+    if (!setupState.progressPage || position == *shown) return;
+    SendDlgItemMessageA(setupState.progressPage, id, PBM_SETPOS, position, 0);
+    *shown = position;
 }
+
+// Pending messages are handled at most this often from the progress callback:
+// often enough for the window to follow the mouse, rarely enough to cost little.
+constexpr DWORD PumpInterval = 15;
+DWORD lastPump = 0;
 
 // Step 5: the uninstall list becomes the member "Remove.txt" of the game
 // executable; the plain file goes only when that worked.
@@ -91,6 +102,7 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case WM_INITDIALOG:
             setupState.progressPage = page;
+            shownTotalBar = shownFileBar = -1;
             return TRUE;
         case WM_NOTIFY:
             return OnNotify(page, reinterpret_cast<const NMHDR*>(lParam));
@@ -141,7 +153,7 @@ void ReportFileProgress(float fraction) {
                                             setupState.totalWeight, fraction);
     SetTotalBar(bars.total);
     SetFileBar(bars.file);
-    PumpPendingMessages();
+    if (GetTickCount() - lastPump >= PumpInterval) PumpPendingMessages();
 }
 
 void SetStatusLine(const char* text) {
@@ -151,13 +163,14 @@ void SetTotalLabel(const char* text) {
     SetItemText(IDC_TOTAL_LABEL, text);
 }
 void SetTotalBar(int position) {
-    SetBar(IDC_TOTAL_BAR, position);
+    SetBar(IDC_TOTAL_BAR, position, &shownTotalBar);
 }
 void SetFileBar(int position) {
-    SetBar(IDC_FILE_BAR, position);
+    SetBar(IDC_FILE_BAR, position, &shownFileBar);
 }
 
 void PumpPendingMessages() {
+    lastPump = GetTickCount();
     HWND sheet = setupState.progressPage ? GetParent(setupState.progressPage) : nullptr;
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
