@@ -6,7 +6,7 @@
 #include <new>
 
 #include "setup/install/install_paths.h"
-#include "setup/install/progress_page.h"
+#include "setup/install/progress_report.h"
 #include "setup/media/file_stream.h"
 #include "setup/media/path_text.h"
 #include "setup/media/source_walk.h"

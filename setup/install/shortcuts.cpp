@@ -9,7 +9,7 @@
 #include <strings.h>
 
 #include "setup/install/install_paths.h"
-#include "setup/install/progress_page.h"
+#include "setup/install/progress_report.h"
 #include "setup/media/path_text.h"
 #include "setup/media/source_walk.h"
 #include "setup/shell/setup_state.h"
