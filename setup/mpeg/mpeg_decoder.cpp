@@ -34,7 +34,9 @@ MpegDecoder::MpegDecoder(FrameReader& reader, FrameHeader& header, SubbandSynthe
     firstChannel = 0;
     lastChannel = 0;
     if (channels == 2) {
-        if (channelChoice == Both) lastChannel = 1;
+        // A downmix needs both channels synthesized: the channels' block
+        // types may differ, so they are averaged only as PCM, in the sink.
+        if (channelChoice == Both || channelChoice == Downmix) lastChannel = 1;
         if (channelChoice == RightOnly) firstChannel = lastChannel = 1;
     }
     std::memset(quantised, 0, sizeof quantised);
@@ -89,13 +91,6 @@ bool MpegDecoder::DecodeFrame() {
             DecodeRequantised(ch, gr);
         }
         Stereo(gr);
-        if (channelChoice == Downmix && channels == 2) {
-            uint32_t bound = lineBound[0] > lineBound[1] ? lineBound[0] : lineBound[1];
-            for (uint32_t i = 0; i < bound; i++) {
-                samples[0][i] = (samples[0][i] + samples[1][i]) * 0.5f;
-            }
-            lineBound[0] = bound;
-        }
         for (uint32_t ch = firstChannel; ch <= lastChannel; ch++)
             FinishChannel(ch, gr);
     }

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "setup/mpeg/conversion.h"
 #include "setup/mpeg/frame_reader.h"
 #include "setup/mpeg/layer3_tables.h"
+#include "setup/mpeg/pcm_sink.h"
 #include "setup/mpeg/synthesis.h"
 
 struct GranuleInfo {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "setup/mpeg/conversion.h"
+#include "setup/mpeg/pcm_sink.h"
 
 extern const float SynthesisWindowHalf[257];
 

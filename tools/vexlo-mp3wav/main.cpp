@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     if (!job.reader || !job.header) return Fail("out of memory", nullptr);
     if (!job.reader->IsOpen()) return Fail("cannot open input", input);
     if (!job.header->ReadHeader(*job.reader)) {
-        return Fail("no MPEG audio Layer III frame header at the start", input);
+        return Fail("no MPEG audio stream found (no confirmed frame header)", input);
     }
     if (job.header->layer != 3) return Fail("not a Layer III stream", input);
 
