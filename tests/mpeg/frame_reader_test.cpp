@@ -166,7 +166,8 @@ TEST(FrameReader, FirstHeaderIsConfirmedByWhatFollows) {
 TEST(FrameReader, Id3v2TagsAreSteppedOver) {
     uint32_t word = HeaderWord(1, LayerIII, false, 9, 0, false, 1);
     std::string frame = HeaderBytes(word) + std::string(413, '\x11');
-    std::string inside = "\xFF\xFE" + frame + frame;
+    // Big enough that every byte of the syncsafe size counts.
+    std::string inside = "\xFF\xFE" + frame + frame + std::string(20000, '\xFF') + frame + frame;
     auto tag = [](int version, const std::string& body, uint8_t flags = 0) {
         uint32_t n = uint32_t(body.size());
         std::string t = "ID3";
