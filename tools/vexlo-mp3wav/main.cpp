@@ -113,8 +113,9 @@ int main(int argc, char** argv) {
     uint32_t perFrame = job.header->versionBit ? 1152 : 576;
     uint32_t samples = stats.framesDecoded * perFrame;
     double seconds = stats.samplingRate ? double(samples) / stats.samplingRate : 0.0;
-    std::printf("%s: %u frames (%u skipped), %u Hz, %u channel%s, %u samples, %.2f s\n", output,
-                stats.framesRead, stats.framesSkipped, stats.samplingRate, stats.outputChannels,
-                stats.outputChannels == 1 ? "" : "s", samples, seconds);
+    std::printf("%s: %u frames (%u skipped%s), %u Hz, %u channel%s, %u samples, %.2f s\n", output,
+                stats.framesRead, stats.framesSkipped, stats.infoFrame ? ", 1 info frame" : "",
+                stats.samplingRate, stats.outputChannels, stats.outputChannels == 1 ? "" : "s",
+                samples, seconds);
     return 0;
 }
