@@ -6,6 +6,8 @@
 
 #include "mpeg_test_support.h"
 #include "setup/media/archive_reader.h"
+#include "setup/media/file_stream.h"
+#include "setup/media/source_state.h"
 
 using namespace mpeg_test;
 
@@ -176,6 +178,37 @@ TEST(Conversion, WritesAnArchiveMember) {
     ASSERT_TRUE(wav.valid);
     EXPECT_EQ(wav.riffLength, wav.dataLength + 38);
     EXPECT_EQ(wav.samples, plain.wav.samples);
+}
+
+// A tagged file read from the source archive (the disc packed): the tag
+// skip and the confirming look-ahead seek within the member.
+TEST(Conversion, TaggedMemberOfTheSourceArchive) {
+    std::string archive = ScratchPath("disc.arc");
+    std::string end = "PK\x05\x06" + std::string(18, '\0');
+    WriteFile(archive, "MZ stand-in program bytes" + end);
+    std::string frames = ReadFile(DataFile("stereo-44k.mp3"));
+    // An ID3v2.3 tag holding a UTF-16 byte order mark and a copy of the
+    // first frames, then the audio, then an ID3v1 tag.
+    std::string inside = "\xFF\xFE" + frames.substr(0, 2000);
+    std::string tag = std::string("ID3\x03\x00\x00", 6);
+    for (int shift : {21, 14, 7, 0})
+        tag += char((inside.size() >> shift) & 0x7F);
+    std::string tagged = tag + inside + frames + "TAG" + std::string(125, '\xFF');
+    {
+        FileStream member((archive + ";data/tagged.mp3").c_str(),
+                          StreamWrite | StreamModify | StreamAbsolute);
+        ASSERT_TRUE(member.IsOpen());
+        ASSERT_EQ(member.Write(tagged.data(), uint32_t(tagged.size())), tagged.size());
+    }
+    Decoded plain = Decode(DataFile("stereo-44k.mp3"));
+    sourceArchiveOpen = sourceArchive.OpenArchive(archive.c_str(), 4);
+    ASSERT_NE(sourceArchiveOpen, 0);
+    Decoded packed = Decode("data/tagged.mp3");
+    sourceArchive.CloseArchive();
+    sourceArchiveOpen = 0;
+    ASSERT_TRUE(packed.headerRead);
+    EXPECT_EQ(packed.stats.framesRead, plain.stats.framesRead);
+    EXPECT_EQ(packed.wav.samples, plain.wav.samples);
 }
 
 TEST(Conversion, OutputThatCannotBeOpenedRunsToTheEndAndLeavesNothing) {
