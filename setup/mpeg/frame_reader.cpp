@@ -22,6 +22,8 @@ constexpr uint32_t Id3v2HeaderSize = 10;
 constexpr uint8_t Id3v2FooterFlag = 0x10;
 constexpr uint32_t Id3v1Size = 128;
 constexpr uint32_t TagProbeSize = 11;
+// Bytes the first header search looks at per read.
+constexpr uint32_t SearchWindow = 4096;
 
 // Kilobits per second by [version bit][layer - 1][index].
 const uint16_t BitrateTable[2][3][16] = {
@@ -126,34 +128,45 @@ bool FrameReader::FindFirstHeader(uint32_t& word) {
     int32_t told = Tell();
     if (told < 0) return false;
     uint32_t position = static_cast<uint32_t>(told);
+    // The search reads a window at a time and seeks only to look at what
+    // follows a candidate, so that long stretches of noise go quickly.
+    uint8_t window[SearchWindow + TagProbeSize];
     for (;;) {
-        uint8_t b[TagProbeSize];
-        uint32_t n = ReadAt(position, b, TagProbeSize);
+        uint32_t n = ReadAt(position, window, sizeof window);
         if (n < 4) return false;
-        uint32_t skip = 0;
-        switch (TagAt(position, b, n, skip)) {
-            case TagKind::Skip:
-                // A tag that runs past the input leaves no stream.
-                if (skip > inputSize - position) return false;
-                position += skip;
-                continue;
-            case TagKind::End:
-                return false;
-            case TagKind::None:
-                break;
-        }
-        uint32_t candidate =
-            (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
-        if (b[0] == 0xFF && (b[1] & 0xF0) == 0xF0) {
+        const bool last = n < sizeof window;
+        // Candidates of this window: each has its probe's bytes in it, or
+        // (the last window) at least a header's.
+        const uint32_t candidates = last ? n - 3 : SearchWindow;
+        uint32_t next = position + candidates;
+        for (uint32_t i = 0; i < candidates; i++) {
+            const uint8_t* b = window + i;
+            const uint32_t at = position + i;
+            if (b[0] == 'I' || b[0] == 'T' || b[0] == 'A' || b[0] == 'L') {
+                uint32_t skip = 0;
+                uint32_t probe = n - i < TagProbeSize ? n - i : TagProbeSize;
+                TagKind kind = TagAt(at, b, probe, skip);
+                if (kind == TagKind::End) return false;
+                if (kind == TagKind::Skip) {
+                    // A tag that runs past the input leaves no stream.
+                    if (skip > inputSize - at) return false;
+                    next = at + skip;
+                    break;
+                }
+            }
+            if (b[0] != 0xFF || (b[1] & 0xF0) != 0xF0) continue;
+            uint32_t candidate =
+                (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
             uint32_t length = FrameLengthOf(candidate);
-            if (length != 0 && Confirmed(position, candidate, length)) {
-                if (!MoveTo(position + 4)) return false;
+            if (length != 0 && Confirmed(at, candidate, length)) {
+                if (!MoveTo(at + 4)) return false;
                 word = candidate;
-                headerPosition = position;
+                headerPosition = at;
                 return true;
             }
         }
-        position++;
+        if (last && next == position + candidates) return false;
+        position = next;
     }
 }
 

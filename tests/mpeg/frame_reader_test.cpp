@@ -159,6 +159,14 @@ TEST(FrameReader, FirstHeaderIsConfirmedByWhatFollows) {
     EXPECT_TRUE(firstHeaderAt(frame + id3v1, at));
     EXPECT_TRUE(firstHeaderAt(frame + "APETAGEX" + std::string(24, '\0'), at));
     EXPECT_TRUE(firstHeaderAt(frame + "LYRICSBEGIN" + std::string(40, '0'), at));
+    // Far into the file, and behind a tag whose header straddles the
+    // search's read windows (4096 bytes).
+    ASSERT_TRUE(firstHeaderAt(std::string(5000, '\x55') + frame + frame, at));
+    EXPECT_EQ(at, 5000u);
+    std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x06\x42", 10) + frame + frame;
+    ASSERT_EQ(tag.size(), 10u + 6 * 128 + 0x42);
+    ASSERT_TRUE(firstHeaderAt(std::string(4090, '\x55') + tag + frame + frame, at));
+    EXPECT_EQ(at, 4090u + tag.size());
 }
 
 // ID3v2 tags are stepped over by their size, not searched; a header inside
