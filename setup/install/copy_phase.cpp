@@ -6,7 +6,7 @@
 #include <new>
 
 #include "setup/install/install_paths.h"
-#include "setup/install/progress_page.h"
+#include "setup/install/progress_report.h"
 #include "setup/media/file_stream.h"
 #include "setup/media/path_text.h"
 #include "setup/media/source_walk.h"
@@ -105,13 +105,17 @@ void CopySourceTree() {
                           : nullptr;
 
     OpenSource(".", false);
-    uint32_t count = CountSourceFiles("*.*", 1, 0);
+    uint32_t count = CountSourceTree("*.*");
     if (count > 0) {
         // Without room for the listing the phase copies nothing.
         auto* entries = static_cast<SourceEntry*>(calloc(count, sizeof(SourceEntry)));
         if (entries) {
-            uint32_t listed = ListSourceFiles("*.*", entries[0].name, &entries[0].size,
-                                              sizeof(SourceEntry), count, 0, 1, 0, 0);
+            SourceListing listing;
+            listing.names = entries[0].name;
+            listing.sizes = &entries[0].size;
+            listing.stride = sizeof(SourceEntry);
+            listing.maxCount = count;
+            uint32_t listed = ListSourceFiles("*.*", listing);
             CopyListedFiles(entries, listed, list);
             free(entries);
         }

@@ -9,7 +9,7 @@
 #include <strings.h>
 
 #include "setup/install/install_paths.h"
-#include "setup/install/progress_page.h"
+#include "setup/install/progress_report.h"
 #include "setup/media/path_text.h"
 #include "setup/media/source_walk.h"
 #include "setup/shell/setup_state.h"
@@ -63,10 +63,14 @@ void CreateFileShortcut(const char* entryName) {
 
 void CreateFileShortcuts() {
     OpenSource(".", false);
-    uint32_t count = CountSourceFiles("*.*", 1, 0);
+    uint32_t count = CountSourceTree("*.*");
     char* names = count ? static_cast<char*>(calloc(count, NameStride)) : nullptr;
     if (names) {
-        uint32_t listed = ListSourceFiles("*.*", names, nullptr, NameStride, count, 0, 1, 0, 0);
+        SourceListing listing;
+        listing.names = names;
+        listing.stride = NameStride;
+        listing.maxCount = count;
+        uint32_t listed = ListSourceFiles("*.*", listing);
         for (uint32_t i = 0; i < listed; ++i) {
             CreateFileShortcut(names + static_cast<size_t>(i) * NameStride);
             PumpPendingMessages();

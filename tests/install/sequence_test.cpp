@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "page_host.h"
-#include "setup/install/progress_page.h"
+#include "setup/install/install_sequence.h"
 #include "setup/install/registry.h"
 #include "setup/media/source_walk.h"
 #include "setup/mpeg/conversion.h"
