@@ -115,8 +115,8 @@ void FormatInstallFailure(char* text, size_t size) {
         return;
     }
     char names[ShownFailureNames * (FailureNameSize + 2) + 32] = "";
-    uint32_t shown = outcome.failedCount < ShownFailureNames ? outcome.failedCount
-                                                             : ShownFailureNames;
+    uint32_t shown =
+        outcome.failedCount < ShownFailureNames ? outcome.failedCount : ShownFailureNames;
     for (uint32_t i = 0; i < shown; ++i) {
         if (i > 0) strcat(names, ", ");
         strcat(names, outcome.names[i]);

@@ -23,9 +23,9 @@ struct InstallOutcome {
     uint32_t failedCount = 0;
     FailureCause cause = FailureCause::None;  // of the first failure
     char names[ShownFailureNames][FailureNameSize] = {};
-    bool discGameDamaged = false;   // refused before anything was written
-    bool earlierInstallHit = false; // an installed game was in that folder before
-    bool undoIncomplete = false;    // something written could not be removed again
+    bool discGameDamaged = false;    // refused before anything was written
+    bool earlierInstallHit = false;  // an installed game was in that folder before
+    bool undoIncomplete = false;     // something written could not be removed again
 };
 
 extern InstallOutcome installOutcome;

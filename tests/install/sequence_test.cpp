@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "page_host.h"
+#include "setup/install/install_outcome.h"
 #include "setup/install/install_sequence.h"
 #include "setup/install/registry.h"
 #include "setup/media/source_walk.h"
@@ -44,6 +45,20 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return text.size() >= length &&
            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(length),
                           prefix, static_cast<int>(length)) == CSTR_EQUAL;
+}
+
+// The names in a folder, "." and ".." aside.
+Lines ListFolder(const std::string& folder) {
+    Lines names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
 }
 
 std::string Relative(std::string name) {
@@ -144,6 +159,13 @@ class InstallSequence : public testing::Test {
         RunInstallSequence();
         tree = ListTree();
     }
+    // What the user would be told; "" when the installation succeeded.
+    static std::string Failure() {
+        if (!InstallFailed()) return "";
+        char text[1024];
+        FormatInstallFailure(text, sizeof text);
+        return text;
+    }
 
     // The lines the copy phase writes, in listing order.
     Lines CopyLines() const {
@@ -191,6 +213,7 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     WriteFileBytes(disc / "data/Setup.dat", "not the setup's");
     PageHost page;
     RunInstall();
+    ASSERT_EQ(Failure(), "");
 
     // Plain files: copied byte for byte, except what begins with "Setup" and
     // what lies in a folder the destination does not have.
@@ -275,24 +298,25 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     EXPECT_EQ(page.BarPosition(IDC_FILE_BAR), 0);
 }
 
-TEST_F(InstallSequence, GameWithoutArchiveKeepsThePlainList) {
+// A game executable that could take no members is a damaged disc: said so
+// before anything is written.
+TEST_F(InstallSequence, GameWithoutArchiveIsRefusedBeforeAnythingIsWritten) {
     WriteGame(false);
     WriteFileBytes(disc / "ReadMe.txt", "text");
     WriteFileBytes(disc / "data/music1.mp3", ReadFileBytes(FixturePath("stereo44.mp3")));
     PageHost page;
     RunInstall();
 
-    // No member could be added: the game is a plain copy and the list stays.
-    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\VexloDmo.exe"), GameBody);
-    bool crlfOnly = false;
-    Lines lines = SplitCrlfLines(ReadFileBytes(output / "Vexlo Demo\\Remove.txt"), &crlfOnly);
-    EXPECT_TRUE(crlfOnly);
-    Lines expected = CopyLines();
-    Lines shortcuts = ShortcutLines();
-    expected.insert(expected.end(), shortcuts.begin(), shortcuts.end());
-    EXPECT_EQ(lines, expected);
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
-    EXPECT_EQ(page.BarPosition(IDC_TOTAL_BAR), 100);
+    EXPECT_TRUE(installOutcome.discGameDamaged);
+    EXPECT_NE(Failure().find("VexloDmo.exe on the CD-ROM cannot be read"), std::string::npos)
+        << Failure();
+    EXPECT_NE(Failure().find("Nothing has been changed"), std::string::npos);
+    EXPECT_TRUE(ListFolder(destFolder).empty());
+    EXPECT_FALSE(PathExists(groupFolder));
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Vexlo Demo could not be installed.");
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
 }
 
 TEST_F(InstallSequence, WithoutStartMenuGroupNoShortcutsAreMade) {
@@ -312,20 +336,22 @@ TEST_F(InstallSequence, WithoutStartMenuGroupNoShortcutsAreMade) {
     EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Finished");
 }
 
-TEST_F(InstallSequence, OnlySetupFilesLeaveAnEmptyList) {
+TEST_F(InstallSequence, ADiscWithoutTheGameIsADamagedDisc) {
     setupState.makeGroup = 0;
     WriteFileOfSize(disc / "Setup.exe", 100);
     WriteFileOfSize(disc / "setup/a.dll", 100);
     PageHost page;
     RunInstall();
 
-    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\Remove.txt"), "");
+    EXPECT_TRUE(installOutcome.discGameDamaged);
+    EXPECT_TRUE(ListFolder(destFolder).empty());
     EXPECT_EQ(setupState.totalWeight, 0u);
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
 }
 
-TEST_F(InstallSequence, PathsTooLongForTheBuffersAreSkipped) {
-    // A destination of 230 characters leaves room for short names only.
+// A destination of 230 characters leaves room for short names only: the
+// first path that does not fit fails the installation, which is undone.
+TEST_F(InstallSequence, PathsTooLongFailTheInstallationAndAreUndone) {
     std::string deep = output.Path();
     while (deep.size() < 220) {
         deep += "\\deeper";
@@ -336,20 +362,23 @@ TEST_F(InstallSequence, PathsTooLongForTheBuffersAreSkipped) {
     ASSERT_EQ(destFolder.size(), 230u);
     snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
     setupState.makeGroup = 0;
-    WriteGame(false);
+    WriteGame(true);
     WriteFileBytes(disc / "short.txt", "fits");
     std::string longName = std::string(40, 'n') + ".txt";
     WriteFileBytes(disc / longName, "does not fit");
     PageHost page;
     RunInstall();
 
-    EXPECT_EQ(ReadFileBytes(destFolder + "short.txt"), "fits");
-    EXPECT_FALSE(PathExists(destFolder + longName.substr(0, 25)));
-    bool crlfOnly = false;
-    Lines lines = SplitCrlfLines(ReadFileBytes(destFolder + "Remove.txt"), &crlfOnly);
-    std::sort(lines.begin(), lines.end());
-    EXPECT_EQ(lines, (Lines{destFolder + "VexloDmo.exe", destFolder + "short.txt"}));
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+    EXPECT_EQ(installOutcome.cause, FailureCause::PathTooLong);
+    EXPECT_NE(Failure().find(longName), std::string::npos) << Failure();
+    EXPECT_NE(Failure().find("Choose a folder with a shorter name"), std::string::npos);
+    EXPECT_NE(Failure().find("Everything Setup had written has been removed again."),
+              std::string::npos);
+    // Undone: the folder, left empty, went too; no entry stays.
+    EXPECT_FALSE(PathExists(destFolder));
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
 }
 
 }  // namespace
