@@ -14,8 +14,10 @@
 
 #include "page_host.h"
 #include "setup/install/install_outcome.h"
+#include "setup/install/install_recovery.h"
 #include "setup/install/install_sequence.h"
 #include "setup/install/registry.h"
+#include "setup/media/file_stream.h"
 #include "setup/media/source_walk.h"
 #include "setup/mpeg/conversion.h"
 #include "setup/shell/resource.h"
@@ -301,6 +303,7 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
 // A game executable that could take no members is a damaged disc: said so
 // before anything is written.
 TEST_F(InstallSequence, GameWithoutArchiveIsRefusedBeforeAnythingIsWritten) {
+    setupState.makeGroup = 0;
     WriteGame(false);
     WriteFileBytes(disc / "ReadMe.txt", "text");
     WriteFileBytes(disc / "data/music1.mp3", ReadFileBytes(FixturePath("stereo44.mp3")));
@@ -379,6 +382,139 @@ TEST_F(InstallSequence, PathsTooLongFailTheInstallationAndAreUndone) {
     char gameDest[260], uninstallString[260];
     EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
     EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
+}
+
+// An .mp3 whose name sorts before the game executable still becomes a member.
+TEST_F(InstallSequence, AudioSortingBeforeTheGameIsNotLost) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "AAA.mp3", ReadFileBytes(FixturePath("mono22.mp3")));
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    PageHost page;
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    ASSERT_LT(std::find(tree.begin(), tree.end(), "./AAA.mp3") - tree.begin(),
+              std::find(tree.begin(), tree.end(), "./VexloDmo.exe") - tree.begin())
+        << "the walk lists the game first: the test proves nothing";
+
+    std::vector<ArchiveMember> members;
+    ASSERT_TRUE(ReadArchiveMembers(destFolder + "VexloDmo.exe", &members));
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0].name, "AAA.wav");
+    EXPECT_EQ(members[0].data.compare(0, 4, "RIFF"), 0);
+    EXPECT_EQ(members[1].name, "Remove.txt");
+    EXPECT_FALSE(PathExists(destFolder + "VexloDmo.exe.new"));
+}
+
+// An .mp3 of random bytes gives no sound: a damaged disc file, and the
+// installation is undone, the entry of an earlier one put back.
+TEST_F(InstallSequence, AnMp3WithoutSoundFailsAndIsUndone) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    std::string noise;
+    for (int i = 0; i < 4000; ++i)
+        noise += char((i * 7919 + 13) >> 3);
+    WriteFileBytes(disc / "data/noise.mp3", noise);
+    ASSERT_TRUE(WriteUninstallKey("D:\\Old Place\\", "VexloDmo.exe", "VexloDmo.exe", "/REMOVE",
+                                  "Vexlo Demo"));
+    PageHost page;
+    RunInstall();
+
+    EXPECT_EQ(installOutcome.cause, FailureCause::DamagedSource) << Failure();
+    EXPECT_NE(Failure().find("noise"), std::string::npos) << Failure();
+    EXPECT_NE(Failure().find("Clean the disc"), std::string::npos) << Failure();
+    EXPECT_FALSE(PathExists(destFolder));
+    EXPECT_FALSE(PathExists(groupFolder));
+    char gameDest[260], uninstallString[260];
+    ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
+    EXPECT_EQ(std::string(gameDest), "D:\\Old Place\\VexloDmo.exe");
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Vexlo Demo could not be installed.");
+}
+
+// A read-only file of the same name in the folder is not ours: refused,
+// neither overwritten nor deleted by the undo.
+TEST_F(InstallSequence, AReadOnlyFileInTheWayIsLeftAlone) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "new text");
+    WriteFileBytes(destFolder + "ReadMe.txt", "the user's own");
+    SetFileAttributesA((destFolder + "ReadMe.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    PageHost page;
+    RunInstall();
+    SetFileAttributesA((destFolder + "ReadMe.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    EXPECT_EQ(installOutcome.cause, FailureCause::AccessDenied) << Failure();
+    EXPECT_NE(Failure().find("ReadMe.txt"), std::string::npos) << Failure();
+    EXPECT_FALSE(installOutcome.undoIncomplete);
+    EXPECT_EQ(ListFolder(destFolder), (Lines{"ReadMe.txt"}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the user's own");
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+}
+
+// What a cut-short installation leaves, as the next start finds it: the
+// entry, the plain list, files and shortcuts it names, the game under its
+// temporary name.
+class CutShortInstall : public InstallSequence {
+  protected:
+    void LeaveCutShort(bool gameComplete) {
+        setupState.makeGroup = 0;  // no folder window to wait for
+        WriteFileBytes(destFolder + "ReadMe.txt", "text");
+        CreateDirectoryA(groupFolder.c_str(), nullptr);
+        WriteFileBytes(groupFolder + "\\ReadMe.lnk", "link");
+        WriteFileBytes(destFolder + "Remove.txt", destFolder + "VexloDmo.exe\n" + destFolder +
+                                                      "ReadMe.txt\n" + groupFolder +
+                                                      "\\ReadMe.lnk\n");
+        WriteEmptyArchive(destFolder + "VexloDmo.exe.new", GameBody);
+        if (gameComplete) {
+            ASSERT_TRUE(FileStream::CopyNamedFile(
+                (destFolder + "Remove.txt").c_str(), StreamAbsolute,
+                (destFolder + "VexloDmo.exe.new;Remove.txt").c_str(), StreamAbsolute, nullptr));
+        }
+        ASSERT_TRUE(WriteUninstallKey(destFolder.c_str(), "VexloDmo.exe", "VexloDmo.exe", "/REMOVE",
+                                      "Vexlo Demo"));
+    }
+    std::string GameDest() const { return destFolder + "VexloDmo.exe"; }
+};
+
+TEST_F(CutShortInstall, BeforeTheListIsInTheGameEverythingIsUndone) {
+    LeaveCutShort(false);
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    EXPECT_FALSE(PathExists(destFolder));
+    EXPECT_FALSE(PathExists(groupFolder));
+}
+
+TEST_F(CutShortInstall, AfterTheListIsInTheGameItMovesIntoPlace) {
+    LeaveCutShort(true);
+    bool undoIncomplete = true;
+    EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    std::vector<ArchiveMember> members;
+    ASSERT_TRUE(ReadArchiveMembers(GameDest(), &members));
+    ASSERT_EQ(members.size(), 1u);
+    EXPECT_EQ(members[0].name, "Remove.txt");
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", "VexloDmo.exe"}));
+    EXPECT_TRUE(PathExists(groupFolder + "\\ReadMe.lnk"));
+}
+
+// A second installation over a complete one, cut short: the earlier game is
+// in place and stays; the unfinished copy goes.
+TEST_F(CutShortInstall, OverAnEarlierGameTheEarlierOneStays) {
+    LeaveCutShort(false);
+    WriteEmptyArchive(GameDest(), GameBody);
+    ASSERT_TRUE(FileStream::CopyNamedFile((destFolder + "Remove.txt").c_str(), StreamAbsolute,
+                                          (GameDest() + ";Remove.txt").c_str(), StreamAbsolute,
+                                          nullptr));
+    bool undoIncomplete = true;
+    EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", "VexloDmo.exe"}));
 }
 
 }  // namespace
