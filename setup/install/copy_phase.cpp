@@ -55,12 +55,19 @@ bool LandsInMissingFolder(const char* relativeName, const char* target) {
     return !FolderExists(folder);
 }
 
-// What made a copy fail: the disc's file, or the destination.
-FailureCause CauseOfFailedCopy(const char* entryName) {
+// What made a copy fail: the disc's file (it does not read to its end), or
+// the destination.
+FailureCause CauseOfFailedCopy(const char* entryName, uint64_t size) {
     int error = errno;
     FileStream source;
     if (!source.Open(entryName, StreamRead)) return FailureCause::DamagedSource;
-    return error ? CauseOfErrno(error) : FailureCause::DamagedSource;
+    static char buffer[65536];
+    for (uint64_t left = size; left > 0;) {
+        uint32_t chunk = left < sizeof buffer ? uint32_t(left) : uint32_t(sizeof buffer);
+        if (source.Read(buffer, chunk) != chunk) return FailureCause::DamagedSource;
+        left -= chunk;
+    }
+    return CauseAtDestination(error, size);
 }
 
 // The game executable is written under its temporary name (see
@@ -97,7 +104,7 @@ void CopyPlainFile(const SourceEntry& entry, const char* relativeName, std::FILE
     if (!isGame && LandsInMissingFolder(relativeName, target)) return;
     errno = 0;
     if (!FileStream::CopyNamedFile(entry.name, 0, target, StreamAbsolute, ReportFileProgress))
-        RecordFailure(relativeName, CauseOfFailedCopy(entry.name));
+        RecordFailure(relativeName, CauseOfFailedCopy(entry.name, entry.size));
 }
 
 // The .wav of an .mp3 goes into the game executable being built as a member
@@ -139,8 +146,9 @@ void ConvertAudioFile(const SourceEntry& entry, const char* relativeName, uint64
     errno = 0;
     int result = ConvertToWav(job, ReportFileProgress);
     int error = errno;
+    // A WAV takes about ten times its .mp3.
     if (result != 0 || !lastConversion.outputOpened || !lastConversion.outputFinished)
-        RecordFailure(shownName, error ? CauseOfErrno(error) : FailureCause::DiskFull);
+        RecordFailure(shownName, CauseAtDestination(error, uint64_t(entry.size) * 10));
     else if (lastConversion.framesDecoded == 0)
         RecordFailure(relativeName, FailureCause::DamagedSource);
 }

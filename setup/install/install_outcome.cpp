@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "setup/install/disk_space.h"
 #include "setup/media/path_text.h"
 #include "setup/shell/setup_state.h"
 
@@ -30,6 +31,15 @@ bool DestinationRefuses() {
     FailureCause cause = installOutcome.cause;
     return cause == FailureCause::DiskFull || cause == FailureCause::AccessDenied ||
            cause == FailureCause::PathTooLong;
+}
+
+FailureCause CauseAtDestination(int error, uint64_t needed) {
+    if (error == ENOSPC) return FailureCause::DiskFull;
+    uint32_t freeBytes = GetDriveFreeBytes(setupState.destFolder);
+    if (uint64_t(freeBytes) < needed) return FailureCause::DiskFull;
+    FailureCause cause = CauseOfErrno(error);
+    // What the destination refuses without saying why is refused access.
+    return cause == FailureCause::DamagedSource ? FailureCause::AccessDenied : cause;
 }
 
 FailureCause CauseOfError(DWORD error) {

@@ -39,6 +39,11 @@ bool InstallFailed();
 // remaining files are counted as failed without being tried.
 bool DestinationRefuses();
 
+// Why a write into the destination folder failed: error is the C runtime's
+// errno after it; a drive left with less than needed bytes free is full,
+// whatever errno says (a short write may leave it unset).
+FailureCause CauseAtDestination(int error, uint64_t needed);
+
 // Causes of a failed Win32 call, C runtime call or shell call.
 FailureCause CauseOfError(DWORD error);
 FailureCause CauseOfErrno(int error);

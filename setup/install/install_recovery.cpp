@@ -71,14 +71,23 @@ bool UndoUnfinishedInstall(const char* folder) {
     if (!RemoveFile(unfinished)) complete = false;
     // The list goes last: while anything it names is left, it stays.
     if (complete && !RemoveFile(listPath)) complete = false;
+    RemoveEmptyFolders(folder);
+    return complete;
+}
+
+void RemoveEmptyFolders(const char* folder) {
     char bare[StatePathSize];
-    if (ConcatPath(bare, sizeof bare, folder)) {
+    if (!ConcatPath(bare, sizeof bare, folder)) return;
+    for (;;) {
         size_t length = std::strlen(bare);
         while (length > 0 && IsPathSeparator(bare[length - 1]))
             bare[--length] = '\0';
-        RemoveDirectoryA(bare);
+        // A drive's root ("C:") is never removed; nor is a folder not empty.
+        if (length <= 2 || !RemoveDirectoryA(bare)) return;
+        char* name = FileNamePart(bare);
+        if (name == bare) return;
+        *name = '\0';
     }
-    return complete;
 }
 
 bool RecoverUnfinishedInstall(const char* gameDest, bool* undoIncomplete) {

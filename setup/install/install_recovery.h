@@ -22,6 +22,10 @@ bool UnfinishedGamePath(char* path, size_t size, const char* folder);
 // attempt finds it).
 bool UndoUnfinishedInstall(const char* folder);
 
+// Removes folder, and then its parents, as long as each is empty (as the
+// uninstaller does; the wizard may have made them).
+void RemoveEmptyFolders(const char* folder);
+
 // At start, for the registered game executable gameDest: an installation cut
 // short is finished (its game executable is complete and only its move into
 // place is missing) or undone. Returns true when the entry still names a

@@ -150,7 +150,7 @@ void MoveUninstallListIntoGame() {
     }
     errno = 0;
     if (!FileStream::CopyNamedFile(listPath, StreamAbsolute, memberPath, StreamAbsolute, nullptr))
-        RecordFailure(UninstallListName, errno ? CauseOfErrno(errno) : FailureCause::DiskFull);
+        RecordFailure(UninstallListName, CauseAtDestination(errno, 64 * 1024));
 }
 
 // The game executable, complete, takes its registered name.
@@ -219,6 +219,7 @@ void RunInstallSequence() {
     ListSourceTreeFirst();
     if (!DiscGameReadable()) {
         installOutcome.discGameDamaged = true;
+        RemoveEmptyFolders(setupState.destFolder);  // made by the wizard for this
         ShowNotInstalled();
         installRunning = false;
         return;
