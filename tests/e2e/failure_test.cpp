@@ -140,6 +140,25 @@ class FailureTest : public ::testing::Test {
         EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
     }
 
+    // The disc copied to the scratch folder (DXSetup aside); change may alter
+    // a file's bytes by its relative name. Returns the copy's Setup.exe.
+    std::string CopyDisc(void (*change)(const std::string& relative, std::string* bytes)) {
+        std::string disc = ScratchFolder() + "Damaged Disc\\";
+        EXPECT_TRUE(MakeFolders(disc + "data"));
+        for (const std::string& name : ListDiscFiles()) {
+            std::string relative = name.substr(2);
+            if (relative.rfind("DXSetup", 0) == 0) continue;
+            std::string bytes;
+            EXPECT_TRUE(ReadFileBytes(DiscFolder() + relative, &bytes)) << relative;
+            if (change) change(relative, &bytes);
+            EXPECT_TRUE(WriteFileBytes(disc + relative, bytes)) << relative;
+        }
+        std::string setup;
+        EXPECT_TRUE(ReadFileBytes(DiscFolder() + "Setup.exe", &setup));
+        EXPECT_TRUE(WriteFileBytes(disc + "Setup.exe", setup));
+        return disc + "Setup.exe";
+    }
+
     static void ExpectContains(const std::string& text, const char* part) {
         EXPECT_NE(text.find(part), std::string::npos) << "\"" << part << "\" not in: " << text;
     }
@@ -187,21 +206,10 @@ TEST_F(FailureTest, ReadOnlyFolderIsSaidAndNothingStays) {
 // The disc copied with its game executable cut short: the archive at its end
 // is gone. Refused before anything is written.
 TEST_F(FailureTest, DamagedGameOnTheDiscIsSaidBeforeAnythingIsWritten) {
-    std::string disc = ScratchFolder() + "Damaged Disc\\";
-    ASSERT_TRUE(MakeFolders(disc + "data"));
-    for (const std::string& name : ListDiscFiles()) {
-        std::string relative = name.substr(2);
-        if (relative.rfind("DXSetup", 0) == 0) continue;
-        std::string bytes;
-        ASSERT_TRUE(ReadFileBytes(DiscFolder() + relative, &bytes)) << relative;
-        if (relative == "VexloDmo.exe") bytes.resize(bytes.size() - 100);
-        ASSERT_TRUE(WriteFileBytes(disc + relative, bytes)) << relative;
-    }
-    std::string setup;
-    ASSERT_TRUE(ReadFileBytes(DiscFolder() + "Setup.exe", &setup));
-    ASSERT_TRUE(WriteFileBytes(disc + "Setup.exe", setup));
-
-    HWND sheet = StartInstall(DefaultFolder, (disc + "Setup.exe").c_str());
+    std::string setup = CopyDisc([](const std::string& relative, std::string* bytes) {
+        if (relative == "VexloDmo.exe") bytes->resize(bytes->size() - 100);
+    });
+    HWND sheet = StartInstall(DefaultFolder, setup.c_str());
     ASSERT_NE(sheet, nullptr);
     std::string message = FailureMessage(sheet);
     ExpectContains(message, "VexloDmo.exe on the CD-ROM cannot be read.");
@@ -226,6 +234,25 @@ TEST_F(FailureTest, FolderTooLongForTheGamesFilesIsUndoneAndSaid) {
     EXPECT_FALSE(FolderExists(folder));
     RemoveTree(ScratchFolder() + "Long");
     ExpectStateBefore();
+}
+
+// A disc file whose name breaks the name rules ends Setup with its message,
+// before the Uninstall entry or any file is written.
+TEST_F(FailureTest, ANameTheRulesRefuseEndsSetupBeforeAnythingIsWritten) {
+    std::string setup = CopyDisc(nullptr);
+    ASSERT_TRUE(WriteFileBytes(ScratchFolder() + "Damaged Disc\\MY~FILE.TXT", "tilde"));
+    HWND sheet = StartInstall(DefaultFolder, setup.c_str());
+    ASSERT_NE(sheet, nullptr);
+    HWND box = run.WaitBox("Illeagal file name", InstallWaitMs);
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_FALSE(FileExists(std::string(DefaultFolder) + "Remove.txt"));
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    DWORD code = 0;
+    ASSERT_TRUE(run.WaitEnd(&code));
+    EXPECT_EQ(code, DWORD(-1));
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_TRUE(FolderContent(DefaultFolder).empty()) << Joined(FolderContent(DefaultFolder));
 }
 
 // Killed while the audio members are written: the next start of Setup puts
