@@ -453,6 +453,26 @@ TEST_F(InstallSequence, AReadOnlyFileInTheWayIsLeftAlone) {
     EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
 }
 
+// A ';' in the folder makes every path in it a member path: nothing can be
+// written there, and the installation is undone.
+TEST_F(InstallSequence, ASemicolonInTheFolderFailsAndIsUndone) {
+    setupState.makeGroup = 0;
+    destFolder = output / "Vexlo;Demo\\";
+    CreateDirectoryA(destFolder.c_str(), nullptr);
+    snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    PageHost page;
+    RunInstall();
+
+    EXPECT_TRUE(InstallFailed());
+    EXPECT_NE(Failure().find("VexloDmo.exe"), std::string::npos) << Failure();
+    EXPECT_FALSE(installOutcome.undoIncomplete);
+    EXPECT_FALSE(PathExists(destFolder));
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+}
+
 // What a cut-short installation leaves, as the next start finds it: the
 // entry, the plain list, files and shortcuts it names, the game under its
 // temporary name.
