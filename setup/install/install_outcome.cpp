@@ -35,8 +35,7 @@ bool DestinationRefuses() {
 
 FailureCause CauseAtDestination(int error, uint64_t needed) {
     if (error == ENOSPC) return FailureCause::DiskFull;
-    uint32_t freeBytes = GetDriveFreeBytes(setupState.destFolder);
-    if (uint64_t(freeBytes) < needed) return FailureCause::DiskFull;
+    if (GetDriveFreeBytes(setupState.destFolder) < needed) return FailureCause::DiskFull;
     FailureCause cause = CauseOfErrno(error);
     // What the destination refuses without saying why is refused access.
     return cause == FailureCause::DamagedSource ? FailureCause::AccessDenied : cause;
