@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <prsht.h>
 
+#include "setup/install/install_outcome.h"
 #include "setup/install/install_sequence.h"
 #include "setup/install/progress_report.h"
 #include "setup/shell/dialog_art.h"
@@ -42,9 +43,17 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
     }
 }
 
+// A failed installation says what failed and what to do, then the wizard
+// ends: Setup starts afresh once the problem is solved.
 void OnTimer(HWND page, UINT_PTR timerId) {
     KillTimer(page, timerId);
     RunInstallSequence();
+    if (!InstallFailed()) return;
+    HWND sheet = GetParent(page);
+    char text[1024];
+    FormatInstallFailure(text, sizeof text);
+    MessageBoxA(sheet, text, InstallFailedTitle, MB_OK | MB_ICONSTOP);
+    PropSheet_PressButton(sheet, PSBTN_FINISH);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "setup/directx/directx.h"
+#include "setup/install/install_recovery.h"
 #include "setup/install/registry.h"
 #include "setup/media/path_fs.h"
 #include "setup/shell/dialog_art.h"
@@ -46,9 +47,14 @@ BOOL CALLBACK HideDecompressWindow(HWND window, LPARAM title) {
     return FALSE;
 }
 
+// An installation that a crash or a power loss cut short is finished or
+// undone here; an entry whose game is gone is forgotten once nothing of it is
+// left (else it stays for the next start to try again).
 void ForgetVanishedInstall() {
     if (!ReadUninstallKey(setupState.installedGame, setupState.installedUninstall)) return;
-    if (!FileExists(setupState.installedGame)) DeleteUninstallKey();
+    bool undoIncomplete = false;
+    if (RecoverUnfinishedInstall(setupState.installedGame, &undoIncomplete)) return;
+    if (!undoIncomplete) DeleteUninstallKey();
 }
 
 INT_PTR CALLBACK LauncherDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {

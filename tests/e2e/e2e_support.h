@@ -115,3 +115,8 @@ std::vector<std::string> ListDiscFiles();
 
 // Closes the folder window that the installer opens on the Start Menu group.
 void CloseGroupFolderWindows(DWORD setupProcessId);
+
+// What an installation and its removal may touch, sorted: drive C: (without
+// the system, user and program folders and the tests' scratch folder), the
+// Start Menu, and the names of the Uninstall entries.
+std::vector<std::string> SnapshotOfPrefix();
