@@ -44,6 +44,17 @@ int FocusedControl(HWND sheet) {
     return GetDlgCtrlID(info.hwndFocus);
 }
 
+// Moves the focus and waits until it has arrived: the move is posted, and a
+// key pressed before it lands would start from the old control.
+bool FocusAndWait(HWND sheet, int id) {
+    if (!FocusControl(sheet, id)) return false;
+    for (int waited = 0; waited < 2000; waited += 20) {
+        if (FocusedControl(sheet) == id) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
 int WaitFocusChange(HWND sheet, int from) {
     for (int waited = 0; waited < 2000; waited += 50) {
         int now = FocusedControl(sheet);
@@ -322,7 +333,7 @@ TEST_F(WizardTest, AFolderWhosePathsDoNotFitIsRefusedBeforeAnythingIsWritten) {
 
 TEST_F(WizardTest, TheGroupButtonsAreOneTabStopWithArrowsWithin) {
     ASSERT_NE(GoToDestination(sheet), nullptr);
-    ASSERT_TRUE(FocusControl(sheet, FolderEdit));
+    ASSERT_TRUE(FocusAndWait(sheet, FolderEdit));
     // Once round the page and the wizard's buttons with Tab.
     std::vector<int> order = {FocusedControl(sheet)};
     for (int i = 0; i < 12; ++i) {
@@ -345,7 +356,7 @@ TEST_F(WizardTest, TheGroupButtonsAreOneTabStopWithArrowsWithin) {
     EXPECT_EQ(*(at + 1), ChangeButton) << seen;
 
     // On the group, an arrow key moves within it and selects.
-    ASSERT_TRUE(FocusControl(sheet, BrowseButton));
+    ASSERT_TRUE(FocusAndWait(sheet, BrowseButton));
     ASSERT_TRUE(PressKey(sheet, VK_TAB));
     ASSERT_EQ(WaitFocusChange(sheet, BrowseButton), GroupRadio);
     ASSERT_TRUE(PressKey(sheet, VK_UP));
@@ -355,7 +366,7 @@ TEST_F(WizardTest, TheGroupButtonsAreOneTabStopWithArrowsWithin) {
     // Tab leaves the group; coming back finds the one now checked.
     ASSERT_TRUE(PressKey(sheet, VK_TAB));
     EXPECT_EQ(WaitFocusChange(sheet, GroupNoneRadio), ChangeButton);
-    ASSERT_TRUE(FocusControl(sheet, BrowseButton));
+    ASSERT_TRUE(FocusAndWait(sheet, BrowseButton));
     ASSERT_TRUE(PressKey(sheet, VK_TAB));
     EXPECT_EQ(WaitFocusChange(sheet, BrowseButton), GroupNoneRadio);
 }
