@@ -19,7 +19,6 @@ namespace {
 constexpr uint64_t PerFileWeight = 102400;
 constexpr uint64_t AudioWeightFactor = 30;
 constexpr size_t StatusTextSize = 300;
-constexpr float InstallScale = 32768.0f;
 
 void ShowCopying(const char* name) {
     char status[StatusTextSize];
@@ -68,7 +67,7 @@ void ConvertAudioFile(const SourceEntry& entry, const char* relativeName, uint64
     job.header = header;
     job.channelChoice = Both;
     job.customScale = 0;
-    job.scale = InstallScale;
+    job.scale = OutputScale;
     snprintf(job.outputPath, sizeof job.outputPath, "%s", target);
     ConvertToWav(job, ReportFileProgress);
 }
@@ -80,8 +79,8 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
 
     for (uint32_t i = 0; i < count; ++i) {
         const char* relativeName = RelativeSourceName(entries[i].name);
-        if (StartsWithNoCase(relativeName, "Setup")) continue;
-        if (EndsWithNoCase(relativeName, ".mp3"))
+        if (IsSetupFile(relativeName)) continue;
+        if (IsAudioFile(relativeName))
             ConvertAudioFile(entries[i], relativeName, totalWeight);
         else
             CopyPlainFile(entries[i], relativeName, list, totalWeight);
@@ -92,9 +91,10 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
 }  // namespace
 
 uint64_t SourceFileWeight(const char* name, uint32_t size) {
-    if (StartsWithNoCase(name, "./Setup")) return 0;
+    // Only an entry that begins with "./" can be one of the setup's own here.
+    if (StartsWithNoCase(name, "./") && IsSetupFile(name + 2)) return 0;
     uint64_t weight = size;
-    if (EndsWithNoCase(name, ".mp3")) weight *= AudioWeightFactor;
+    if (IsAudioFile(name)) weight *= AudioWeightFactor;
     return weight + PerFileWeight;
 }
 

@@ -4,7 +4,7 @@
 #include <prsht.h>
 
 #include "setup/install/copy_phase.h"
-#include "setup/install/install_paths.h"
+#include "setup/media/path_text.h"
 #include "setup/install/progress_report.h"
 #include "setup/install/registry.h"
 #include "setup/install/shortcuts.h"
