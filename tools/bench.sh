@@ -60,5 +60,5 @@ if [ -x "$BUILD/bin/mpeg_bench" ]; then
 fi
 
 echo
-echo "== installation of the sample disc against cp + vexlo-mp3wav"
+echo "== installation of a disc with 20 minutes of MP3 against cp + vexlo-mp3wav"
 sh tools/bench-install.sh

@@ -93,14 +93,6 @@ void SetSetupWindowsVersion(const char* version);
 void RemoveEmptyParents(std::string path);
 std::string ProgramsFolder();
 
-// Members of the archive at the end of a file, in directory order.
-struct ArchiveMember {
-    std::string name;
-    std::string data;
-};
-bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members,
-                        uint32_t* directoryOffset = nullptr);
-
 // A shortcut read back through the shell's link object.
 struct ShortcutInfo {
     std::string target;
