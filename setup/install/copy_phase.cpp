@@ -3,11 +3,13 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "setup/install/install_paths.h"
 #include "setup/install/progress_page.h"
 #include "setup/media/file_stream.h"
+#include "setup/media/path_fs.h"
 #include "setup/media/path_text.h"
 #include "setup/media/source_walk.h"
 #include "setup/mpeg/conversion.h"
@@ -40,7 +42,9 @@ void CopyPlainFile(const SourceEntry& entry, const char* relativeName, std::FILE
     bool fits = ConcatPath(target, sizeof target, setupState.destFolder, relativeName);
     ShowCopying(relativeName);
     BeginFile(totalWeight, SourceFileWeight(entry.name, entry.size));
-    if (!fits) return;  // no room for its path: the file is skipped
+    // No room for its path, or a link below the destination would carry the
+    // copy outside it: the file is skipped.
+    if (!fits || PathHasLink(target, strlen(setupState.destFolder))) return;
     if (list) fprintf(list, "%s\n", target);
     FileStream::CopyNamedFile(entry.name, 0, target, StreamAbsolute, ReportFileProgress);
 }
