@@ -424,8 +424,16 @@ TEST_F(RemovalTest, TwoRemovalsAtOnce) {
     HWND firstBox = WaitMessageBox("Remove Vexlo", first.processId, WindowTimeoutMs);
     HWND secondBox = WaitMessageBox("Remove Vexlo", second.processId, WindowTimeoutMs);
     ASSERT_TRUE(firstBox && secondBox);
+    // The read-me is in use for a moment, so the first removal is still at
+    // work when the second one is answered.
+    HANDLE held = CreateFileA((gameFolder + "\\ReadMe.txt").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(AnswerMessageBox(firstBox, IDYES));
+    Sleep(300);
     EXPECT_TRUE(AnswerMessageBox(secondBox, IDYES));
+    Sleep(300);
+    CloseHandle(held);
     HWND firstEnd = nullptr, secondEnd = nullptr;
     uint32_t begun = DriverClock();
     while ((!firstEnd || !secondEnd) && DriverClock() - begun < WindowTimeoutMs) {
