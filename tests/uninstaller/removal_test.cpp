@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_link.h"
 #include "test_support.h"
 
 namespace {
@@ -23,87 +24,6 @@ bool RunToEnd(ProcessList& processes, const std::string& program, const std::str
     if (!processes.Start(program.c_str(), arguments.c_str(), &started)) return false;
     return WaitProcessEnd(started.process, ProcessEndTimeoutMs, exitCode);
 }
-
-// The Unix path of a Windows path under Wine; "" elsewhere.
-std::string UnixPath(const std::string& path) {
-    using Convert = char*(CDECL*)(LPCWSTR);
-    auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert) return "";
-    wchar_t wide[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return "";
-    char* unixPath = convert(wide);
-    if (!unixPath) return "";
-    std::string result = unixPath;
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
-}
-
-// Runs a program of the Unix host (Wine starts those too) to its end.
-bool RunHostTool(const char* tool, const std::string& arguments) {
-    std::string command = std::string(tool) + " " + arguments;
-    std::string program = std::string("Z:") + tool;
-    for (char& c : program)
-        if (c == '/') c = '\\';
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return false;
-    }
-    bool ended = WaitForSingleObject(process.hProcess, ProcessEndTimeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return ended;
-}
-
-// A link from a folder of the prefix to another folder. Wine cannot make a
-// junction (FSCTL_SET_REPARSE_POINT is not supported) and its
-// CreateSymbolicLink makes nothing, but it presents a Unix symbolic link to a
-// folder as a folder with FILE_ATTRIBUTE_REPARSE_POINT, which is what a
-// junction looks like to the programs. Made and removed with the host's ln
-// and rm, so that no Windows call ever walks through it.
-class FolderLink {
-  public:
-    FolderLink(const std::string& link, const std::string& target) : link(link) {
-        std::string unixLink = UnixPath(link), unixTarget = UnixPath(target);
-        why = "link " + unixLink + " to " + unixTarget;
-        if (unixLink.empty() || unixTarget.empty()) return;
-        if (!RunHostTool("/bin/ln", "-s \"" + unixTarget + "\" \"" + unixLink + "\"")) {
-            why += ": ln did not run";
-        }
-        // Wine may report the host tool ended before it has run: look again.
-        DWORD attributes = INVALID_FILE_ATTRIBUTES;
-        for (uint32_t begun = DriverClock(); DriverClock() - begun < ProcessEndTimeoutMs;
-             Sleep(50)) {
-            attributes = GetFileAttributesA(link.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES) break;
-        }
-        why += ": attributes " + std::to_string(attributes);
-        made = attributes != INVALID_FILE_ATTRIBUTES &&
-               (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-               (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
-    ~FolderLink() {
-        std::string unixLink = UnixPath(link);
-        if (unixLink.empty()) return;
-        RunHostTool("/bin/rm", "-f \"" + unixLink + "\"");
-        // Gone before the scratch folder's removal could walk through it.
-        for (uint32_t begun = DriverClock(); DriverClock() - begun < ProcessEndTimeoutMs;
-             Sleep(50)) {
-            if (GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES) break;
-        }
-    }
-    FolderLink(const FolderLink&) = delete;
-    FolderLink& operator=(const FolderLink&) = delete;
-    bool Made() const { return made; }
-    std::string why;
-
-  private:
-    std::string link;
-    bool made = false;
-};
 
 // Names and sizes of everything in a folder tree, for before-and-after.
 void ListTree(const std::string& folder, std::vector<std::string>* entries) {
@@ -253,7 +173,8 @@ TEST_F(RemovalTest, TamperedListAndPlantedLinkTouchNothingOutside) {
     ASSERT_NO_FATAL_FAILURE(AddCanary(group + "\\Notes.txt"));
 
     FolderLink link(gameFolder + "\\DXSetup", linked);
-    ASSERT_TRUE(link.Made()) << "no link with the reparse attribute could be made: " << link.why;
+    ASSERT_TRUE(link.Made()) << "no link with the reparse attribute could be made: "
+                             << link.Description();
 
     ASSERT_NO_FATAL_FAILURE(AddInstalled(gamePath + ".cfg"));
     ASSERT_NO_FATAL_FAILURE(AddInstalled(gameFolder + "\\ReadMe.txt"));
@@ -426,8 +347,8 @@ TEST_F(RemovalTest, TwoRemovalsAtOnce) {
     ASSERT_TRUE(firstBox && secondBox);
     // The read-me is in use for a moment, so the first removal is still at
     // work when the second one is answered.
-    HANDLE held = CreateFileA((gameFolder + "\\ReadMe.txt").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA((gameFolder + "\\ReadMe.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(AnswerMessageBox(firstBox, IDYES));
     Sleep(300);
