@@ -254,4 +254,23 @@ TEST_F(UninstallerTest, FileInASubFolderLeavesThatFolder) {
     EXPECT_FALSE(FileExists(gameFolder + "\\Remove.txt"));
 }
 
+// A second removal finds nothing: with the entry gone it says so at once;
+// with an entry left whose game and list are gone, it says so after the
+// question and takes the stale entry away.
+TEST_F(UninstallerTest, ASecondRemovalSaysNotInstalled) {
+    MakeInstallation();
+    RegisterDemo();
+    ASSERT_NO_FATAL_FAILURE(RemoveWithYes("UninstDemo.exe"));
+    ASSERT_NO_FATAL_FAILURE(ExpectNotInstalled("UninstDemo.exe"));
+
+    RegisterDemo();
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    box = AnswerAndWaitBox(box, IDYES, "Not installed!");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), DemoNotInstalledText);
+    AnswerAndExpectEnd(box, IDOK);
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+}
+
 }  // namespace
