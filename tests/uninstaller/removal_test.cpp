@@ -161,7 +161,9 @@ TEST_F(RemovalTest, TamperedListAndPlantedLinkTouchNothingOutside) {
     ASSERT_NO_FATAL_FAILURE(AddCanary(otherDrive));
     cleanUp.push_back(otherDrive);
     std::string winIni = "C:\\windows\\win.ini";
-    if (!FileExists(winIni)) ASSERT_TRUE(WriteFileBytes(winIni, ""));
+    if (!FileExists(winIni)) {
+        ASSERT_TRUE(WriteFileBytes(winIni, ""));
+    }
     std::string winIniBytes;
     ASSERT_TRUE(ReadFileBytes(winIni, &winIniBytes));
     // A shortcut beside the groups, and a file in a group that is no shortcut.
