@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 const char LauncherTitle[] = "Vexlo";
@@ -84,6 +85,9 @@ std::string TestProgramFolder() {
 }
 
 std::string DiscFolder() {
+    // A disc in a drive of its own (the image test) is named by its root.
+    if (const char* drive = getenv("VEXLO_E2E_DISC"); drive && *drive)
+        return WithTrailingBackslash(drive);
     // The build gives the Unix path; Wine shows the Unix root as drive Z:.
     std::string path = "Z:" + std::string(VEXLO_E2E_DISC_DIR);
     for (char& c : path)
