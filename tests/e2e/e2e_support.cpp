@@ -65,6 +65,8 @@ void WalkDisc(const std::string& folder, const std::string& prefix,
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.cFileName[0] == '.') continue;
+        // The disc's autorun file is not walked.
+        if (prefix == "./" && _stricmp(found.cFileName, "AUTORUN.INF") == 0) continue;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             subfolders.push_back(found.cFileName);
         else

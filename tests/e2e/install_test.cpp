@@ -255,6 +255,9 @@ class InstallTest : public ::testing::Test {
                     << installed << " is read-only";
             }
         }
+        // The disc's autorun file stays on the disc.
+        ASSERT_TRUE(FileExists(disc + "AUTORUN.INF"));
+        EXPECT_FALSE(FileExists(folder + "AUTORUN.INF"));
         EXPECT_FALSE(FileExists(folder + "Remove.txt"));
         EXPECT_FALSE(FolderExists(folder + "data"));
         ASSERT_EQ(expectedWavs.size(), 3u);
