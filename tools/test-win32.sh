@@ -10,6 +10,8 @@ set -u
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
 BUILD=build/win32
+# The 32-bit Wine loader (overridable, to see the skipped path on any machine).
+WINE32=${VEXLO_WINE32:-/usr/lib/wine/wine}
 passed=0
 failed=0
 skipped=0
@@ -60,7 +62,7 @@ count build/win32-imports.log
 # Can this machine run a 32-bit Windows program? (32-bit Wine installed and
 # the kernel able to run 32-bit code.) Also makes the prefix.
 reason=""
-if [ ! -x /usr/lib/wine/wine ]; then
+if [ ! -x "$WINE32" ]; then
   reason="32-bit Wine is not installed (wine32:i386)"
 elif ! out=$(DISPLAY='' timeout 300 "$BUILD/wine-run" "$BUILD/bin/size_text_test.exe" 2>&1) ||
   ! printf '%s' "$out" | grep -q 'PASSED'; then
