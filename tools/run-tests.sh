@@ -39,6 +39,7 @@ count_stage() {
   if [ -z "$line" ]; then
     failed=$((failed + 1)); failed_steps="$failed_steps $2"; return
   fi
+  # shellcheck disable=SC2046 # three numbers, split on purpose
   set -- "$@" $(echo "$line" | sed -E 's/.*: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped/\1 \2 \3/')
   passed=$((passed + $4)); failed=$((failed + $5)); skipped=$((skipped + $6))
   parts="$parts, $(($4 + $5)) $3"

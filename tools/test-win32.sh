@@ -7,7 +7,7 @@
 # tests are counted as skipped, never as passed.
 # Ends with one line: "win32: N passed, M failed, K skipped".
 set -u
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 JOBS=${JOBS:-$(nproc)}
 BUILD=build/win32
 # The 32-bit Wine loader (overridable, to see the skipped path on any machine).
