@@ -25,23 +25,6 @@ struct DiscardingSink : PcmSink {
     void FlushFrame() override {}
 };
 
-void BM_SynthesizeBlock(benchmark::State& state) {
-    SubbandSynthesizer synthesizer(0, OutputScale);
-    DiscardingSink sink;
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> value(-0.1f, 0.1f);
-    float input[32];
-    for (float& x : input)
-        x = value(random);
-    for (auto _ : state) {
-        for (int sb = 0; sb < 32; sb++)
-            synthesizer.SetSubbandSample(sb, input[sb]);
-        synthesizer.SynthesizeBlock(sink);
-    }
-    benchmark::DoNotOptimize(sink.total);
-}
-BENCHMARK(BM_SynthesizeBlock);
-
 // A granule's 18 blocks, as the decoder hands them over.
 void BM_SynthesizeGranule(benchmark::State& state) {
     SubbandSynthesizer synthesizer(0, OutputScale);

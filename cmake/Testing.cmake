@@ -52,6 +52,9 @@ include(GoogleTest)
 # vexlo_test(NAME sources... LIBS libs...)
 # Natively every test case becomes its own CTest entry. Under Wine a whole
 # binary is one entry: each start of a Windows process costs a second or so.
+# Wine tests run two at a time, and each takes the lock of the prefix's shared
+# state (its registry, C:\Games, the Start Menu, the windows on the one
+# display) unless VEXLO_WINE_TESTS_SHARING_NOTHING names it.
 function(vexlo_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
@@ -60,8 +63,12 @@ function(vexlo_test name)
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
     set_tests_properties(${name} PROPERTIES LABELS "wine;${T_LABELS}" TIMEOUT 600)
+    if(NOT name IN_LIST VEXLO_WINE_TESTS_SHARING_NOTHING)
+      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wineprefix)
+    endif()
   else()
     gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
                          PROPERTIES LABELS "native;${T_LABELS}" DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
+

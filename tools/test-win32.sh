@@ -1,83 +1,79 @@
 #!/bin/sh
-# The 32-bit disc target: built with warnings as errors; its shipped programs
-# checked to load on Windows 95 and NT 4.0 (headers and import tables); and,
-# where this machine runs 32-bit programs (32-bit Wine, wine32:i386), its
-# Windows tests, the end-to-end tests and the disc image test under 32-bit
-# Wine in Xvfb, in the prefix build/win32/wineprefix. Where it cannot, those
-# tests are counted as skipped, never as passed.
-# Ends with one line: "win32: N passed, M failed, K skipped".
+# The 32-bit disc target, as one stage of tools/run-tests.sh: built with
+# warnings as errors; its shipped programs checked to load on Windows 95 and
+# NT 4.0 (headers and import tables); and, where this machine runs 32-bit
+# programs (32-bit Wine, wine32:i386), its Windows tests, the end-to-end tests
+# and the disc image test under 32-bit Wine in Xvfb, in the prefix
+# build/win32/wineprefix. Where it cannot, those tests are counted as skipped,
+# never as passed, and it says why.
+# Writes "PASSED FAILED SKIPPED" to STAGE_COUNTS when that is set.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 JOBS=${JOBS:-$(nproc)}
+WINE_JOBS=${WINE_JOBS:-2}
 BUILD=build/win32
 # The 32-bit Wine loader (overridable, to see the skipped path on any machine).
 WINE32=${VEXLO_WINE32:-/usr/lib/wine/wine}
+. tools/test-lib.sh
+counts_file=${STAGE_COUNTS:-}
 passed=0
 failed=0
 skipped=0
 
 finish() {
+  [ -n "$counts_file" ] && echo "$passed $failed $skipped" >"$counts_file"
   echo "win32: $passed passed, $failed failed, $skipped skipped"
   [ "$failed" -eq 0 ]
   exit
 }
 
-# Adds a ctest log's counts to the totals.
-count() {
-  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
-  if [ -z "$line" ]; then
-    echo "no ctest summary in $1"
-    failed=$((failed + 1))
-    return
-  fi
-  total=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
-  bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
+# Adds what run_ctest counted to the totals.
+add_counts() {
+  # shellcheck disable=SC2046 # three numbers, split on purpose
+  set -- $(cat "$1")
+  passed=$((passed + $1))
+  failed=$((failed + $2))
+  skipped=$((skipped + $3))
 }
 
-mkdir -p build
-if [ ! -f "$BUILD/CMakeCache.txt" ] && ! cmake --preset win32 >build/win32-build.log 2>&1; then
-  tail -n 20 build/win32-build.log
-  echo "win32 configure failed"
-  failed=$((failed + 1))
-  finish
-fi
-if cmake --build "$BUILD" -j"$JOBS" >build/win32-build.log 2>&1; then
-  grep -E 'warning|error' build/win32-build.log | grep -v jobserver
+mkdir -p build/stages
+if build win32; then
   echo "win32 build clean"
   passed=$((passed + 1))
 else
-  grep -E 'warning|error|Error' build/win32-build.log | grep -v jobserver | tail -n 30
+  tail -n 30 build/win32-build.log
   echo "win32 build failed"
   failed=$((failed + 1))
   finish
 fi
 
-(cd "$BUILD" && ctest -L imports -V) >build/win32-imports.log 2>&1
+STAGE_COUNTS=build/stages/win32-imports.counts run_ctest build/win32-imports.log \
+  ctest --test-dir "$BUILD" -V -L imports >/dev/null
 grep -E 'functions from|allowlist|not exported|Version is' build/win32-imports.log |
   sed -E 's/^[0-9]+: //'
-count build/win32-imports.log
+add_counts build/stages/win32-imports.counts
 
-# Can this machine run a 32-bit Windows program? (32-bit Wine installed and
-# the kernel able to run 32-bit code.) Also makes the prefix.
+# Can this machine run a 32-bit Windows program? (32-bit Wine installed, the
+# kernel able to run 32-bit code.) --prepare also makes the prefix.
 reason=""
 if [ ! -x "$WINE32" ]; then
   reason="32-bit Wine is not installed (wine32:i386)"
-elif ! out=$(DISPLAY='' timeout 300 "$BUILD/wine-run" "$BUILD/bin/size_text_test.exe" 2>&1) ||
+elif ! out=$(timeout 300 "$BUILD/wine-run" --prepare 2>&1) ||
+  ! out=$(timeout 120 "$BUILD/wine-run" "$BUILD/bin/size_text_test.exe" 2>&1) ||
   ! printf '%s' "$out" | grep -q 'PASSED'; then
   reason="32-bit Wine does not run programs here: $(printf '%s' "$out" | tail -n 1)"
 fi
-windows_tests=$(cd "$BUILD" && ctest -N -LE imports | sed -n 's/^Total Tests: //p')
 if [ -n "$reason" ]; then
-  echo "SKIPPED: $windows_tests 32-bit Windows test programs not run: $reason"
+  windows_tests=$(ctest --test-dir "$BUILD" -N -LE imports | sed -n 's/^Total Tests: //p')
+  echo "SKIPPED: ${windows_tests:-0} 32-bit Windows test programs not run: $reason"
   skipped=$((skipped + ${windows_tests:-0}))
+  "$BUILD/wine-run" --stop >/dev/null 2>&1
   finish
 fi
-# One at a time, as the 64-bit run: most of them change the same prefix.
-(cd "$BUILD" && xvfb-run -a -s "-screen 0 1024x768x24" \
-  ctest -LE imports --output-on-failure) >build/win32-tests.log 2>&1
-grep -E '^ *[0-9]+/[0-9]+ Test' build/win32-tests.log
-tail -n 3 build/win32-tests.log
-count build/win32-tests.log
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+  . tools/test-lib.sh
+  STAGE_COUNTS=build/stages/win32-tests.counts run_ctest build/win32-tests.log \
+    ctest --test-dir build/win32 -V -LE imports -j"$1"' sh "$WINE_JOBS"
+add_counts build/stages/win32-tests.counts
+"$BUILD/wine-run" --stop >/dev/null 2>&1
 finish

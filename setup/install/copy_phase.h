@@ -1,6 +1,6 @@
-// Step 3 of the install sequence: every file of the source tree is copied to
-// the destination folder, and every .mp3 decoded into a .wav member of the
-// installed game executable. Creates the uninstall list afresh.
+// The copy phase of the install sequence: every file of the source tree is
+// copied to the destination folder, and every .mp3 decoded into a .wav member
+// of the installed game executable. Creates the uninstall list afresh.
 #pragma once
 
 #include <cstdint>

@@ -25,7 +25,7 @@ uint32_t ClampToU32(unsigned long long bytes) {
 
 }  // namespace
 
-uint32_t GetDriveFreeBytes(const char* path) {
+uint64_t GetDriveFreeBytes(const char* path) {
     char root[RootBufferSize];
     snprintf(root, sizeof root, "%s", path);
     CutToRoot(root);
@@ -38,9 +38,10 @@ uint32_t GetDriveFreeBytes(const char* path) {
     if (getFreeSpaceEx) {
         ULARGE_INTEGER available, total, totalFree;
         if (!getFreeSpaceEx(root, &available, &total, &totalFree)) return 0;
-        return ClampToU32(available.QuadPart);
+        return available.QuadPart;
     }
 
+    // Without it the old call's figure stays, held to 32 bits as it always was.
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
     if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
                            &totalClusters))

@@ -5,6 +5,7 @@
 
 #include "setup/install/size_text.h"
 
-// Free bytes of the drive holding path, 0 when unknown; 4 GiB or more is
-// reported as 0xFFFFFFFF.
-uint32_t GetDriveFreeBytes(const char* path);
+// Free bytes of the drive holding path (available to this user), 0 when
+// unknown. The whole figure where the system has GetDiskFreeSpaceExA; without
+// it, the older call's figure, 0xFFFFFFFF for 4 GiB or more.
+uint64_t GetDriveFreeBytes(const char* path);

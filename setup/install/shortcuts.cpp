@@ -4,12 +4,17 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <io.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <strings.h>
 
+#include "setup/install/install_outcome.h"
 #include "setup/install/install_paths.h"
-#include "setup/install/progress_page.h"
+#include "setup/install/progress_report.h"
+#include "setup/media/path_fs.h"
 #include "setup/media/path_text.h"
 #include "setup/media/source_walk.h"
 #include "setup/shell/setup_state.h"
@@ -17,7 +22,6 @@
 namespace {
 
 constexpr uint32_t NameStride = 512;
-constexpr int ShortcutStageBar = 93;
 constexpr const char RemoveShortcutTitle[] = "Remove Vexlo Demo";
 constexpr const char GameTitle[] = "VexloDmo";
 
@@ -26,18 +30,53 @@ bool MakeLinkPath(char* linkPath, size_t size, const char* title) {
            ConcatPath(linkPath, size, linkPath, ".lnk");
 }
 
-// Every shortcut gets its line, whether or not it could be saved.
-void AppendListLine(const char* linkPath) {
+// Every shortcut gets its line before it is saved, so a cut-short
+// installation's shortcuts are all named in the list. False when the line
+// could not be written (the shortcut is then not made).
+bool AppendListLine(const char* linkPath) {
     char listPath[StatePathSize];
-    if (!JoinPath(listPath, sizeof listPath, setupState.destFolder, UninstallListName)) return;
+    if (!JoinPath(listPath, sizeof listPath, setupState.destFolder, UninstallListName)) {
+        RecordFailure(UninstallListName, FailureCause::PathTooLong);
+        return false;
+    }
+    errno = 0;
     std::FILE* list = fopen(listPath, "at");
-    if (!list) return;
-    fprintf(list, "%s\n", linkPath);
-    fclose(list);
+    bool written = list && fprintf(list, "%s\n", linkPath) > 0 && fflush(list) == 0 &&
+                   _commit(_fileno(list)) == 0;
+    int error = errno;
+    if (list && fclose(list) != 0) written = false;
+    if (!written) RecordFailure(UninstallListName, CauseOfErrno(error));
+    return written;
+}
+
+// A title with a folder part (docs/a) names a sub-folder the group does not
+// have: such a shortcut is left out by design.
+bool LandsInMissingFolder(const char* linkPath) {
+    char folder[StatePathSize];
+    if (!ConcatPath(folder, sizeof folder, linkPath)) return false;
+    *FileNamePart(folder) = '\0';
+    size_t length = strlen(folder);
+    if (length > 0 && IsPathSeparator(folder[length - 1])) folder[length - 1] = '\0';
+    return lstrcmpiA(folder, setupState.groupFolder) != 0 && !FolderExists(folder);
+}
+
+void SaveShortcut(const char* target, const char* arguments, const char* linkPath) {
+    if (DestinationRefuses()) {
+        RecordFailure(linkPath, installOutcome.cause);
+        return;
+    }
+    if (!AppendListLine(linkPath)) return;
+    HRESULT result = CreateShellLink(target, arguments, linkPath, "");
+    if (FAILED(result) && !LandsInMissingFolder(linkPath))
+        RecordFailure(linkPath, CauseOfResult(result));
 }
 
 void OpenGroupFolder() {
-    CreateDirectoryA(setupState.groupFolder, nullptr);
+    if (!CreateDirectoryA(setupState.groupFolder, nullptr)) {
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS)
+            RecordFailure(setupState.groupFolder, CauseOfError(error));
+    }
     SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, setupState.groupFolder, nullptr);
     // Showing the folder must not take the focus from the wizard.
     HWND foreground = GetForegroundWindow();
@@ -47,26 +86,30 @@ void OpenGroupFolder() {
 
 void CreateFileShortcut(const char* entryName) {
     const char* relativeName = RelativeSourceName(entryName);
-    if (EndsWithNoCase(relativeName, ".mp3") || EndsWithNoCase(relativeName, ".cfg") ||
-        StartsWithNoCase(relativeName, "Setup"))
+    if (IsAudioFile(relativeName) || IsConfigFile(relativeName) || IsSetupFile(relativeName))
         return;
     char title[StatePathSize];
     char target[StatePathSize];
     char linkPath[StatePathSize];
     if (!ShortcutTitle(title, sizeof title, relativeName) ||
         !JoinPath(target, sizeof target, setupState.destFolder, relativeName) ||
-        !MakeLinkPath(linkPath, sizeof linkPath, title))
+        !MakeLinkPath(linkPath, sizeof linkPath, title)) {
+        RecordFailure(relativeName, FailureCause::PathTooLong);
         return;
-    CreateShellLink(target, nullptr, linkPath, "");
-    AppendListLine(linkPath);
+    }
+    SaveShortcut(target, nullptr, linkPath);
 }
 
 void CreateFileShortcuts() {
     OpenSource(".", false);
-    uint32_t count = CountSourceFiles("*.*", 1, 0);
+    uint32_t count = CountSourceTree("*.*");
     char* names = count ? static_cast<char*>(calloc(count, NameStride)) : nullptr;
     if (names) {
-        uint32_t listed = ListSourceFiles("*.*", names, nullptr, NameStride, count, 0, 1, 0, 0);
+        SourceListing listing;
+        listing.names = names;
+        listing.stride = NameStride;
+        listing.maxCount = count;
+        uint32_t listed = ListSourceFiles("*.*", listing);
         for (uint32_t i = 0; i < listed; ++i) {
             CreateFileShortcut(names + static_cast<size_t>(i) * NameStride);
             PumpPendingMessages();
@@ -80,10 +123,11 @@ void CreateRemoveShortcut() {
     char target[StatePathSize];
     char linkPath[StatePathSize];
     if (!JoinPath(target, sizeof target, setupState.destFolder, GameExeName) ||
-        !MakeLinkPath(linkPath, sizeof linkPath, RemoveShortcutTitle))
+        !MakeLinkPath(linkPath, sizeof linkPath, RemoveShortcutTitle)) {
+        RecordFailure(RemoveShortcutTitle, FailureCause::PathTooLong);
         return;
-    CreateShellLink(target, RemoveSwitch, linkPath, "");
-    AppendListLine(linkPath);
+    }
+    SaveShortcut(target, RemoveSwitch, linkPath);
 }
 
 }  // namespace
@@ -127,7 +171,7 @@ void CreateShortcuts() {
     if (setupState.makeGroup == 0) return;
     CoInitialize(nullptr);
     SetStatusLine("Creating Start Menu Shortcuts...");
-    SetTotalBar(ShortcutStageBar);
+    SetTotalBar(CopyPhaseBarEnd);
     SetFileBar(0);
     OpenGroupFolder();
     CreateFileShortcuts();

@@ -1,6 +1,6 @@
-// Step 4 of the install sequence: the Start Menu group with one shortcut per
-// installed file (audio, configuration and setup files excepted) and the
-// removal shortcut; their paths are appended to the uninstall list.
+// The shortcut phase of the install sequence: the Start Menu group with one
+// shortcut per installed file (audio, configuration and setup files excepted)
+// and the removal shortcut; their paths are appended to the uninstall list.
 #pragma once
 
 #include <windows.h>

@@ -3,6 +3,6 @@
 
 #include <cstdint>
 
-// A short text for a byte count ("1023 bytes", "1.5 KB", "38.7 MB" ...), in one
-// buffer shared by all calls: the next call overwrites it.
-const char* FormatSize(uint32_t bytes);
+// A short text for a byte count ("1023 bytes", "1.5 KB", "38.7 MB", "476837 MB"),
+// in one buffer shared by all calls: the next call overwrites it.
+const char* FormatSize(uint64_t bytes);

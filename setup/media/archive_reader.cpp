@@ -5,6 +5,7 @@
 #include <functional>
 #include <new>
 
+#include "setup/media/large_file.h"
 #include "setup/media/path_text.h"
 
 using namespace ArchiveFormat;
@@ -12,8 +13,7 @@ using namespace ArchiveFormat;
 namespace {
 
 bool SeekAbsolute(std::FILE* file, uint64_t offset) {
-    if (offset > uint64_t(LONG_MAX)) return false;
-    return std::fseek(file, long(offset), SEEK_SET) == 0;
+    return SeekFileTo(file, offset);
 }
 
 bool ReadExact(std::FILE* file, void* buffer, size_t n) {
@@ -27,11 +27,24 @@ bool ReadSignature(std::FILE* file, uint32_t* signature) {
     return true;
 }
 
-bool FileLength(std::FILE* file, uint64_t* length) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    long end = std::ftell(file);
+bool FileLengthOf(std::FILE* file, uint64_t* length) {
+    int64_t end = FileLength(file);
     if (end < 0) return false;
     *length = uint64_t(end);
+    return true;
+}
+
+// Where an entry's data begins: after its local header, the name and the
+// extra field that header announces. Tools put other extra fields in the
+// local header than in the central entry, so the central lengths cannot tell.
+bool LocalDataOffset(std::FILE* file, uint32_t localHeaderOffset, uint64_t* dataOffset) {
+    uint8_t header[LocalHeader::Size];
+    if (!SeekAbsolute(file, localHeaderOffset) || !ReadExact(file, header, sizeof header) ||
+        GetU32(header + LocalHeader::Signature) != LocalHeaderSignature)
+        return false;
+    *dataOffset = uint64_t(localHeaderOffset) + LocalHeader::Size +
+                  GetU16(header + LocalHeader::NameLength) +
+                  GetU16(header + LocalHeader::ExtraLength);
     return true;
 }
 
@@ -67,7 +80,7 @@ int ArchiveReader::OpenArchive(const char* path, uint32_t slots_) {
     archiveFile = std::fopen(archivePath, "rb");
     uint64_t fileLength = 0;
     uint32_t directoryOffset = 0;
-    if (!archiveFile || !FileLength(archiveFile, &fileLength) ||
+    if (!archiveFile || !FileLengthOf(archiveFile, &fileLength) ||
         !FindDirectory(fileLength, &directoryOffset) ||
         !LoadDirectory(directoryOffset, fileLength)) {
         CloseArchive();
@@ -147,14 +160,16 @@ bool ArchiveReader::LoadDirectory(uint32_t directoryOffset, uint64_t fileLength)
         ArchiveDirEntry& record = directory[index];
         if (!ReadExact(archiveFile, record.name, nameLength)) return false;
         record.name[nameLength] = '\0';
-        uint64_t dataOffset = uint64_t(GetU32(entry + CentralEntry::LocalHeaderOffset)) +
-                              LocalHeader::Size + nameLength;
-        record.size = GetU32(entry + CentralEntry::UncompressedSize);
-        if (dataOffset + record.size > fileLength) return false;
-        record.dataOffset = uint32_t(dataOffset);
         position += CentralEntry::Size - 4 + uint64_t(nameLength) +
                     GetU16(entry + CentralEntry::ExtraLength) +
                     GetU16(entry + CentralEntry::CommentLength);
+        uint64_t dataOffset = 0;
+        if (!LocalDataOffset(archiveFile, GetU32(entry + CentralEntry::LocalHeaderOffset),
+                             &dataOffset))
+            return false;
+        record.size = GetU32(entry + CentralEntry::UncompressedSize);
+        if (dataOffset > UINT32_MAX || dataOffset + record.size > fileLength) return false;
+        record.dataOffset = uint32_t(dataOffset);
         if (!SeekAbsolute(archiveFile, position) || !ReadSignature(archiveFile, &signature))
             return false;
         position += 4;

@@ -31,11 +31,14 @@ bool WriteAll(FileStream& stream, const void* bytes, uint32_t n) {
 
 }  // namespace
 
-ArchiveWriter* ArchiveWriter::Create(const char* archivePath, const char* entryName) {
+ArchiveWriter* ArchiveWriter::Create(const char* archivePath, const char* entryName,
+                                     bool* archiveDamaged) {
+    if (archiveDamaged) *archiveDamaged = false;
     ArchiveWriter* writer = new (std::nothrow) ArchiveWriter;
     if (!writer) return nullptr;
     if (!writer->Begin(archivePath, entryName)) {
         writer->Finish();
+        if (archiveDamaged) *archiveDamaged = !writer->restored;
         delete writer;
         return nullptr;
     }
@@ -45,6 +48,7 @@ ArchiveWriter* ArchiveWriter::Create(const char* archivePath, const char* entryN
 bool ArchiveWriter::Begin(const char* path, const char* name) {
     Release();
     failed = false;
+    restored = true;
     if (!path || !name) return false;
     size_t nameLength = std::strlen(name);
     // The reader could not read back an empty or over-long name.
@@ -60,7 +64,13 @@ bool ArchiveWriter::Begin(const char* path, const char* name) {
         return false;
     }
 
-    uint32_t length = stream->Size();
+    // Offsets are 32-bit: a longer file cannot be an archive of this format.
+    uint64_t fileLength = stream->Size();
+    if (fileLength > UINT32_MAX) {
+        Release();
+        return false;
+    }
+    uint32_t length = uint32_t(fileLength);
     uint8_t record[EndRecord::Size];
     if (length < EndRecord::Size || stream->SeekTo(length - EndRecord::Size) != 0 ||
         stream->Read(record, EndRecord::Size) != EndRecord::Size ||
@@ -103,7 +113,7 @@ bool ArchiveWriter::Begin(const char* path, const char* name) {
     BuildLocalHeader(header, 0, uint16_t(nameLength));
     if (!stream->Truncate(localHeaderOffset) || !WriteAll(*stream, header, LocalHeader::Size) ||
         !WriteAll(*stream, entryName, uint32_t(nameLength)) || !stream->Flush()) {
-        Restore();
+        restored = Restore();
         Release();
         return false;
     }
@@ -119,7 +129,9 @@ bool ArchiveWriter::Finish() {
     bool ok = !failed && stream->Flush();
 
     uint16_t nameLength = uint16_t(std::strlen(entryName));
-    uint32_t length = Size();
+    uint64_t fullLength = Size();
+    if (fullLength > UINT32_MAX) ok = false;
+    uint32_t length = uint32_t(fullLength);
     uint16_t entriesOnDisk = GetU16(endRecord + EndField(EndRecord::EntriesOnDisk));
     uint16_t totalEntries = GetU16(endRecord + EndField(EndRecord::TotalEntries));
     uint32_t directorySize = GetU32(endRecord + EndField(EndRecord::DirectorySize));
@@ -168,7 +180,7 @@ bool ArchiveWriter::Finish() {
         delete stream;
         stream = nullptr;
     }
-    if (!ok) Restore();
+    if (!ok) restored = Restore();
     Release();
     return ok;
 }
@@ -203,7 +215,16 @@ uint32_t ArchiveWriter::Read(void* buffer, uint32_t n) {
 }
 
 uint32_t ArchiveWriter::Write(const void* buffer, uint32_t n) {
-    if (!stream) return 0;
+    if (!stream || failed) return 0;
+    // The entry's end, then its central record and the end record, must stay
+    // within 32-bit offsets; the name is at most MaxEntryName bytes.
+    int64_t position = stream->Tell();
+    constexpr uint64_t Trailer = CentralEntry::Size + MaxEntryName + EndRecord::Size;
+    if (position < 0 ||
+        uint64_t(position) + n + savedLength - EndRecord::Size + Trailer > UINT32_MAX) {
+        failed = true;
+        return 0;
+    }
     uint32_t written = stream->Write(buffer, n);
     if (written != n) failed = true;
     return written;
@@ -211,24 +232,25 @@ uint32_t ArchiveWriter::Write(const void* buffer, uint32_t n) {
 
 void ArchiveWriter::SeekRelative(int32_t offset) {
     if (!stream) return;
-    int64_t target = int64_t(stream->Tell()) + offset;
+    int64_t target = stream->Tell() + offset;
     // Bytes before the entry belong to the archive's other members.
     if (target < int64_t(dataStart) || target > int64_t(UINT32_MAX)) return;
     stream->SeekTo(uint32_t(target));
 }
 
-void ArchiveWriter::SeekTo(uint32_t offset) {
+void ArchiveWriter::SeekTo(uint64_t offset) {
     if (!stream || uint64_t(dataStart) + offset > UINT32_MAX) return;
     stream->SeekTo(dataStart + offset);
 }
 
-int32_t ArchiveWriter::Tell() {
+int64_t ArchiveWriter::Tell() {
     if (!stream) return -1;
-    return int32_t(int64_t(stream->Tell()) - dataStart);
+    int64_t position = stream->Tell();
+    return position < 0 ? -1 : position - dataStart;
 }
 
-uint32_t ArchiveWriter::Size() {
+uint64_t ArchiveWriter::Size() {
     if (!stream) return 0;
-    uint32_t length = stream->Size();
+    uint64_t length = stream->Size();
     return length > dataStart ? length - dataStart : 0;
 }

@@ -25,8 +25,11 @@ class ArchiveWriter {
     ArchiveWriter(const ArchiveWriter&) = delete;
     ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
-    // A writer with the entry begun, or null (the archive is then untouched).
-    static ArchiveWriter* Create(const char* archivePath, const char* entryName);
+    // A writer with the entry begun, or null: the archive is then as it was,
+    // unless *archiveDamaged (when given) is set because it could not be put
+    // back.
+    static ArchiveWriter* Create(const char* archivePath, const char* entryName,
+                                 bool* archiveDamaged = nullptr);
 
     // False when the archive cannot be opened for update, has no end record
     // in its last 22 bytes, its directory does not end where that record
@@ -38,18 +41,22 @@ class ArchiveWriter {
     bool Finish();
     // Makes Finish put the archive back instead of adding the entry.
     void Abandon() { failed = true; }
+    // After a failed Begin or Finish: whether the archive is as it was.
+    bool Restored() const { return restored; }
 
     // At the archive file's current position.
     uint32_t Read(void* buffer, uint32_t n);
-    // Bytes the file took; a short write makes Finish put the archive back.
+    // Bytes the file took; a short write, or one that would carry the entry
+    // or the archive past the format's 32-bit sizes and offsets, takes
+    // nothing more and makes Finish put the archive back.
     uint32_t Write(const void* buffer, uint32_t n);
     // Refused (position unchanged) before the entry's first data byte.
     void SeekRelative(int32_t offset);
     // offset counts from the entry's first data byte.
-    void SeekTo(uint32_t offset);
-    int32_t Tell();
+    void SeekTo(uint64_t offset);
+    int64_t Tell();
     // Bytes of entry data written so far (the file ends where they end).
-    uint32_t Size();
+    uint64_t Size();
 
   private:
     bool Restore();
@@ -68,4 +75,5 @@ class ArchiveWriter {
     uint32_t originalLength = 0;  // of the archive file before Begin
     uint32_t savedLength = 0;     // bytes in savedDirectory
     bool failed = false;
+    bool restored = true;  // false once a put-back failed
 };

@@ -6,31 +6,10 @@
 
 #include "setup/media/archive_reader.h"
 #include "setup/media/archive_writer.h"
+#include "setup/media/large_file.h"
 #include "setup/media/source_state.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
-
-// Standard C cannot shorten a file; each platform has its own call.
-bool CutFile(std::FILE* file, uint32_t length) {
-#ifdef _WIN32
-    if (length > uint32_t(LONG_MAX)) return false;
-    return _chsize(_fileno(file), long(length)) == 0;
-#else
-    return ftruncate(fileno(file), off_t(length)) == 0;
-#endif
-}
-
-bool SeekFile(std::FILE* file, uint32_t offset) {
-    constexpr bool longHoldsAnyOffset = sizeof(long) > sizeof(uint32_t);
-    if (!longHoldsAnyOffset && offset > 0x7FFFFFFFu) return false;
-    return std::fseek(file, long(offset), SEEK_SET) == 0;
-}
 
 // sourceRoot + "/" + name into path; false (path untouched) if it does not fit.
 bool RootedPath(char* path, const char* name) {
@@ -42,6 +21,8 @@ bool RootedPath(char* path, const char* name) {
     std::memcpy(path + rootLength + 1, name, nameLength + 1);
     return true;
 }
+
+constexpr size_t UpdateBuffer = 0x10000;
 
 }  // namespace
 
@@ -55,6 +36,7 @@ FileStream::~FileStream() {
 
 int FileStream::Open(const char* name, uint32_t flags) {
     if (!name || IsOpen()) return 0;
+    archiveDamaged = false;
     bool absolute = (flags & StreamAbsolute) != 0;
 
     if ((flags & StreamWrite) && (flags & StreamModify)) {
@@ -64,7 +46,7 @@ int FileStream::Open(const char* name, uint32_t flags) {
             if (archiveLength >= sizeof archivePath) return 0;
             std::memcpy(archivePath, name, archiveLength);
             archivePath[archiveLength] = '\0';
-            entryWriter = ArchiveWriter::Create(archivePath, separator + 1);
+            entryWriter = ArchiveWriter::Create(archivePath, separator + 1, &archiveDamaged);
             return entryWriter ? 1 : 0;
         }
         if (absolute) {
@@ -90,6 +72,11 @@ int FileStream::Open(const char* name, uint32_t flags) {
             diskFile = std::fopen(path, mode);
         }
         if (!diskFile) diskFile = std::fopen(name, mode);
+        // A file opened for update takes an archive member's bytes in
+        // frame-sized writes: with the C library's few-kilobyte buffer each
+        // became a system call of its own.
+        if (diskFile && (flags & StreamModify))
+            std::setvbuf(diskFile, nullptr, _IOFBF, UpdateBuffer);
         writeFailed = false;
         return diskFile ? 1 : 0;
     }
@@ -100,6 +87,7 @@ bool FileStream::Close() {
     bool ok = true;
     if (entryWriter) {
         ok = entryWriter->Finish();
+        if (!ok && !entryWriter->Restored()) archiveDamaged = true;
         delete entryWriter;
         entryWriter = nullptr;
     }
@@ -139,11 +127,15 @@ int FileStream::SeekRelative(int32_t offset) {
         return 0;
     }
     if (entryHandle) return sourceArchive.SeekEntry(entryHandle, offset, 1);
-    if (diskFile) return std::fseek(diskFile, long(offset), SEEK_CUR);
+    if (diskFile) {
+        int64_t here = TellFile(diskFile);
+        if (here < 0 || here + offset < 0) return -1;
+        return SeekFileTo(diskFile, uint64_t(here + offset)) ? 0 : -1;
+    }
     return 0;
 }
 
-int FileStream::SeekTo(uint32_t offset) {
+int FileStream::SeekTo(uint64_t offset) {
     if (entryWriter) {
         entryWriter->SeekTo(offset);
         return 0;
@@ -152,29 +144,26 @@ int FileStream::SeekTo(uint32_t offset) {
         if (offset > uint32_t(INT32_MAX)) return 0;
         return sourceArchive.SeekEntry(entryHandle, int32_t(offset), 0);
     }
-    if (diskFile) return SeekFile(diskFile, offset) ? 0 : -1;
+    if (diskFile) return SeekFileTo(diskFile, offset) ? 0 : -1;
     return 0;
 }
 
-int32_t FileStream::Tell() {
+int64_t FileStream::Tell() {
     if (entryWriter) return entryWriter->Tell();
-    if (entryHandle) return int32_t(sourceArchive.EntryTell(entryHandle));
-    if (diskFile) return int32_t(std::ftell(diskFile));
+    if (entryHandle) return sourceArchive.EntryTell(entryHandle);
+    if (diskFile) return TellFile(diskFile);
     return -1;
 }
 
-uint32_t FileStream::Size() {
+uint64_t FileStream::Size() {
     if (entryWriter) return entryWriter->Size();
     if (entryHandle) {
         int64_t size = sourceArchive.EntrySize(entryHandle);
-        return size < 0 ? 0 : uint32_t(size);
+        return size < 0 ? 0 : uint64_t(size);
     }
     if (diskFile) {
-        long here = std::ftell(diskFile);
-        if (here < 0 || std::fseek(diskFile, 0, SEEK_END) != 0) return 0;
-        long end = std::ftell(diskFile);
-        std::fseek(diskFile, here, SEEK_SET);
-        return end < 0 ? 0 : uint32_t(end);
+        int64_t length = FileLength(diskFile);
+        return length < 0 ? 0 : uint64_t(length);
     }
     return 0;
 }
@@ -201,26 +190,26 @@ bool FileStream::Flush() {
     return ok && !writeFailed && !std::ferror(diskFile);
 }
 
-bool FileStream::Truncate(uint32_t length) {
+bool FileStream::Truncate(uint64_t length) {
     if (!diskFile || std::fflush(diskFile) != 0) return false;
-    if (!CutFile(diskFile, length)) return false;
-    return SeekFile(diskFile, length);
+    if (!CutFileTo(diskFile, length)) return false;
+    return SeekFileTo(diskFile, length);
 }
 
 bool FileStream::CopyTo(FileStream& destination, ProgressCallback progress) {
-    uint32_t total = Size();
+    uint64_t total = Size();
     if (progress) progress(0.0f);
     if (total == 0) {
         if (progress) progress(1.0f);
         return true;
     }
-    uint32_t bufferSize = total < CopyChunk ? total : CopyChunk;
+    uint32_t bufferSize = total < CopyChunk ? uint32_t(total) : CopyChunk;
     void* buffer = std::malloc(bufferSize);
     bool ok = buffer != nullptr;
-    uint32_t remaining = total;
+    uint64_t remaining = total;
     while (ok && remaining > 0) {
         if (progress) progress(float(double(total - remaining) / double(total)));
-        uint32_t chunk = remaining < CopyChunk ? remaining : CopyChunk;
+        uint32_t chunk = remaining < CopyChunk ? uint32_t(remaining) : CopyChunk;
         // A short read would copy stale buffer bytes: stop instead.
         if (Read(buffer, chunk) != chunk) {
             ok = false;

@@ -39,6 +39,9 @@ class FileStream {
     // Closing a stream that writes an archive member finishes the archive;
     // returns false when that finish (or the file's close) failed.
     bool Close();
+    // After a failed Open or Close of a member being written: the archive
+    // could not be put back as it was, so it is damaged now.
+    bool ArchiveDamaged() const { return archiveDamaged; }
     bool IsOpen() const { return entryWriter || entryHandle || diskFile; }
 
     // Bytes read.
@@ -48,9 +51,10 @@ class FileStream {
     // Success values differ by backend: an archive entry read returns 1 if
     // moved; a disk file returns 0 if moved; a member being written returns 0.
     int SeekRelative(int32_t offset);
-    int SeekTo(uint32_t offset);
-    int32_t Tell();
-    uint32_t Size();
+    int SeekTo(uint64_t offset);
+    // Positions and sizes are 64-bit: a disk file may pass 4 GiB.
+    int64_t Tell();
+    uint64_t Size();
     // Little-endian; out is set only when all four bytes were read.
     FileStream& ReadU32(uint32_t& out);
     FileStream& WriteU32(uint32_t value);
@@ -60,7 +64,7 @@ class FileStream {
     bool Flush();
     // Disk file only: cuts (or extends) the file to length bytes and leaves
     // the position there.
-    bool Truncate(uint32_t length);
+    bool Truncate(uint64_t length);
 
     // Copies Size() bytes from the current position into destination.
     // False when the buffer cannot be had or the destination refuses bytes.
@@ -74,4 +78,5 @@ class FileStream {
     ArchiveWriter* entryWriter = nullptr;
     std::FILE* diskFile = nullptr;
     bool writeFailed = false;  // a write to the disk file fell short
+    bool archiveDamaged = false;
 };

@@ -77,8 +77,7 @@ bool FolderHoldsMatch(const char* folderPart, const char* name, const char* must
     if (snprintf(pattern, sizeof pattern, "%s%s/%s", folderPart, name, mustContain) >=
         static_cast<int>(sizeof pattern))
         return false;
-    return WalkFolder(true, 0, pattern, false, false, nullptr, nullptr, 0, 0, nullptr, false, false,
-                      0) != 0;
+    return WalkFolder(pattern, FolderWalk{}) != 0;
 }
 
 uint32_t Walk(const WalkRules& rules, const char* pattern, WalkCursor& cursor, uint32_t maxCount,
@@ -173,15 +172,35 @@ bool BuildSourcePattern(char* buffer, const char* pattern) {
 
 }  // namespace
 
+uint32_t WalkFolder(const char* pattern, const FolderWalk& walk) {
+    WalkRules rules{walk.allowSpaces, walk.maxLength,
+                    walk.dirsOnly,    walk.stripExtension,
+                    walk.stride,      ListingNameRoom(walk.names, walk.sizes, walk.stride),
+                    walk.mustContain, walk.withFolderPrefix,
+                    walk.recursive};
+    WalkCursor cursor{walk.names, reinterpret_cast<char*>(walk.sizes)};
+    uint32_t skip = walk.skip;
+    return Walk(rules, pattern, cursor, walk.maxCount, skip);
+}
+
 uint32_t WalkFolder(bool allowSpaces, uint32_t maxLength, const char* pattern, bool dirsOnly,
                     bool stripExtension, char* names, uint32_t* sizes, uint32_t maxCount,
                     uint32_t stride, const char* mustContain, bool withFolderPrefix, bool recursive,
                     uint32_t skip) {
-    WalkRules rules{allowSpaces,    maxLength,        dirsOnly,
-                    stripExtension, stride,           ListingNameRoom(names, sizes, stride),
-                    mustContain,    withFolderPrefix, recursive};
-    WalkCursor cursor{names, reinterpret_cast<char*>(sizes)};
-    return Walk(rules, pattern, cursor, maxCount, skip);
+    FolderWalk walk;
+    walk.allowSpaces = allowSpaces;
+    walk.maxLength = maxLength;
+    walk.dirsOnly = dirsOnly;
+    walk.stripExtension = stripExtension;
+    walk.names = names;
+    walk.sizes = sizes;
+    walk.maxCount = maxCount;
+    walk.stride = stride;
+    walk.mustContain = mustContain;
+    walk.withFolderPrefix = withFolderPrefix;
+    walk.recursive = recursive;
+    walk.skip = skip;
+    return WalkFolder(pattern, walk);
 }
 
 void OpenSource(const char* root, bool useArchive) {
@@ -216,8 +235,17 @@ uint32_t ListSourceFiles(const char* pattern, char* names, uint32_t* sizes, uint
                                          recursive != 0, skip);
     char fullPattern[WalkPathSize];
     if (!BuildSourcePattern(fullPattern, pattern)) return 0;
-    return WalkFolder(true, stride - 1, fullPattern, dirsOnly != 0, false, names, sizes, maxCount,
-                      stride, nullptr, bareNames == 0, recursive != 0, skip);
+    FolderWalk walk;
+    walk.maxLength = stride - 1;
+    walk.dirsOnly = dirsOnly != 0;
+    walk.names = names;
+    walk.sizes = sizes;
+    walk.maxCount = maxCount;
+    walk.stride = stride;
+    walk.withFolderPrefix = bareNames == 0;
+    walk.recursive = recursive != 0;
+    walk.skip = skip;
+    return WalkFolder(fullPattern, walk);
 }
 
 uint32_t CountSourceFiles(const char* pattern, int recursive, int dirsOnly) {
@@ -226,6 +254,20 @@ uint32_t CountSourceFiles(const char* pattern, int recursive, int dirsOnly) {
                                          recursive != 0, 0);
     char fullPattern[WalkPathSize];
     if (!BuildSourcePattern(fullPattern, pattern)) return 0;
-    return WalkFolder(true, NoLimit, fullPattern, dirsOnly != 0, false, nullptr, nullptr, NoLimit,
-                      0, nullptr, false, recursive != 0, 0);
+    FolderWalk walk;
+    walk.maxLength = NoLimit;
+    walk.dirsOnly = dirsOnly != 0;
+    walk.maxCount = NoLimit;
+    walk.recursive = recursive != 0;
+    return WalkFolder(fullPattern, walk);
+}
+
+uint32_t ListSourceFiles(const char* pattern, const SourceListing& listing) {
+    return ListSourceFiles(pattern, listing.names, listing.sizes, listing.stride, listing.maxCount,
+                           listing.bareNames ? 1 : 0, listing.recursive ? 1 : 0,
+                           listing.dirsOnly ? 1 : 0, listing.skip);
+}
+
+uint32_t CountSourceTree(const char* pattern) {
+    return CountSourceFiles(pattern, 1, 0);
 }

@@ -27,6 +27,23 @@ uint32_t ListSourceFiles(const char* pattern, char* names, uint32_t* sizes, uint
 // Counts the matches without recording them; no name rule applies.
 uint32_t CountSourceFiles(const char* pattern, int recursive, int dirsOnly);
 
+// ListSourceFiles with its flags named. By default: the whole tree, files
+// only, names with their folders, no skip.
+struct SourceListing {
+    char* names = nullptr;      // the first record's name field; null: no names
+    uint32_t* sizes = nullptr;  // the first record's size field; null: no sizes
+    uint32_t stride = 0;        // bytes from one record to the next
+    uint32_t maxCount = 0;
+    bool bareNames = false;
+    bool recursive = true;
+    bool dirsOnly = false;
+    uint32_t skip = 0;
+};
+uint32_t ListSourceFiles(const char* pattern, const SourceListing& listing);
+
+// The files of the whole source tree that match pattern.
+uint32_t CountSourceTree(const char* pattern);
+
 // The folder walk: the matches of the pattern's folder first, then, when
 // recursive, each sub-folder depth first with the same file part. skip passes
 // over that many matches across the whole walk; maxCount 0 means no limit.
@@ -38,3 +55,21 @@ uint32_t WalkFolder(bool allowSpaces, uint32_t maxLength, const char* pattern, b
                     bool stripExtension, char* names, uint32_t* sizes, uint32_t maxCount,
                     uint32_t stride, const char* mustContain, bool withFolderPrefix, bool recursive,
                     uint32_t skip);
+
+// WalkFolder with its arguments named; the defaults walk one folder with no
+// rule and no limit.
+struct FolderWalk {
+    bool allowSpaces = true;
+    uint32_t maxLength = 0;
+    bool dirsOnly = false;
+    bool stripExtension = false;
+    char* names = nullptr;
+    uint32_t* sizes = nullptr;
+    uint32_t maxCount = 0;
+    uint32_t stride = 0;
+    const char* mustContain = nullptr;
+    bool withFolderPrefix = false;
+    bool recursive = false;
+    uint32_t skip = 0;
+};
+uint32_t WalkFolder(const char* pattern, const FolderWalk& walk);

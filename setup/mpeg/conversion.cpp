@@ -1,6 +1,7 @@
 #include "setup/mpeg/conversion.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #if defined(__SSE2__)
@@ -18,6 +19,16 @@ constexpr uint16_t FormatPcm = 1;
 constexpr uint16_t BitsPerSample = 16;
 constexpr uint32_t SamplesPerFrameMpeg1 = 1152;
 constexpr uint32_t ProgressInterval = 16;
+
+// Encoder info frames, offsets in the frame body (after the header): the
+// Xing/Info block follows the side information, with big-endian flags and,
+// when flag 1 is set, the frame count; VBRI stands at 32 with its frame
+// count 14 bytes on.
+constexpr uint32_t XingFlagsOffset = 4;
+constexpr uint32_t XingFramesOffset = 8;
+constexpr uint32_t XingHasFrames = 1;
+constexpr uint32_t VbriOffset = 32;
+constexpr uint32_t VbriFramesOffset = 14;
 
 void PutLe16(uint8_t* p, uint32_t value) {
     p[0] = static_cast<uint8_t>(value);
@@ -39,8 +50,8 @@ struct ConversionSlots {
 ConversionSlots slots;
 
 // The sink for a job: null only when it cannot be allocated.
-WavWriter* MakeSink(const ConversionJob& job, uint32_t channels) {
-    WavWriter* sink = new (std::nothrow) WavWriter(channels, job);
+WavWriter* MakeSink(const ConversionJob& job, uint32_t channels, bool downmix) {
+    WavWriter* sink = new (std::nothrow) WavWriter(channels, job, downmix);
     if (sink && !sink->Ready()) {
         delete sink;
         return nullptr;
@@ -60,20 +71,13 @@ void ReleaseSlots() {
 
 ConversionStats lastConversion;
 
-PcmSink::~PcmSink() = default;
-
-void PcmSink::PutSamples(uint32_t channel, const int16_t* values, uint32_t count) {
-    for (uint32_t i = 0; i < count; i++)
-        PutSample(channel, values[i]);
-}
-
 ConversionJob::~ConversionJob() {
     delete reader;
     delete header;
 }
 
-WavWriter::WavWriter(uint32_t channels, const ConversionJob& job)
-    : channels(channels == 2 ? 2 : 1) {
+WavWriter::WavWriter(uint32_t channels, const ConversionJob& job, bool downmix)
+    : channels(channels == 2 ? 2 : 1), inputChannels(channels == 2 || downmix ? 2 : 1) {
     bool mpeg1 = job.header && job.header->versionBit;
     uint32_t rate = job.header ? job.header->SamplingRate() : 0;
     frameSamples = mpeg1 ? SamplesPerFrameMpeg1 : SamplesPerFrameMpeg1 / 2;
@@ -141,7 +145,7 @@ void WavWriter::PutSample(uint32_t channel, int16_t value) {
 }
 
 void WavWriter::PutSamples(uint32_t channel, const int16_t* values, uint32_t count) {
-    if (channel >= channels) return;
+    if (channel >= inputChannels) return;
     uint32_t& position = filled[channel];
     if (count > frameSamples - position) count = frameSamples - position;
     std::memcpy(channelSamples[channel] + position, values, count * sizeof(int16_t));
@@ -168,6 +172,12 @@ void WavWriter::FlushFrame() {
             PutLe16(out + 2, static_cast<uint16_t>(right[i]));
         }
     } else {
+        if (inputChannels == 2) {
+            // Downmix: the mean, truncated toward zero like every sample.
+            int16_t* mixed = channelSamples[0];
+            for (uint32_t k = 0; k < frameSamples; k++)
+                mixed[k] = static_cast<int16_t>((int32_t(left[k]) + int32_t(right[k])) / 2);
+        }
 #if defined(__SSE2__)
         std::memcpy(out, left, frameSamples * 2);
         i = frameSamples;
@@ -190,14 +200,16 @@ int ConvertToWav(ConversionJob& job, ProgressCallback progress) {
     if (singleChannel) choice = LeftOnly;
     const float scale = job.customScale ? job.scale : OutputScale;
     const bool stereoOutput = !singleChannel && choice == Both;
+    const bool downmix = !singleChannel && choice == Downmix;
 
     slots.synthesizer0 = new (std::nothrow) SubbandSynthesizer(0, scale);
-    if (stereoOutput) slots.synthesizer1 = new (std::nothrow) SubbandSynthesizer(1, scale);
-    if (!slots.synthesizer0 || (stereoOutput && !slots.synthesizer1)) {
+    if (stereoOutput || downmix)
+        slots.synthesizer1 = new (std::nothrow) SubbandSynthesizer(1, scale);
+    if (!slots.synthesizer0 || ((stereoOutput || downmix) && !slots.synthesizer1)) {
         ReleaseSlots();
         return 1;
     }
-    slots.sink = MakeSink(job, stereoOutput ? 2 : 1);
+    slots.sink = MakeSink(job, stereoOutput ? 2 : 1, downmix);
     if (!slots.sink) {
         ReleaseSlots();
         return 1;
@@ -212,6 +224,13 @@ int ConvertToWav(ConversionJob& job, ProgressCallback progress) {
     lastConversion.samplingRate = header.SamplingRate();
     lastConversion.outputOpened = slots.sink->OutputOpen();
 
+    // Progress runs over the bytes from the first frame to the end of the
+    // input, or over the info frame's frame count when there is one; it
+    // never goes back.
+    const uint32_t streamStart = reader.HeaderPosition();
+    const uint32_t streamBytes =
+        reader.InputSize() > streamStart ? reader.InputSize() - streamStart : 0;
+    float reported = 0.0f;
     for (;;) {
         lastConversion.framesRead++;
         // Only Layer III is decoded: another layer ends the stream here.
@@ -220,16 +239,60 @@ int ConvertToWav(ConversionJob& job, ProgressCallback progress) {
             break;
         }
         if (progress && reader.frameCounter % ProgressInterval == 0) {
-            uint32_t estimate = header.EstimateFrameCount(reader);
-            float fraction = estimate ? static_cast<float>(reader.frameCounter) / estimate : 0.0f;
-            progress(fraction < 1.0f ? fraction : 1.0f);
+            float fraction;
+            if (lastConversion.infoFrameCount) {
+                fraction = static_cast<float>(reader.frameCounter) / lastConversion.infoFrameCount;
+            } else {
+                uint32_t done = reader.HeaderPosition() - streamStart;
+                fraction = streamBytes ? static_cast<float>(done) / streamBytes : 0.0f;
+            }
+            if (fraction > 1.0f) fraction = 1.0f;
+            if (fraction > reported) reported = fraction;
+            progress(reported);
         }
-        if (slots.decoder->DecodeFrame()) lastConversion.framesDecoded++;
+        // An encoder's info frame carries no audio; every other decoder
+        // leaves it out. Its encoder delay and padding are not trimmed:
+        // the output keeps every decoded sample.
+        uint32_t infoFrames = 0;
+        if (reader.frameCounter == 0 && IsInfoFrame(reader, header, infoFrames)) {
+            lastConversion.infoFrame = true;
+            lastConversion.infoFrameCount = infoFrames;
+        } else if (slots.decoder->DecodeFrame()) {
+            lastConversion.framesDecoded++;
+        }
         if (!header.ReadHeader(reader)) break;
     }
+    if (progress) progress(1.0f);
     lastConversion.framesSkipped = slots.decoder->FramesSkipped();
     lastConversion.outputOpened = slots.sink->OutputOpen();
     lastConversion.outputFinished = slots.sink->Finish();
     ReleaseSlots();
     return 0;
+}
+
+bool IsInfoFrame(const FrameReader& reader, const FrameHeader& header, uint32_t& frames) {
+    frames = 0;
+    const uint8_t* body = reader.FrameBody();
+    const uint32_t size = reader.FrameBodySize();
+    auto u32At = [body](uint32_t at) {
+        return (uint32_t(body[at]) << 24) | (uint32_t(body[at + 1]) << 16) |
+               (uint32_t(body[at + 2]) << 8) | body[at + 3];
+    };
+    // Xing or Info just after the side information; encoders place it there
+    // whether or not a check word comes first, some counting the check word.
+    const uint32_t sideInfo = SideInfoSize(header.versionBit, header.SingleChannel());
+    for (uint32_t xing : {sideInfo, sideInfo + (header.protectionBit ? 0u : 2u)}) {
+        if (size >= xing + XingFramesOffset + 4 && (std::memcmp(body + xing, "Xing", 4) == 0 ||
+                                                    std::memcmp(body + xing, "Info", 4) == 0)) {
+            if (u32At(xing + XingFlagsOffset) & XingHasFrames)
+                frames = u32At(xing + XingFramesOffset);
+            return true;
+        }
+    }
+    if (size >= VbriOffset + VbriFramesOffset + 4 &&
+        std::memcmp(body + VbriOffset, "VBRI", 4) == 0) {
+        frames = u32At(VbriOffset + VbriFramesOffset);
+        return true;
+    }
+    return false;
 }

@@ -6,20 +6,7 @@
 
 #include "setup/media/file_stream.h"
 #include "setup/mpeg/frame_reader.h"
-
-enum ChannelChoice : uint32_t { Both = 0, LeftOnly = 1, RightOnly = 2, Downmix = 3 };
-
-constexpr float OutputScale = 32768.0f;
-
-// Receiver of 16-bit samples between the synthesis and the WAV writer.
-class PcmSink {
-  public:
-    virtual ~PcmSink();
-    virtual void PutSample(uint32_t channel, int16_t value) = 0;
-    virtual void FlushFrame() = 0;
-    // Hands over count samples of one channel in order of time.
-    virtual void PutSamples(uint32_t channel, const int16_t* values, uint32_t count);
-};
+#include "setup/mpeg/pcm_sink.h"
 
 struct ConversionJob;
 
@@ -29,7 +16,8 @@ struct ConversionJob;
 class WavWriter final : public PcmSink {
   public:
     // Stores nothing usable when the frame buffer cannot be had: check Ready().
-    WavWriter(uint32_t channels, const ConversionJob& job);
+    // With downmix, a 1-channel file gets the mean of channels 0 and 1.
+    WavWriter(uint32_t channels, const ConversionJob& job, bool downmix = false);
     ~WavWriter() override;
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
@@ -50,6 +38,7 @@ class WavWriter final : public PcmSink {
     // Samples of the frame so far, per channel.
     uint32_t filled[2] = {0, 0};
     uint32_t channels;
+    uint32_t inputChannels;  // 2 when downmixing
     uint32_t bufferSize;
     uint32_t frameSamples;  // per channel
     // One allocation: the interleaved frame (bufferSize bytes), then each
@@ -82,10 +71,16 @@ struct ConversionStats {
     uint32_t outputChannels;
     uint32_t samplingRate;
     bool outputOpened;
-    bool outputFinished;     // the file was closed without error
-    bool endedAtOtherLayer;  // a Layer I or II frame ended the stream
+    bool outputFinished;      // the file was closed without error
+    bool endedAtOtherLayer;   // a Layer I or II frame ended the stream
+    bool infoFrame;           // the first frame was an encoder's info frame
+    uint32_t infoFrameCount;  // the frame count it gave, 0 if none
 };
 extern ConversionStats lastConversion;
+
+// Whether the current frame is an encoder's info frame (Xing, Info or
+// VBRI), which holds no audio; frames is its frame count, 0 if it has none.
+bool IsInfoFrame(const FrameReader& reader, const FrameHeader& header, uint32_t& frames);
 
 // Decodes the job's input, whose first header has been read, into a 16-bit
 // PCM .wav file. 0 when decoded to its end, 1 when the output cannot be set up.

@@ -16,6 +16,15 @@ constexpr uint32_t ModeExtensionShift = 4;
 // Sync bits, version bit and sampling frequency: what every frame shares.
 constexpr uint32_t SyncPatternMask = 0xFFF80C00u;
 
+// Tags: the ID3v2 header (and footer) is 10 bytes, its size syncsafe in
+// bytes 6 to 9; ID3v1 is 128 bytes; "LYRICSBEGIN" is the longest signature.
+constexpr uint32_t Id3v2HeaderSize = 10;
+constexpr uint8_t Id3v2FooterFlag = 0x10;
+constexpr uint32_t Id3v1Size = 128;
+constexpr uint32_t TagProbeSize = 11;
+// Bytes the first header search looks at per read.
+constexpr uint32_t SearchWindow = 4096;
+
 // Kilobits per second by [version bit][layer - 1][index].
 const uint16_t BitrateTable[2][3][16] = {
     {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
@@ -43,38 +52,158 @@ uint32_t SamplingRateOf(uint32_t versionBit, uint32_t index) {
     return index < 3 ? SamplingRateTable[versionBit & 1][index] : 0;
 }
 
+uint32_t FrameLengthOf(uint32_t word) {
+    uint32_t version = Field(word, VersionShift, 1);
+    uint32_t layer = (4 - Field(word, LayerShift, 2)) % 4;
+    uint32_t bitrate = BitrateOf(version, layer, Field(word, BitrateShift, 4));
+    uint32_t rate = SamplingRateOf(version, Field(word, SamplingShift, 2));
+    uint32_t padding = Field(word, PaddingShift, 1);
+    if (layer == 0 || bitrate == 0 || rate == 0) return 0;
+    if (layer == 1) return 4 * (12 * bitrate / rate + padding);
+    uint32_t length = 144 * bitrate / rate;
+    if (version == 0) length /= 2;
+    return length + padding;
+}
+
 uint32_t SideInfoSize(uint32_t versionBit, bool singleChannel) {
     if (versionBit) return singleChannel ? 17 : 32;
     return singleChannel ? 9 : 17;
 }
 
 FrameReader::FrameReader(const char* name) {
-    Open(name, StreamRead);
+    if (Open(name, StreamRead)) inputSize = Size();
 }
 
 FrameReader::~FrameReader() {
     Close();
 }
 
+uint32_t FrameReader::ReadAt(uint32_t position, uint8_t* bytes, uint32_t n) {
+    if (!MoveTo(position)) return 0;
+    return Read(bytes, n);
+}
+
+bool FrameReader::MoveTo(uint32_t position) {
+    // The backends report a seek's success differently: judge it by the
+    // position.
+    SeekTo(position);
+    return Tell() == static_cast<int32_t>(position);
+}
+
+FrameReader::TagKind FrameReader::TagAt(uint32_t position, const uint8_t* bytes, uint32_t n,
+                                        uint32_t& skip) const {
+    if (n >= Id3v2HeaderSize && std::memcmp(bytes, "ID3", 3) == 0 && bytes[3] >= 2 &&
+        bytes[3] <= 4 && bytes[4] != 0xFF && (bytes[6] | bytes[7] | bytes[8] | bytes[9]) < 0x80) {
+        uint32_t size = (uint32_t(bytes[6]) << 21) | (uint32_t(bytes[7]) << 14) |
+                        (uint32_t(bytes[8]) << 7) | bytes[9];
+        skip = Id3v2HeaderSize + size + ((bytes[5] & Id3v2FooterFlag) ? Id3v2HeaderSize : 0);
+        return TagKind::Skip;
+    }
+    // ID3v1 is the last 128 bytes; APE and Lyrics3 tags stand before it.
+    if (n >= 3 && std::memcmp(bytes, "TAG", 3) == 0 && position + Id3v1Size == inputSize)
+        return TagKind::End;
+    if (n >= 8 && std::memcmp(bytes, "APETAGEX", 8) == 0) return TagKind::End;
+    if (n >= 11 && std::memcmp(bytes, "LYRICSBEGIN", 11) == 0) return TagKind::End;
+    return TagKind::None;
+}
+
+bool FrameReader::Confirmed(uint32_t position, uint32_t word, uint32_t length) {
+    uint32_t next = position + length;
+    if (next == inputSize) return true;
+    if (next > inputSize) return false;
+    uint8_t b[TagProbeSize];
+    uint32_t n = ReadAt(next, b, TagProbeSize);
+    uint32_t skip;
+    if (TagAt(next, b, n, skip) != TagKind::None) return true;
+    if (n < 4) return false;
+    // Sync, version and layer in the second byte (not the protection bit),
+    // and the sampling frequency.
+    uint32_t following =
+        (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+    return b[0] == 0xFF && (b[1] & 0xFE) == ((word >> 16) & 0xFE) &&
+           (b[2] & 0x0C) == ((word >> 8) & 0x0C) && FrameLengthOf(following) != 0;
+}
+
+bool FrameReader::FindFirstHeader(uint32_t& word) {
+    int32_t told = Tell();
+    if (told < 0) return false;
+    uint32_t position = static_cast<uint32_t>(told);
+    // The search reads a window at a time and seeks only to look at what
+    // follows a candidate, so that long stretches of noise go quickly.
+    uint8_t window[SearchWindow + TagProbeSize];
+    for (;;) {
+        uint32_t n = ReadAt(position, window, sizeof window);
+        if (n < 4) return false;
+        const bool last = n < sizeof window;
+        // Candidates of this window: each has its probe's bytes in it, or
+        // (the last window) at least a header's.
+        const uint32_t candidates = last ? n - 3 : SearchWindow;
+        uint32_t next = position + candidates;
+        for (uint32_t i = 0; i < candidates; i++) {
+            const uint8_t* b = window + i;
+            const uint32_t at = position + i;
+            if (b[0] == 'I' || b[0] == 'T' || b[0] == 'A' || b[0] == 'L') {
+                uint32_t skip = 0;
+                uint32_t probe = n - i < TagProbeSize ? n - i : TagProbeSize;
+                TagKind kind = TagAt(at, b, probe, skip);
+                if (kind == TagKind::End) return false;
+                if (kind == TagKind::Skip) {
+                    // A tag that runs past the input leaves no stream.
+                    if (skip > inputSize - at) return false;
+                    next = at + skip;
+                    break;
+                }
+            }
+            if (b[0] != 0xFF || (b[1] & 0xF0) != 0xF0) continue;
+            uint32_t candidate =
+                (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+            uint32_t length = FrameLengthOf(candidate);
+            if (length != 0 && Confirmed(at, candidate, length)) {
+                if (!MoveTo(at + 4)) return false;
+                word = candidate;
+                headerPosition = at;
+                return true;
+            }
+        }
+        if (last && next == position + candidates) return false;
+        position = next;
+    }
+}
+
 bool FrameReader::FindHeader(uint32_t& word, bool strict) {
+    if (!strict) {
+        if (!FindFirstHeader(word)) return false;
+        frameCounter++;
+        return true;
+    }
     uint8_t b[4];
     for (;;) {
         if (Read(b, 4) < 4) return false;
-        bool match;
-        if (!strict) {
-            match = b[0] == 0xFF && (b[1] & 0xF0) == 0xF0;
-        } else {
-            bool mono = (b[3] >> 6) == ModeSingleChannel;
-            match = b[0] == (syncPattern >> 24) && (b[1] & 0xF8) == ((syncPattern >> 16) & 0xFF) &&
-                    (b[2] & 0x0C) == ((syncPattern >> 8) & 0xFF) && mono == singleChannel;
-        }
+        bool mono = (b[3] >> 6) == ModeSingleChannel;
+        bool match = b[0] == (syncPattern >> 24) && (b[1] & 0xF8) == ((syncPattern >> 16) & 0xFF) &&
+                     (b[2] & 0x0C) == ((syncPattern >> 8) & 0xFF) && mono == singleChannel;
         if (match) break;
-        // Try again one byte further on. The backends report a seek's
-        // success differently, so judge it by the position.
         int32_t before = Tell();
-        SeekRelative(-3);
-        if (Tell() != before - 3) return false;
+        if (before < 4) return false;
+        uint32_t position = static_cast<uint32_t>(before) - 4;
+        // Tags between or after the frames are no audio: look closer only
+        // when the bytes could begin one.
+        if ((b[0] == 'I' && b[1] == 'D') || (b[0] == 'T' && b[1] == 'A') ||
+            (b[0] == 'A' && b[1] == 'P') || (b[0] == 'L' && b[1] == 'Y')) {
+            uint8_t probe[TagProbeSize];
+            uint32_t n = ReadAt(position, probe, TagProbeSize);
+            uint32_t skip = 0;
+            TagKind kind = TagAt(position, probe, n, skip);
+            if (kind == TagKind::End) return false;
+            if (kind == TagKind::Skip) {
+                if (skip > inputSize - position || !MoveTo(position + skip)) return false;
+                continue;
+            }
+        }
+        // Try again one byte further on.
+        if (!MoveTo(position + 1)) return false;
     }
+    headerPosition = static_cast<uint32_t>(Tell()) - 4;
     word = (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
     frameCounter++;
     return true;
@@ -121,7 +250,6 @@ bool FrameHeader::ReadHeader(FrameReader& reader) {
         if (!reader.FindHeader(word, false)) return false;
         versionBit = Field(word, VersionShift, 1);
         samplingFrequencyIndex = Field(word, SamplingShift, 2);
-        if (samplingFrequencyIndex == 3) return false;
         reader.SetSyncPattern(word);
         syncKnown = true;
     } else if (!reader.FindHeader(word, true)) {
@@ -136,18 +264,8 @@ bool FrameHeader::ReadHeader(FrameReader& reader) {
 
     // Free format, the forbidden index and the reserved layer give no frame
     // length: the stream ends here.
-    uint32_t bitrate = BitrateOf(versionBit, layer, bitrateIndex);
-    if (layer == 0 || bitrate == 0) return false;
-    uint32_t rate = SamplingRate();
-    uint32_t length;
-    if (layer == 1) {
-        length = 4 * (12 * bitrate / rate + paddingBit);
-        mainDataSize = 0;
-    } else {
-        length = 144 * bitrate / rate;
-        if (versionBit == 0) length /= 2;
-        length += paddingBit;
-    }
+    uint32_t length = FrameLengthOf(word);
+    if (length == 0) return false;
     frameBodySize = length - 4;
     if (layer == 3) {
         uint32_t overhead = (protectionBit ? 0 : 2) + SideInfoSize(versionBit, SingleChannel());
@@ -159,11 +277,6 @@ bool FrameHeader::ReadHeader(FrameReader& reader) {
     if (!reader.ReadFrame(frameBodySize)) return false;
     if (protectionBit == 0) reader.GetBits(16);  // check word, not verified
     return true;
-}
-
-uint32_t FrameHeader::EstimateFrameCount(FrameReader& reader) {
-    uint32_t unpadded = frameBodySize + 4 - paddingBit;
-    return unpadded ? reader.Size() / unpadded : 0;
 }
 
 uint32_t FrameHeader::SamplingRate() const {

@@ -16,8 +16,11 @@ class FrameReader : public FileStream {
     explicit FrameReader(const char* name);
     ~FrameReader() override;
 
-    // Finds the next header: the first one loosely (sync bits only), later
-    // ones strictly against the sync pattern. Steps one byte on a mismatch.
+    // Finds the next header, stepping one byte on a mismatch. The first one
+    // (not strict) must be confirmed: the next frame's header follows where
+    // its length says, or the input or a tag begins there. Later ones are
+    // tested strictly against the sync pattern. ID3v2 tags are stepped over
+    // by their size; an ID3v1, APE or Lyrics3 tag ends the stream.
     bool FindHeader(uint32_t& word, bool strict);
     void SetSyncPattern(uint32_t word);
     // Loads the n-byte frame body; false on a short read.
@@ -41,12 +44,28 @@ class FrameReader : public FileStream {
         return (joined >> (48 - s)) & mask;
     }
     int32_t frameCounter = -1;  // index of the last header found
+    // Where the last header found begins, and the input's size in bytes.
+    uint32_t HeaderPosition() const { return headerPosition; }
+    uint32_t InputSize() const { return inputSize; }
+    // The current frame body's bytes as they came.
+    const uint8_t* FrameBody() const { return frameBytes; }
+    uint32_t FrameBodySize() const { return frameBodySize; }
 
     // Copies the next n bytes of the frame body; the bit position must be
     // at a byte boundary. Stops at the end of the frame buffer.
     uint32_t ReadBytes(uint8_t* out, uint32_t n);
 
   private:
+    // What begins at position: a tag to step over (its whole length in
+    // skip), one that ends the stream, or neither.
+    enum class TagKind { None, Skip, End };
+    TagKind TagAt(uint32_t position, const uint8_t* bytes, uint32_t n, uint32_t& skip) const;
+    // Reads up to n bytes at position; the stream is left there plus what came.
+    uint32_t ReadAt(uint32_t position, uint8_t* bytes, uint32_t n);
+    bool MoveTo(uint32_t position);
+    bool Confirmed(uint32_t position, uint32_t word, uint32_t length);
+    bool FindFirstHeader(uint32_t& word);
+
     void AdvanceCursor() {
         if (wordCursor < FrameBuffer + FrameBufferWords - 2) wordCursor++;
     }
@@ -59,6 +78,8 @@ class FrameReader : public FileStream {
     uint32_t bitIndex = 0;
     uint32_t syncPattern = 0;
     bool singleChannel = false;
+    uint32_t headerPosition = 0;
+    uint32_t inputSize = 0;
 
     friend class FrameHeader;
 };
@@ -78,8 +99,6 @@ class FrameHeader {
     // end of the input, on a short body, and on a header that gives no usable
     // frame length (free format, forbidden bitrate, reserved layer).
     bool ReadHeader(FrameReader& reader);
-    // Frames in the whole input, judged from the current frame's length.
-    uint32_t EstimateFrameCount(FrameReader& reader);
 
     uint32_t SamplingRate() const;
     bool SingleChannel() const { return mode == ModeSingleChannel; }
@@ -101,6 +120,10 @@ class FrameHeader {
 // free format (index 0) and the forbidden index 15.
 uint32_t BitrateOf(uint32_t versionBit, uint32_t layer, uint32_t index);
 uint32_t SamplingRateOf(uint32_t versionBit, uint32_t index);
+// The frame length in bytes of a header word (header included); 0 when it
+// gives none: reserved layer, free format, forbidden bitrate or sampling
+// frequency.
+uint32_t FrameLengthOf(uint32_t word);
 // Length of the side information in bytes.
 uint32_t SideInfoSize(uint32_t versionBit, bool singleChannel);
 

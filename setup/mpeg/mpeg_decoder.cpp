@@ -34,10 +34,11 @@ MpegDecoder::MpegDecoder(FrameReader& reader, FrameHeader& header, SubbandSynthe
     firstChannel = 0;
     lastChannel = 0;
     if (channels == 2) {
-        if (channelChoice == Both) lastChannel = 1;
+        // A downmix needs both channels synthesized: the channels' block
+        // types may differ, so they are averaged only as PCM, in the sink.
+        if (channelChoice == Both || channelChoice == Downmix) lastChannel = 1;
         if (channelChoice == RightOnly) firstChannel = lastChannel = 1;
     }
-    std::memset(quantised, 0, sizeof quantised);
     std::memset(samples, 0, sizeof samples);
     std::memset(work, 0, sizeof work);
     std::memset(overlap, 0, sizeof overlap);
@@ -89,13 +90,6 @@ bool MpegDecoder::DecodeFrame() {
             DecodeRequantised(ch, gr);
         }
         Stereo(gr);
-        if (channelChoice == Downmix && channels == 2) {
-            uint32_t bound = lineBound[0] > lineBound[1] ? lineBound[0] : lineBound[1];
-            for (uint32_t i = 0; i < bound; i++) {
-                samples[0][i] = (samples[0][i] + samples[1][i]) * 0.5f;
-            }
-            lineBound[0] = bound;
-        }
         for (uint32_t ch = firstChannel; ch <= lastChannel; ch++)
             FinishChannel(ch, gr);
     }
@@ -345,8 +339,7 @@ inline uint32_t PairValue(uint32_t& magnitude, uint64_t& w, uint32_t& used, uint
 
 }  // namespace
 
-template <bool Requantised>
-void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
+void MpegDecoder::DecodeRequantised(uint32_t ch, uint32_t gr) {
     const GranuleInfo& g = sideInfo.channel[ch].granule[gr];
     const BandTable& bands = BandTables[bandTableRow];
     // Never read past the main data the reservoir holds.
@@ -380,26 +373,20 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     // The gain of the lines being stored: runs of lines share one; a pair
     // never straddles a band edge (the edges are even).
     GainRun runs[MaxGainRuns] = {GainRun{UINT32_MAX, 0.0f}};
-    if constexpr (Requantised) GainRuns(ch, gr, runs);
+    GainRuns(ch, gr, runs);
     const GainRun* run = runs;
-    int32_t* q = quantised;
     float* out = samples[ch];
     const float* power = layer3.power;
-    // Stores one value of magnitude m and sign (1: negative): as it is, or
-    // requantised, sign(v) |v|^(4/3) times the gain (m <= 8206, the power
-    // table's last entry).
+    // Stores one value of magnitude m and sign (1: negative) requantised:
+    // sign(v) |v|^(4/3) times the gain (m <= 8206, the power table's last
+    // entry).
     auto put = [&](uint32_t at, uint32_t m, uint32_t sign, float gain) {
-        if constexpr (Requantised) {
-            uint32_t word;
-            std::memcpy(&word, &power[m], 4);
-            word |= sign << 31;
-            float value;
-            std::memcpy(&value, &word, 4);
-            out[at] = value * gain;
-        } else {
-            int32_t v = static_cast<int32_t>(m);
-            q[at] = sign ? -v : v;
-        }
+        uint32_t word;
+        std::memcpy(&word, &power[m], 4);
+        word |= sign << 31;
+        float value;
+        std::memcpy(&value, &word, 4);
+        out[at] = value * gain;
     };
     // The pairs of one region, with or without linbits, run by run.
     uint32_t i = 0;
@@ -479,13 +466,6 @@ void MpegDecoder::DecodeValues(uint32_t ch, uint32_t gr) {
     reservoir.SetTotalBitsRead(end);
     if (i > GranuleLines) i = GranuleLines;
     nonzero[ch] = static_cast<int32_t>(i);
-    if constexpr (Requantised) {
-        std::memset(out + i, 0, (GranuleLines - i) * sizeof(float));
-        lineBound[ch] = i;
-    } else {
-        std::memset(q + i, 0, (GranuleLines - i) * sizeof(int32_t));
-    }
+    std::memset(out + i, 0, (GranuleLines - i) * sizeof(float));
+    lineBound[ch] = i;
 }
-
-template void MpegDecoder::DecodeValues<false>(uint32_t ch, uint32_t gr);
-template void MpegDecoder::DecodeValues<true>(uint32_t ch, uint32_t gr);

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "setup/mpeg/conversion.h"
 #include "setup/mpeg/frame_reader.h"
 #include "setup/mpeg/layer3_tables.h"
+#include "setup/mpeg/pcm_sink.h"
 #include "setup/mpeg/synthesis.h"
 
 struct GranuleInfo {
@@ -64,13 +64,9 @@ class MpegDecoder {
     // The stages, public for tests.
     bool ReadSideInfo();
     void ReadScaleFactors(uint32_t ch, uint32_t gr);
-    // Huffman values into quantised (and nonzero).
-    void DecodeHuffman(uint32_t ch, uint32_t gr) { DecodeValues<false>(ch, gr); }
-    // quantised into samples: |v|^(4/3) with the gains of the granule.
-    void Requantise(uint32_t ch, uint32_t gr);
     // Huffman decoding and requantisation in one pass: straight into
     // samples (and nonzero).
-    void DecodeRequantised(uint32_t ch, uint32_t gr) { DecodeValues<true>(ch, gr); }
+    void DecodeRequantised(uint32_t ch, uint32_t gr);
     // The granule's gains, line run by line run; the last run ends past
     // every line. Returns the number of runs.
     uint32_t GainRuns(uint32_t ch, uint32_t gr, GainRun* runs) const;
@@ -80,7 +76,6 @@ class MpegDecoder {
     void Hybrid(uint32_t ch, uint32_t gr);
 
     // Arrays of the stages.
-    int32_t quantised[GranuleLines + 4];  // room for a count1 quadruple at 574
     // Requantised, then stereo-processed in place; room for a count1
     // quadruple at 574 in each.
     alignas(16) float samples[2][GranuleLines + 4];
@@ -98,10 +93,6 @@ class MpegDecoder {
     uint32_t heldEndBits = 0;  // read position just past the main data held
 
   private:
-    // Decodes the Huffman values: v into quantised, or (Requantised) its
-    // requantised value into samples.
-    template <bool Requantised>
-    void DecodeValues(uint32_t ch, uint32_t gr);
     void ReadScaleFactorsMpeg1(uint32_t ch, uint32_t gr);
     void ReadScaleFactorsLsf(uint32_t ch);
     void IntensityPositions(uint32_t gr, int8_t* position);

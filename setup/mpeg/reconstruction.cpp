@@ -105,23 +105,6 @@ uint32_t MpegDecoder::GainRuns(uint32_t ch, uint32_t gr, GainRun* runs) const {
     return count;
 }
 
-void MpegDecoder::Requantise(uint32_t ch, uint32_t gr) {
-    const uint32_t count = static_cast<uint32_t>(nonzero[ch]);
-    float* out = samples[ch];
-    GainRun runs[MaxGainRuns];
-    GainRuns(ch, gr, runs);
-    const GainRun* run = runs;
-    for (uint32_t j = 0; j < count; j++) {
-        while (j >= run->end)
-            run++;
-        int32_t v = quantised[j];
-        float magnitude = layer3.power[v < 0 ? -v : v];
-        out[j] = (v < 0 ? -magnitude : magnitude) * run->factor;
-    }
-    std::memset(out + count, 0, (GranuleLines - count) * sizeof(float));
-    lineBound[ch] = count;
-}
-
 // Positions of the intensity-coded lines of this granule: -1 for a line
 // that is not intensity-coded, else the position (from channel 1's scale
 // factors).

@@ -202,7 +202,6 @@ SubbandSynthesizer::SubbandSynthesizer(uint32_t channel, float scale)
     : currentPlane(planeA), channel(channel), scale(scale) {
     std::memset(planeA, 0, sizeof planeA);
     std::memset(planeB, 0, sizeof planeB);
-    std::memset(input, 0, sizeof input);
 }
 
 void SubbandSynthesizer::Output(const float* x, int16_t* out) {
@@ -213,15 +212,6 @@ void SubbandSynthesizer::Output(const float* x, int16_t* out) {
     WindowBlock(current, c, scale, out);
     column = (c + 1) & 15;
     currentPlane = other;
-}
-
-void SubbandSynthesizer::SynthesizeBlock(PcmSink& sink) {
-    alignas(16) float x[36] = {};
-    FastDct32(input, x);
-    int16_t samples[32];
-    Output(x, samples);
-    sink.PutSamples(channel, samples, 32);
-    std::memset(input, 0, sizeof input);
 }
 
 void SubbandSynthesizer::SynthesizeGranule(const float* subbands, PcmSink& sink) {

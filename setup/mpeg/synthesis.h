@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "setup/mpeg/conversion.h"
+#include "setup/mpeg/pcm_sink.h"
 
 extern const float SynthesisWindowHalf[257];
 
@@ -12,9 +12,6 @@ class SubbandSynthesizer {
   public:
     SubbandSynthesizer(uint32_t channel, float scale);
 
-    void SetSubbandSample(uint32_t subband, float value) { input[subband & 31] = value; }
-    // One block from the samples set, which are then cleared.
-    void SynthesizeBlock(PcmSink& sink);
     // A granule's 18 blocks from its 32 subbands of 18 samples each
     // (subband by subband), handed to the sink as 576 samples at once.
     void SynthesizeGranule(const float* subbands, PcmSink& sink);
@@ -34,7 +31,6 @@ class SubbandSynthesizer {
     alignas(16) float planeB[512];
     float* currentPlane;
     uint32_t column = 15;
-    alignas(16) float input[32];
     uint32_t channel;
     float scale;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "setup/directx/directx.h"
+#include "setup/install/install_recovery.h"
 #include "setup/install/registry.h"
 #include "setup/media/path_fs.h"
 #include "setup/shell/dialog_art.h"
@@ -13,8 +14,6 @@
 
 namespace {
 
-// DirectX 2 or later counts as present.
-constexpr uint32_t DirectXPresent = 0x200;
 constexpr size_t WindowTitleSize = 1000;
 
 void PlayFromDisc(HWND launcher) {
@@ -28,7 +27,8 @@ void InstallFromDisc(HWND launcher) {
     uint32_t version = 0;
     uint32_t platform = 0;
     DetectDirectXVersion(&version, &platform);
-    if (version < DirectXPresent && !RunDirectXSetup(&setupState.restartNeeded)) {
+    // DirectX 2 or later counts as present.
+    if (version < DirectX2 && !RunDirectXSetup(&setupState.restartNeeded)) {
         INT_PTR answer = DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_DIRECTX_ERROR),
                                          nullptr, DirectXMissingDialogProc, 0);
         if (answer != IDC_INSTALL_WITHOUT_DIRECTX) return;
@@ -46,9 +46,14 @@ BOOL CALLBACK HideDecompressWindow(HWND window, LPARAM title) {
     return FALSE;
 }
 
+// An installation that a crash or a power loss cut short is finished or
+// undone here; an entry whose game is gone is forgotten once nothing of it is
+// left (else it stays for the next start to try again).
 void ForgetVanishedInstall() {
     if (!ReadUninstallKey(setupState.installedGame, setupState.installedUninstall)) return;
-    if (!FileExists(setupState.installedGame)) DeleteUninstallKey();
+    bool undoIncomplete = false;
+    if (RecoverUnfinishedInstall(setupState.installedGame, &undoIncomplete)) return;
+    if (!undoIncomplete) DeleteUninstallKey();
 }
 
 INT_PTR CALLBACK LauncherDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {

@@ -14,7 +14,7 @@ struct SetupState {
     char groupFolder[StatePathSize] = "";   // Start Menu folder for the shortcuts
     char groupLabel[StatePathSize] = "";    // label of radio button 1018
     uint8_t makeGroup = 1;
-    uint32_t freeSpace = 0;
+    uint64_t freeSpace = 0;  // bytes: drives hold far more than 4 GiB
     uint8_t restartNeeded = 0;
     char installedUninstall[StatePathSize] = "";
     char installedGame[StatePathSize] = "";

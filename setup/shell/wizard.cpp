@@ -4,8 +4,10 @@
 #include <shlobj.h>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "setup/install/disk_space.h"
+#include "setup/install/path_limits.h"
 #include "setup/install/progress_page.h"
 #include "setup/media/path_fs.h"
 #include "setup/media/path_text.h"
@@ -28,6 +30,23 @@ constexpr const char LowSpaceText[] =
     "The folder \"%s\" does not appear to have enough space available to install Vexlo.  An "
     "addition %s of free space is required.  Would you like to attempt to install Vexlo anyway? "
     "\r\n\r\nPress Yes to try to install Vexlo.\r\nPress No to select a different location.";
+constexpr const char TooLongTitle[] = "Vexlo Setup: Folder Name Too Long";
+constexpr const char TooLongText[] =
+    "The folder \"%s\" has too long a name to install Vexlo in: the path of \"%s\" in it would "
+    "be %u characters long, and at most %u are allowed.  Please choose a folder with a shorter "
+    "name.";
+constexpr const char CommandTooLongText[] =
+    "The folder \"%s\" has too long a name to install Vexlo in: the command that removes Vexlo "
+    "would be %u characters long, and at most %u are allowed.  Please choose a folder with a "
+    "shorter name.";
+constexpr const char GroupTooLongText[] =
+    "The Start Menu folder \"%s\" has too long a name for the Vexlo shortcuts: the path of "
+    "\"%s\" in it would be %u characters long, and at most %u are allowed.  Please choose a "
+    "shorter Start Menu folder, or None.";
+constexpr const char SemicolonTitle[] = "Vexlo Setup: Folder Name Not Allowed";
+constexpr const char SemicolonText[] =
+    "The folder \"%s\" has a semicolon (;) in its name, and Vexlo cannot be installed in such a "
+    "folder.  Please choose another folder.";
 
 // Property sheet flags of the wizard (together 0x1AC).
 constexpr DWORD WizardSheetFlags =
@@ -35,6 +54,27 @@ constexpr DWORD WizardSheetFlags =
 
 // The destination page's answer to Next: stay on the page.
 constexpr LONG_PTR StayOnPage = 1;
+// The answer to Next and Back that keeps every page where it is.
+constexpr LONG_PTR RefusePageChange = -1;
+
+// True while the wizard shows a question or a folder browser: the sheet is
+// disabled then, and a click that reaches it anyway (posted, say) changes
+// nothing and opens no second question.
+bool questionOpen = false;
+
+// Questions belong to the sheet (the page's parent), which is disabled while
+// one is open.
+HWND QuestionOwner(HWND page) {
+    HWND sheet = GetParent(page);
+    return sheet ? sheet : page;
+}
+
+int AskQuestion(HWND page, const char* text, const char* title, UINT type) {
+    questionOpen = true;
+    int answer = MessageBoxA(QuestionOwner(page), text, title, type);
+    questionOpen = false;
+    return answer;
+}
 
 void SetResult(HWND page, LONG_PTR result) {
     SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
@@ -60,10 +100,7 @@ void SpecialFolderPath(int folder, char* path) {
 
 // Copies text into a SetupState field; refuses (field unchanged) what does not fit.
 bool StoreText(char* field, const char* text) {
-    size_t length = strlen(text);
-    if (length >= StatePathSize) return false;
-    memcpy(field, text, length + 1);
-    return true;
+    return CopyText(field, StatePathSize, text);
 }
 
 bool StoreGroupFolder(const char* parent) {
@@ -77,11 +114,50 @@ void ShowFreeSpace(HWND page) {
     SetDlgItemTextA(page, IDC_SPACE_AVAILABLE, FormatSize(setupState.freeSpace));
 }
 
-// Reads the edit box into destFolder and measures its drive.
+// The edit box's whole text, with a trailing separator.
+std::string TypedFolder(HWND page) {
+    HWND edit = GetDlgItem(page, IDC_DEST_EDIT);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(edit, &text[0], static_cast<int>(text.size()))));
+    if (!text.empty() && !IsPathSeparator(text.back())) text += '\\';
+    return text;
+}
+
+// Takes the edit box's folder into destFolder and measures its drive. A text
+// that destFolder cannot hold whole leaves destFolder as it was (Next then
+// refuses it); the free space is that of its drive all the same.
 void TakeTypedFolder(HWND page) {
-    GetDlgItemTextA(page, IDC_DEST_EDIT, setupState.destFolder, StatePathSize);
-    AddTrailingSeparator(setupState.destFolder, StatePathSize);
-    MeasureFreeSpace();
+    std::string typed = TypedFolder(page);
+    StoreText(setupState.destFolder, typed.c_str());
+    setupState.freeSpace = GetDriveFreeBytes(typed.c_str());
+}
+
+// Shows why a folder cannot be installed in, if it cannot: a path the install
+// would build that does not fit, or a semicolon. True when it was refused.
+bool RefuseUnfitFolder(HWND page, const char* folder, const char* groupFolder) {
+    PathLimitFault fault;
+    if (CheckInstallPathLimits(folder, groupFolder, &fault)) return false;
+    char text[MessageTextSize];
+    const char* title = TooLongTitle;
+    unsigned length = static_cast<unsigned>(fault.length);
+    unsigned limit = static_cast<unsigned>(fault.limit);
+    switch (fault.kind) {
+        case PathLimitKind::Semicolon:
+            title = SemicolonTitle;
+            snprintf(text, sizeof text, SemicolonText, folder);
+            break;
+        case PathLimitKind::UninstallCommand:
+            snprintf(text, sizeof text, CommandTooLongText, folder, length, limit);
+            break;
+        case PathLimitKind::Shortcut:
+            snprintf(text, sizeof text, GroupTooLongText, groupFolder, fault.name, length, limit);
+            break;
+        default:
+            snprintf(text, sizeof text, TooLongText, folder, fault.name, length, limit);
+            break;
+    }
+    AskQuestion(page, text, title, MB_OK | MB_ICONSTOP);
+    return true;
 }
 
 void PostWizardButtons(HWND page, DWORD buttons) {
@@ -89,9 +165,39 @@ void PostWizardButtons(HWND page, DWORD buttons) {
 }
 
 void AskCancelQuestion(HWND page) {
+    questionOpen = true;
     INT_PTR answer = DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_CANCEL_QUESTION),
-                                     nullptr, CenteredDialogProc, 0);
+                                     QuestionOwner(page), CenteredDialogProc, 0);
+    questionOpen = false;
     SetResult(page, answer == IDC_EXIT_SETUP ? 0 : 1);
+}
+
+// While a question is open nothing moves: Next, Back and Finish keep the page,
+// Cancel keeps the sheet without asking again. False for other notifications.
+bool RefuseWhileAsking(HWND page, const NMHDR* header) {
+    if (!questionOpen) return false;
+    switch (header->code) {
+        case PSN_WIZNEXT:
+        case PSN_WIZBACK:
+            SetResult(page, RefusePageChange);
+            return true;
+        case PSN_WIZFINISH:
+        case PSN_QUERYCANCEL:
+            SetResult(page, TRUE);
+            return true;
+    }
+    return false;
+}
+
+// The two Start Menu radio buttons are one Tab stop: the checked one.
+void KeepTabStopOnCheckedGroupButton(HWND page) {
+    for (int id : {IDC_GROUP_NONE, IDC_GROUP_START_MENU}) {
+        HWND button = GetDlgItem(page, id);
+        LONG_PTR style = GetWindowLongPtrA(button, GWL_STYLE);
+        LONG_PTR wanted =
+            IsDlgButtonChecked(page, id) == BST_CHECKED ? style | WS_TABSTOP : style & ~WS_TABSTOP;
+        if (wanted != style) SetWindowLongPtrA(button, GWL_STYLE, wanted);
+    }
 }
 
 INT_PTR CommonPageMessage(HWND page, UINT message) {
@@ -107,6 +213,7 @@ void InitDestinationPage(HWND page) {
     SetDlgItemTextA(page, IDC_DEST_EDIT, setupState.destFolder);
     SetDlgItemTextA(page, IDC_GROUP_START_MENU, setupState.groupLabel);
     CheckDlgButton(page, IDC_GROUP_START_MENU, BST_CHECKED);
+    KeepTabStopOnCheckedGroupButton(page);
     ShowFreeSpace(page);
     SetDlgItemTextA(page, IDC_SPACE_REQUIRED, FormatSize(RequiredSpace));
 }
@@ -116,12 +223,14 @@ void InitDestinationPage(HWND page) {
 bool BrowseForFolder(HWND page, LPCITEMIDLIST root, const char* title, UINT flags, char* path) {
     char displayName[MAX_PATH] = "";
     BROWSEINFOA browse = {};
-    browse.hwndOwner = page;
+    browse.hwndOwner = QuestionOwner(page);
     browse.pidlRoot = root;
     browse.pszDisplayName = displayName;
     browse.lpszTitle = title;
     browse.ulFlags = flags;
+    questionOpen = true;
     LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+    questionOpen = false;
     if (!chosen) return false;
     bool named = SHGetPathFromIDListA(chosen, path) != FALSE;
     FreeItemList(chosen);
@@ -131,8 +240,10 @@ bool BrowseForFolder(HWND page, LPCITEMIDLIST root, const char* title, UINT flag
 void BrowseDestination(HWND page) {
     char path[MAX_PATH] = "";
     if (!BrowseForFolder(page, nullptr, BrowseDestTitle, BIF_RETURNONLYFSDIRS, path)) return;
-    if (!StoreText(setupState.destFolder, path)) return;
-    AddTrailingSeparator(setupState.destFolder, StatePathSize);
+    std::string folder = path;
+    if (!folder.empty() && !IsPathSeparator(folder.back())) folder += '\\';
+    if (RefuseUnfitFolder(page, folder.c_str(), nullptr)) return;
+    StoreText(setupState.destFolder, folder.c_str());
     MeasureFreeSpace();
     SetDlgItemTextA(page, IDC_DEST_EDIT, setupState.destFolder);
     ShowFreeSpace(page);
@@ -147,6 +258,7 @@ void ChangeGroup(HWND page) {
         SetDlgItemTextA(page, IDC_GROUP_START_MENU, setupState.groupLabel);
         CheckDlgButton(page, IDC_GROUP_NONE, BST_UNCHECKED);
         CheckDlgButton(page, IDC_GROUP_START_MENU, BST_CHECKED);
+        KeepTabStopOnCheckedGroupButton(page);
     }
     FreeItemList(programs);
 }
@@ -163,21 +275,32 @@ void DestinationEditChanged(HWND page, WORD notification) {
     }
 }
 
-// Next on the destination page: take the folder, offer to create it, check the space.
+// Next on the destination page: take the folder, refuse one whose paths do
+// not fit, offer to create it, check the space.
 void ValidateDestination(HWND page) {
     char text[MessageTextSize];
     SetResult(page, 0);
-    TakeTypedFolder(page);
+    std::string typed = TypedFolder(page);
+    setupState.freeSpace = GetDriveFreeBytes(typed.c_str());
     ShowFreeSpace(page);
     setupState.makeGroup = IsDlgButtonChecked(page, IDC_GROUP_START_MENU) == BST_CHECKED ? 1 : 0;
 
+    // Before anything is written (the folder itself included). A folder that
+    // passes is far shorter than destFolder's room, so it is stored whole.
+    if (RefuseUnfitFolder(page, typed.c_str(),
+                          setupState.makeGroup ? setupState.groupFolder : nullptr) ||
+        !StoreText(setupState.destFolder, typed.c_str())) {
+        SetResult(page, StayOnPage);
+        return;
+    }
+
     if (!FolderExists(setupState.destFolder)) {
         snprintf(text, sizeof text, MissingFolderText, setupState.destFolder);
-        if (MessageBoxA(page, text, MissingFolderTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        if (AskQuestion(page, text, MissingFolderTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             SetResult(page, StayOnPage);
         } else if (!CreateFolderPath(setupState.destFolder)) {
             snprintf(text, sizeof text, CreateFailedText, setupState.destFolder);
-            MessageBoxA(page, text, CreateFailedTitle, MB_OK | MB_ICONSTOP);
+            AskQuestion(page, text, CreateFailedTitle, MB_OK | MB_ICONSTOP);
             SetResult(page, StayOnPage);
         }
     }
@@ -187,7 +310,7 @@ void ValidateDestination(HWND page) {
     char shortfall[SizeTextSize];
     snprintf(shortfall, sizeof shortfall, "%s", FormatSize(RequiredSpace - setupState.freeSpace));
     snprintf(text, sizeof text, LowSpaceText, setupState.destFolder, shortfall);
-    if (MessageBoxA(page, text, MissingFolderTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+    if (AskQuestion(page, text, MissingFolderTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
         IDYES)
         SetResult(page, StayOnPage);
 }
@@ -195,6 +318,7 @@ void ValidateDestination(HWND page) {
 // The welcome and ready pages: their buttons when shown; leaving, reset and
 // Next always allowed. Only the ready page asks before Cancel closes the sheet.
 INT_PTR PlainPageNotify(HWND page, const NMHDR* header, DWORD buttons, bool asksOnCancel) {
+    if (RefuseWhileAsking(page, header)) return TRUE;
     switch (header->code) {
         case PSN_SETACTIVE:
             PostWizardButtons(page, buttons);
@@ -214,6 +338,7 @@ INT_PTR PlainPageNotify(HWND page, const NMHDR* header, DWORD buttons, bool asks
 }
 
 INT_PTR DestinationNotify(HWND page, const NMHDR* header) {
+    if (RefuseWhileAsking(page, header)) return TRUE;
     switch (header->code) {
         case PSN_SETACTIVE:
             PostWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
@@ -308,6 +433,8 @@ INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPA
         case WM_NOTIFY:
             return DestinationNotify(page, reinterpret_cast<NMHDR*>(lParam));
         case WM_COMMAND:
+            // A click posted to the page while a question is open does nothing.
+            if (questionOpen) return TRUE;
             switch (LOWORD(wParam)) {
                 case IDC_DEST_BROWSE:
                     BrowseDestination(page);
@@ -317,6 +444,10 @@ INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wParam, LPA
                     break;
                 case IDC_DEST_EDIT:
                     DestinationEditChanged(page, HIWORD(wParam));
+                    break;
+                case IDC_GROUP_NONE:
+                case IDC_GROUP_START_MENU:
+                    KeepTabStopOnCheckedGroupButton(page);
                     break;
             }
             return TRUE;

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,32 +31,6 @@ std::string WithTrailingBackslash(std::string path) {
     if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
     return path;
 }
-
-uint32_t GetU32(const std::string& bytes, size_t offset) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t GetU16(const std::string& bytes, size_t offset) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-// Archive layout: end record (22 bytes, last in the file), central directory
-// entries (46 bytes + name), local headers (30 bytes + name + data).
-constexpr uint32_t EndSignature = 0x06054B50;
-constexpr uint32_t OwnEndSignature = 0x06055A51;
-constexpr uint32_t CentralSignature = 0x02014B50;
-constexpr size_t EndRecordSize = 22;
-constexpr size_t EndEntryCount = 10;
-constexpr size_t EndDirectoryOffset = 16;
-constexpr size_t CentralSize = 46;
-constexpr size_t CentralDataSize = 24;
-constexpr size_t CentralNameLength = 28;
-constexpr size_t CentralExtraLength = 30;
-constexpr size_t CentralCommentLength = 32;
-constexpr size_t CentralLocalOffset = 42;
-constexpr size_t LocalHeaderSize = 30;
 
 void WalkDisc(const std::string& folder, const std::string& prefix,
               std::vector<std::string>* names) {
@@ -245,34 +220,6 @@ std::string ProgramsFolder() {
     return path;
 }
 
-bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members,
-                        uint32_t* directoryOffset) {
-    std::string bytes;
-    if (!ReadFileBytes(path, &bytes) || bytes.size() < EndRecordSize) return false;
-    size_t end = bytes.size() - EndRecordSize;
-    uint32_t signature = GetU32(bytes, end);
-    if (signature != EndSignature && signature != OwnEndSignature) return false;
-    uint32_t count = GetU16(bytes, end + EndEntryCount);
-    size_t at = GetU32(bytes, end + EndDirectoryOffset);
-    if (directoryOffset) *directoryOffset = uint32_t(at);
-    members->clear();
-    for (uint32_t i = 0; i < count; ++i) {
-        if (at + CentralSize > end || GetU32(bytes, at) != CentralSignature) return false;
-        uint32_t dataSize = GetU32(bytes, at + CentralDataSize);
-        uint16_t nameLength = GetU16(bytes, at + CentralNameLength);
-        size_t local = GetU32(bytes, at + CentralLocalOffset);
-        ArchiveMember member;
-        member.name = bytes.substr(at + CentralSize, nameLength);
-        size_t data = local + LocalHeaderSize + nameLength;
-        if (data + dataSize > bytes.size()) return false;
-        member.data = bytes.substr(data, dataSize);
-        members->push_back(member);
-        at += CentralSize + nameLength + GetU16(bytes, at + CentralExtraLength) +
-              GetU16(bytes, at + CentralCommentLength);
-    }
-    return true;
-}
-
 bool ReadShortcut(const std::string& path, ShortcutInfo* info) {
     bool ok = false;
     HRESULT initialised = CoInitialize(nullptr);
@@ -330,4 +277,54 @@ void CloseGroupFolderWindows(DWORD setupProcessId) {
         if (!left || DriverClock() - start > ShortWaitMs) return;
         Sleep(100);
     }
+}
+
+// ---- the prefix as installations see it ----
+
+// Lists a folder's tree; `topOnly` lists only the first level's sub-folders.
+static void ListTree(const std::string& folder, std::vector<std::string>* entries, bool topOnly) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = folder + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries->push_back(path + "\\");
+            if (!topOnly) ListTree(path + "\\", entries, false);
+        } else {
+            entries->push_back(path);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// What an installation and its removal may touch: drive C: (without the
+// system, user and program folders, the temporary folder and the tests' own
+// scratch folder), the Start Menu, and the system's list of installed programs.
+std::vector<std::string> SnapshotOfPrefix() {
+    std::vector<std::string> entries, all;
+    ListTree("C:\\", &all, true);
+    const char* skipped[] = {"C:\\windows\\", "C:\\users\\", "C:\\ProgramData\\",
+                             "C:\\Program Files", "C:\\VexloE2E\\"};
+    for (const std::string& entry : all) {
+        bool skip = false;
+        for (const char* prefix : skipped)
+            skip = skip || _strnicmp(entry.c_str(), prefix, strlen(prefix)) == 0;
+        if (!skip) entries.push_back(entry);
+    }
+    char startMenu[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, startMenu, CSIDL_STARTMENU, FALSE);
+    ListTree(std::string(startMenu) + "\\", &entries, false);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                      0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char name[256];
+        for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+            entries.push_back(std::string("registry: ") + name);
+        RegCloseKey(key);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }

@@ -94,14 +94,6 @@ void SetSetupWindowsVersion(const char* version);
 void RemoveEmptyParents(std::string path);
 std::string ProgramsFolder();
 
-// Members of the archive at the end of a file, in directory order.
-struct ArchiveMember {
-    std::string name;
-    std::string data;
-};
-bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members,
-                        uint32_t* directoryOffset = nullptr);
-
 // A shortcut read back through the shell's link object.
 struct ShortcutInfo {
     std::string target;
@@ -116,3 +108,8 @@ std::vector<std::string> ListDiscFiles();
 
 // Closes the folder window that the installer opens on the Start Menu group.
 void CloseGroupFolderWindows(DWORD setupProcessId);
+
+// What an installation and its removal may touch, sorted: drive C: (without
+// the system, user and program folders and the tests' scratch folder), the
+// Start Menu, and the names of the Uninstall entries.
+std::vector<std::string> SnapshotOfPrefix();

@@ -120,54 +120,6 @@ bool WithinX87Rounding(const std::string& actual, const std::string& expected) {
 #endif
 }
 
-// Lists a folder's tree; `topOnly` lists only the first level's sub-folders.
-void ListTree(const std::string& folder, std::vector<std::string>* entries, bool topOnly) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string path = folder + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            entries->push_back(path + "\\");
-            if (!topOnly) ListTree(path + "\\", entries, false);
-        } else {
-            entries->push_back(path);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-}
-
-// What an installation and its removal may touch: drive C: (without the
-// system, user and program folders, the temporary folder and the tests' own
-// scratch folder), the Start Menu, and the system's list of installed programs.
-std::vector<std::string> SnapshotOfPrefix() {
-    std::vector<std::string> entries, all;
-    ListTree("C:\\", &all, true);
-    const char* skipped[] = {"C:\\windows\\", "C:\\users\\", "C:\\ProgramData\\",
-                             "C:\\Program Files", "C:\\VexloE2E\\"};
-    for (const std::string& entry : all) {
-        bool skip = false;
-        for (const char* prefix : skipped)
-            skip = skip || StartsWithNoCase(entry, prefix);
-        if (!skip) entries.push_back(entry);
-    }
-    char startMenu[MAX_PATH] = "";
-    SHGetSpecialFolderPathA(nullptr, startMenu, CSIDL_STARTMENU, FALSE);
-    ListTree(std::string(startMenu) + "\\", &entries, false);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                      0, KEY_READ, &key) == ERROR_SUCCESS) {
-        char name[256];
-        for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
-            entries.push_back(std::string("registry: ") + name);
-        RegCloseKey(key);
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
-}
-
 class InstallTest : public ::testing::Test {
   protected:
     void SetUp() override { CleanUp(); }

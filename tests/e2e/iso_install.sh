@@ -1,7 +1,7 @@
 #!/bin/sh
 # The disc image as a user meets it: made by tools/make-iso.sh from the
 # assembled disc, listed and extracted with xorriso (Joliet names, as Windows
-# reads them), its files read-only, presented to Wine as CD-ROM drive R:, and
+# reads them), its files read-only, presented to Wine as CD-ROM drive S:, and
 # installed from and removed again through the real Setup.exe by the
 # end-to-end install test, in a Wine prefix of its own under WORK_DIR.
 #
@@ -18,7 +18,7 @@ PREFIX=$WORK/prefix
 export VEXLO_TEST_WINEPREFIX="$PREFIX"
 IMAGE=$WORK/vexlo-demo.iso
 CD=$WORK/cd
-LETTER=r:
+LETTER=s:
 DRIVES_KEY='HKLM\Software\Wine\Drives'
 
 fail() { echo "iso_install: $*"; exit 1; }
@@ -66,5 +66,5 @@ trap cleanup EXIT
 ln -sfn "$CD" "$PREFIX/dosdevices/$LETTER"
 stop_prefix
 
-VEXLO_E2E_DISC='R:\' "$WINE_RUN" "$INSTALL_TEST" \
+VEXLO_E2E_DISC='S:\' "$WINE_RUN" "$INSTALL_TEST" \
   --gtest_filter='DiscDrive.*:InstallTest.DefaultInstallation:InstallTest.RemovalThroughTheUninstallEntryLeavesNothingBehind'

@@ -8,6 +8,7 @@
 #include "page_host.h"
 #include "setup/install/copy_phase.h"
 #include "setup/install/progress_page.h"
+#include "setup/install/progress_report.h"
 #include "setup/shell/resource.h"
 #include "setup/shell/setup_state.h"
 

@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "page_host.h"
-#include "setup/install/progress_page.h"
+#include "setup/install/install_outcome.h"
+#include "setup/install/install_recovery.h"
+#include "setup/install/install_sequence.h"
 #include "setup/install/registry.h"
+#include "setup/media/file_stream.h"
 #include "setup/media/source_walk.h"
 #include "setup/mpeg/conversion.h"
 #include "setup/shell/resource.h"
@@ -44,6 +47,20 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return text.size() >= length &&
            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(), static_cast<int>(length),
                           prefix, static_cast<int>(length)) == CSTR_EQUAL;
+}
+
+// The names in a folder, "." and ".." aside.
+Lines ListFolder(const std::string& folder) {
+    Lines names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
 }
 
 std::string Relative(std::string name) {
@@ -144,6 +161,13 @@ class InstallSequence : public testing::Test {
         RunInstallSequence();
         tree = ListTree();
     }
+    // What the user would be told; "" when the installation succeeded.
+    static std::string Failure() {
+        if (!InstallFailed()) return "";
+        char text[1024];
+        FormatInstallFailure(text, sizeof text);
+        return text;
+    }
 
     // The lines the copy phase writes, in listing order.
     Lines CopyLines() const {
@@ -191,6 +215,7 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     WriteFileBytes(disc / "data/Setup.dat", "not the setup's");
     PageHost page;
     RunInstall();
+    ASSERT_EQ(Failure(), "");
 
     // Plain files: copied byte for byte, except what begins with "Setup" and
     // what lies in a folder the destination does not have.
@@ -275,24 +300,26 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     EXPECT_EQ(page.BarPosition(IDC_FILE_BAR), 0);
 }
 
-TEST_F(InstallSequence, GameWithoutArchiveKeepsThePlainList) {
+// A game executable that could take no members is a damaged disc: said so
+// before anything is written.
+TEST_F(InstallSequence, GameWithoutArchiveIsRefusedBeforeAnythingIsWritten) {
+    setupState.makeGroup = 0;
     WriteGame(false);
     WriteFileBytes(disc / "ReadMe.txt", "text");
     WriteFileBytes(disc / "data/music1.mp3", ReadFileBytes(FixturePath("stereo44.mp3")));
     PageHost page;
     RunInstall();
 
-    // No member could be added: the game is a plain copy and the list stays.
-    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\VexloDmo.exe"), GameBody);
-    bool crlfOnly = false;
-    Lines lines = SplitCrlfLines(ReadFileBytes(output / "Vexlo Demo\\Remove.txt"), &crlfOnly);
-    EXPECT_TRUE(crlfOnly);
-    Lines expected = CopyLines();
-    Lines shortcuts = ShortcutLines();
-    expected.insert(expected.end(), shortcuts.begin(), shortcuts.end());
-    EXPECT_EQ(lines, expected);
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
-    EXPECT_EQ(page.BarPosition(IDC_TOTAL_BAR), 100);
+    EXPECT_TRUE(installOutcome.discGameDamaged);
+    EXPECT_NE(Failure().find("VexloDmo.exe on the CD-ROM cannot be read"), std::string::npos)
+        << Failure();
+    EXPECT_NE(Failure().find("Nothing has been changed"), std::string::npos);
+    EXPECT_TRUE(ListFolder(destFolder).empty());
+    EXPECT_FALSE(PathExists(groupFolder));
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Vexlo Demo could not be installed.");
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
 }
 
 TEST_F(InstallSequence, WithoutStartMenuGroupNoShortcutsAreMade) {
@@ -312,20 +339,22 @@ TEST_F(InstallSequence, WithoutStartMenuGroupNoShortcutsAreMade) {
     EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Finished");
 }
 
-TEST_F(InstallSequence, OnlySetupFilesLeaveAnEmptyList) {
+TEST_F(InstallSequence, ADiscWithoutTheGameIsADamagedDisc) {
     setupState.makeGroup = 0;
     WriteFileOfSize(disc / "Setup.exe", 100);
     WriteFileOfSize(disc / "setup/a.dll", 100);
     PageHost page;
     RunInstall();
 
-    EXPECT_EQ(ReadFileBytes(output / "Vexlo Demo\\Remove.txt"), "");
+    EXPECT_TRUE(installOutcome.discGameDamaged);
+    EXPECT_TRUE(ListFolder(destFolder).empty());
     EXPECT_EQ(setupState.totalWeight, 0u);
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
 }
 
-TEST_F(InstallSequence, PathsTooLongForTheBuffersAreSkipped) {
-    // A destination of 230 characters leaves room for short names only.
+// A destination of 230 characters leaves room for short names only: the
+// first path that does not fit fails the installation, which is undone.
+TEST_F(InstallSequence, PathsTooLongFailTheInstallationAndAreUndone) {
     std::string deep = output.Path();
     while (deep.size() < 220) {
         deep += "\\deeper";
@@ -336,20 +365,176 @@ TEST_F(InstallSequence, PathsTooLongForTheBuffersAreSkipped) {
     ASSERT_EQ(destFolder.size(), 230u);
     snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
     setupState.makeGroup = 0;
-    WriteGame(false);
+    WriteGame(true);
     WriteFileBytes(disc / "short.txt", "fits");
     std::string longName = std::string(40, 'n') + ".txt";
     WriteFileBytes(disc / longName, "does not fit");
     PageHost page;
     RunInstall();
 
-    EXPECT_EQ(ReadFileBytes(destFolder + "short.txt"), "fits");
-    EXPECT_FALSE(PathExists(destFolder + longName.substr(0, 25)));
-    bool crlfOnly = false;
-    Lines lines = SplitCrlfLines(ReadFileBytes(destFolder + "Remove.txt"), &crlfOnly);
-    std::sort(lines.begin(), lines.end());
-    EXPECT_EQ(lines, (Lines{destFolder + "VexloDmo.exe", destFolder + "short.txt"}));
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
+    EXPECT_EQ(installOutcome.cause, FailureCause::PathTooLong);
+    EXPECT_NE(Failure().find(longName), std::string::npos) << Failure();
+    EXPECT_NE(Failure().find("Choose a folder with a shorter name"), std::string::npos);
+    EXPECT_NE(Failure().find("Everything Setup had written has been removed again."),
+              std::string::npos);
+    // Undone: the folder, left empty, went too; no entry stays.
+    EXPECT_FALSE(PathExists(destFolder));
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+    EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
+}
+
+// An .mp3 whose name sorts before the game executable still becomes a member.
+TEST_F(InstallSequence, AudioSortingBeforeTheGameIsNotLost) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "AAA.mp3", ReadFileBytes(FixturePath("mono22.mp3")));
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    PageHost page;
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    ASSERT_LT(std::find(tree.begin(), tree.end(), "./AAA.mp3") - tree.begin(),
+              std::find(tree.begin(), tree.end(), "./VexloDmo.exe") - tree.begin())
+        << "the walk lists the game first: the test proves nothing";
+
+    std::vector<ArchiveMember> members;
+    ASSERT_TRUE(ReadArchiveMembers(destFolder + "VexloDmo.exe", &members));
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0].name, "AAA.wav");
+    EXPECT_EQ(members[0].data.compare(0, 4, "RIFF"), 0);
+    EXPECT_EQ(members[1].name, "Remove.txt");
+    EXPECT_FALSE(PathExists(destFolder + "VexloDmo.exe.new"));
+}
+
+// An .mp3 of random bytes gives no sound: a damaged disc file, and the
+// installation is undone, the entry of an earlier one put back.
+TEST_F(InstallSequence, AnMp3WithoutSoundFailsAndIsUndone) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    std::string noise;
+    for (int i = 0; i < 4000; ++i)
+        noise += char((i * 7919 + 13) >> 3);
+    WriteFileBytes(disc / "data/noise.mp3", noise);
+    ASSERT_TRUE(WriteUninstallKey("D:\\Old Place\\", "VexloDmo.exe", "VexloDmo.exe", "/REMOVE",
+                                  "Vexlo Demo"));
+    PageHost page;
+    RunInstall();
+
+    EXPECT_EQ(installOutcome.cause, FailureCause::DamagedSource) << Failure();
+    EXPECT_NE(Failure().find("noise"), std::string::npos) << Failure();
+    EXPECT_NE(Failure().find("Clean the disc"), std::string::npos) << Failure();
+    EXPECT_FALSE(PathExists(destFolder));
+    EXPECT_FALSE(PathExists(groupFolder));
+    char gameDest[260], uninstallString[260];
+    ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
+    EXPECT_EQ(std::string(gameDest), "D:\\Old Place\\VexloDmo.exe");
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Vexlo Demo could not be installed.");
+}
+
+// A read-only file of the same name in the folder is not ours: refused,
+// neither overwritten nor deleted by the undo.
+TEST_F(InstallSequence, AReadOnlyFileInTheWayIsLeftAlone) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "new text");
+    WriteFileBytes(destFolder + "ReadMe.txt", "the user's own");
+    SetFileAttributesA((destFolder + "ReadMe.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    PageHost page;
+    RunInstall();
+    SetFileAttributesA((destFolder + "ReadMe.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    EXPECT_EQ(installOutcome.cause, FailureCause::AccessDenied) << Failure();
+    EXPECT_NE(Failure().find("ReadMe.txt"), std::string::npos) << Failure();
+    EXPECT_FALSE(installOutcome.undoIncomplete);
+    EXPECT_EQ(ListFolder(destFolder), (Lines{"ReadMe.txt"}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the user's own");
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+}
+
+// A ';' in the folder makes every path in it a member path: nothing can be
+// written there, and the installation is undone.
+TEST_F(InstallSequence, ASemicolonInTheFolderFailsAndIsUndone) {
+    setupState.makeGroup = 0;
+    destFolder = output / "Vexlo;Demo\\";
+    CreateDirectoryA(destFolder.c_str(), nullptr);
+    snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "text");
+    PageHost page;
+    RunInstall();
+
+    EXPECT_TRUE(InstallFailed());
+    EXPECT_NE(Failure().find("VexloDmo.exe"), std::string::npos) << Failure();
+    EXPECT_FALSE(installOutcome.undoIncomplete);
+    EXPECT_FALSE(PathExists(destFolder));
+    char gameDest[260], uninstallString[260];
+    EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+}
+
+// What a cut-short installation leaves, as the next start finds it: the
+// entry, the plain list, files and shortcuts it names, the game under its
+// temporary name.
+class CutShortInstall : public InstallSequence {
+  protected:
+    void LeaveCutShort(bool gameComplete) {
+        setupState.makeGroup = 0;  // no folder window to wait for
+        WriteFileBytes(destFolder + "ReadMe.txt", "text");
+        CreateDirectoryA(groupFolder.c_str(), nullptr);
+        WriteFileBytes(groupFolder + "\\ReadMe.lnk", "link");
+        WriteFileBytes(destFolder + "Remove.txt", destFolder + "VexloDmo.exe\n" + destFolder +
+                                                      "ReadMe.txt\n" + groupFolder +
+                                                      "\\ReadMe.lnk\n");
+        WriteEmptyArchive(destFolder + "VexloDmo.exe.new", GameBody);
+        if (gameComplete) {
+            ASSERT_TRUE(FileStream::CopyNamedFile(
+                (destFolder + "Remove.txt").c_str(), StreamAbsolute,
+                (destFolder + "VexloDmo.exe.new;Remove.txt").c_str(), StreamAbsolute, nullptr));
+        }
+        ASSERT_TRUE(WriteUninstallKey(destFolder.c_str(), "VexloDmo.exe", "VexloDmo.exe", "/REMOVE",
+                                      "Vexlo Demo"));
+    }
+    std::string GameDest() const { return destFolder + "VexloDmo.exe"; }
+};
+
+TEST_F(CutShortInstall, BeforeTheListIsInTheGameEverythingIsUndone) {
+    LeaveCutShort(false);
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    EXPECT_FALSE(PathExists(destFolder));
+    EXPECT_FALSE(PathExists(groupFolder));
+}
+
+TEST_F(CutShortInstall, AfterTheListIsInTheGameItMovesIntoPlace) {
+    LeaveCutShort(true);
+    bool undoIncomplete = true;
+    EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    std::vector<ArchiveMember> members;
+    ASSERT_TRUE(ReadArchiveMembers(GameDest(), &members));
+    ASSERT_EQ(members.size(), 1u);
+    EXPECT_EQ(members[0].name, "Remove.txt");
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", "VexloDmo.exe"}));
+    EXPECT_TRUE(PathExists(groupFolder + "\\ReadMe.lnk"));
+}
+
+// A second installation over a complete one, cut short: the earlier game is
+// in place and stays; the unfinished copy goes.
+TEST_F(CutShortInstall, OverAnEarlierGameTheEarlierOneStays) {
+    LeaveCutShort(false);
+    WriteEmptyArchive(GameDest(), GameBody);
+    ASSERT_TRUE(FileStream::CopyNamedFile((destFolder + "Remove.txt").c_str(), StreamAbsolute,
+                                          (GameDest() + ";Remove.txt").c_str(), StreamAbsolute,
+                                          nullptr));
+    bool undoIncomplete = true;
+    EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", "VexloDmo.exe"}));
 }
 
 }  // namespace

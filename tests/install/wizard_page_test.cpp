@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "setup/install/install_sequence.h"
 #include "setup/install/progress_page.h"
 #include "setup/install/registry.h"
 #include "setup/shell/resource.h"

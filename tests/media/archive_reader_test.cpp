@@ -78,16 +78,31 @@ TEST_F(ArchiveReaderTest, AnEndRecordFollowedByACommentIsFoundByTheWalk) {
     EXPECT_EQ(reader.EntryCount(), 0u);
 }
 
-TEST_F(ArchiveReaderTest, DataOffsetComesFromTheCentralNameLengthOnly) {
+TEST_F(ArchiveReaderTest, DataFollowsTheLocalHeadersOwnNameAndExtraField) {
     ArchiveLayout layout;
     layout.lead = std::string(100, 'L');
     layout.members = {{"twelve_chars", "payload"}};
     std::string bytes = BuildArchive(layout);
-    bytes[100 + 28] = 9;  // the local header claims an extra field; it is not read
     ASSERT_EQ(Open(bytes), 1);
     EXPECT_EQ(reader.Directory()[0].dataOffset, 142u);
+
+    // An extra field in the local header only, as zip tools write them: the
+    // data moves behind it, the central entry does not say so.
+    bytes.insert(142, "XXXXXXXXX");
+    bytes[100 + 28] = 9;
+    size_t end = bytes.size() - 22;
+    uint32_t directoryOffset = U32At(bytes, end + 16) + 9;
+    for (int i = 0; i < 4; ++i)
+        bytes[end + 16 + i] = char(directoryOffset >> (8 * i));
+    ASSERT_EQ(Open(bytes), 1);
+    EXPECT_EQ(reader.Directory()[0].dataOffset, 151u);
     EntryHandle* entry = reader.OpenEntry("twelve_chars", false);
     EXPECT_EQ(ReadAll(entry), "payload");
+    reader.CloseEntry(entry);
+
+    // A central entry pointing at no local header is a damaged archive.
+    bytes[100] = 'Q';
+    EXPECT_EQ(Open(bytes), 0);
 }
 
 TEST_F(ArchiveReaderTest, EndRecordsWithoutEntriesDoNotOpen) {

@@ -162,4 +162,67 @@ TEST_F(ArchiveToolTest, StoredZipFromAStandardToolReadsAndTakesMembers) {
     EXPECT_EQ(ReadFile("readme.out"), "Read me first\r\n");
 }
 
+TEST_F(ArchiveToolTest, PipesDirectoriesAndPartFilesAreRefusedAndNothingIsLost) {
+    WriteFile("game.exe", "MZ");
+    ASSERT_EQ(Tool("init game.exe").exitCode, 0);
+    WriteFile("m.txt", "member bytes");
+    ASSERT_EQ(Tool("add game.exe m.txt m.txt").exitCode, 0);
+    std::string game = ReadFile("game.exe");
+
+    // A pipe has no size to take before copying: it once went in empty.
+    ExpectFailure(Tool("add game.exe /dev/stdin p.txt < /dev/null"), "/dev/stdin");
+    ASSERT_EQ(std::system("mkfifo fifo && (cat m.txt > fifo &)"), 0);
+    ExpectFailure(Tool("add game.exe fifo p.txt"), "fifo");
+    std::system("cat fifo > /dev/null");
+    EXPECT_EQ(ReadFile("game.exe"), game);
+
+    // An existing directory is not OUT; it stays, with what it holds.
+    std::filesystem::create_directory("empty");
+    ExpectFailure(Tool("extract game.exe m.txt empty"), "empty");
+    EXPECT_TRUE(std::filesystem::is_directory("empty"));
+    EXPECT_FALSE(Exists("empty.part"));
+
+    // Someone's OUT.part is theirs; OUT is not touched either.
+    WriteFile("out.txt", "old out");
+    WriteFile("out.txt.part", "someone's work");
+    ExpectFailure(Tool("extract game.exe m.txt out.txt"), "out.txt.part");
+    EXPECT_EQ(ReadFile("out.txt.part"), "someone's work");
+    EXPECT_EQ(ReadFile("out.txt"), "old out");
+    std::filesystem::remove("out.txt.part");
+    ASSERT_EQ(Tool("extract game.exe m.txt out.txt").exitCode, 0);
+    EXPECT_EQ(ReadFile("out.txt"), "member bytes");
+}
+
+// Members past what the format's 32-bit sizes hold are refused before any
+// byte is written (sparse files: no disk space is used).
+TEST_F(ArchiveToolTest, FilesPastFourGiBAreRefused) {
+    WriteFile("game.exe", "MZ");
+    ASSERT_EQ(Tool("init game.exe").exitCode, 0);
+    std::string game = ReadFile("game.exe");
+    WriteFile("huge.wav", "");
+    std::filesystem::resize_file("huge.wav", (4ull << 30) + 1);
+    Result result = Tool("add game.exe huge.wav data/huge.wav");
+    ExpectFailure(result, "huge.wav");
+    EXPECT_NE(result.err.find("larger than a member can be"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFile("game.exe"), game);
+
+    ExpectFailure(Tool("init huge.wav"), "huge.wav");
+    EXPECT_EQ(std::filesystem::file_size("huge.wav"), (4ull << 30) + 1);
+}
+
+// zip writes extra fields (times, owners) into local headers by default; the
+// data begins after them.
+TEST_F(ArchiveToolTest, DefaultStoredZipWithExtraFieldsExtractsTheRightBytes) {
+    std::filesystem::create_directories("tree/data");
+    WriteFile("tree/data/theme.mp3", Pattern(30000, 7));
+    WriteFile("tree/ReadMe.txt", "Read me\r\n");
+    ASSERT_EQ(std::system("cd tree && zip -q -0 -r ../disc.zip ReadMe.txt data"), 0);
+    std::string zipped = ReadFile("disc.zip");
+    ASSERT_NE(U16At(zipped, 28), 0) << "zip wrote no extra field; the test proves nothing";
+    ASSERT_EQ(Tool("extract disc.zip data/theme.mp3 theme.out").exitCode, 0);
+    EXPECT_TRUE(ReadFile("theme.out") == Pattern(30000, 7));
+    ASSERT_EQ(Tool("extract disc.zip ReadMe.txt readme.out").exitCode, 0);
+    EXPECT_EQ(ReadFile("readme.out"), "Read me\r\n");
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "mpeg_test_support.h"
 #include "setup/media/archive_reader.h"
+#include "setup/media/file_stream.h"
+#include "setup/media/source_state.h"
 
 using namespace mpeg_test;
 
@@ -105,24 +107,29 @@ TEST(Conversion, StereoMpeg1FrameAddsFullBuffer) {
 }
 
 // The channel choices: left and right are the channels of Both, the
-// downmix their average (before the synthesis, so within a step or two).
+// downmix their mean within 1 LSB, also where the channels' block types
+// differ (the transients make short blocks in one channel only at times).
 TEST(Conversion, ChannelChoicesOfAStereoInput) {
-    Decoded both = Decode(DataFile("stereo-44k.mp3"), Both);
-    Decoded left = Decode(DataFile("stereo-44k.mp3"), LeftOnly);
-    Decoded right = Decode(DataFile("stereo-44k.mp3"), RightOnly);
-    Decoded mix = Decode(DataFile("stereo-44k.mp3"), Downmix);
-    for (const Decoded* d : {&left, &right, &mix})
-        ExpectWellFormed(*d, 1, 44100, true);
-    ASSERT_EQ(left.wav.samples.size() * 2, both.wav.samples.size());
-    int differentChannels = 0;
-    for (size_t i = 0; i < left.wav.samples.size(); i++) {
-        int l = both.wav.samples[2 * i], r = both.wav.samples[2 * i + 1];
-        ASSERT_EQ(left.wav.samples[i], l) << i;
-        ASSERT_EQ(right.wav.samples[i], r) << i;
-        ASSERT_NEAR(mix.wav.samples[i], (l + r) / 2.0, 2.0) << i;
-        differentChannels += l != r;
+    for (const char* file : {"stereo-44k.mp3", "transient-44k.mp3", "joint-22k.mp3"}) {
+        SCOPED_TRACE(file);
+        Decoded both = Decode(DataFile(file), Both);
+        Decoded left = Decode(DataFile(file), LeftOnly);
+        Decoded right = Decode(DataFile(file), RightOnly);
+        Decoded mix = Decode(DataFile(file), Downmix);
+        for (const Decoded* d : {&left, &right, &mix})
+            ExpectWellFormed(*d, 1, both.wav.rate, both.wav.rate >= 32000);
+        ASSERT_EQ(left.wav.samples.size() * 2, both.wav.samples.size());
+        ASSERT_EQ(mix.wav.samples.size(), left.wav.samples.size());
+        int differentChannels = 0;
+        for (size_t i = 0; i < left.wav.samples.size(); i++) {
+            int l = both.wav.samples[2 * i], r = both.wav.samples[2 * i + 1];
+            ASSERT_EQ(left.wav.samples[i], l) << i;
+            ASSERT_EQ(right.wav.samples[i], r) << i;
+            ASSERT_NEAR(mix.wav.samples[i], (l + r) / 2.0, 1.0) << i;
+            differentChannels += l != r;
+        }
+        EXPECT_GT(differentChannels, 1000);  // the file's channels differ
     }
-    EXPECT_GT(differentChannels, 1000);  // the file's channels differ
 }
 
 TEST(Conversion, MonoInputIsMonoWhateverTheChoice) {
@@ -144,14 +151,18 @@ TEST(Conversion, CustomScaleHalvesTheOutput) {
     }
 }
 
-TEST(Conversion, ProgressBeforeEverySixteenthFrame) {
+// Reports before frames 0, 16 and 32 from the file position, and 1.0 at
+// the end; never backward.
+TEST(Conversion, ProgressBeforeEverySixteenthFrameAndAtTheEnd) {
     Decoded d = Decode(DataFile("transient-22k.mp3"));
     ASSERT_EQ(d.stats.framesRead, 33u);
-    ASSERT_EQ(d.progress.size(), 3u);
+    ASSERT_EQ(d.progress.size(), 4u);
     EXPECT_EQ(d.progress[0], 0.0f);
     EXPECT_GT(d.progress[1], 0.3f);
+    EXPECT_LT(d.progress[1], 0.6f);
     EXPECT_LT(d.progress[1], d.progress[2]);
-    EXPECT_LE(d.progress[2], 1.0f);
+    EXPECT_LT(d.progress[2], 1.0f);
+    EXPECT_EQ(d.progress[3], 1.0f);
 }
 
 TEST(Conversion, WritesAnArchiveMember) {
@@ -177,6 +188,37 @@ TEST(Conversion, WritesAnArchiveMember) {
     ASSERT_TRUE(wav.valid);
     EXPECT_EQ(wav.riffLength, wav.dataLength + 38);
     EXPECT_EQ(wav.samples, plain.wav.samples);
+}
+
+// A tagged file read from the source archive (the disc packed): the tag
+// skip and the confirming look-ahead seek within the member.
+TEST(Conversion, TaggedMemberOfTheSourceArchive) {
+    std::string archive = ScratchPath("disc.arc");
+    std::string end = "PK\x05\x06" + std::string(18, '\0');
+    WriteFile(archive, "MZ stand-in program bytes" + end);
+    std::string frames = ReadFile(DataFile("stereo-44k.mp3"));
+    // An ID3v2.3 tag holding a UTF-16 byte order mark and a copy of the
+    // first frames, then the audio, then an ID3v1 tag.
+    std::string inside = "\xFF\xFE" + frames.substr(0, 2000);
+    std::string tag = std::string("ID3\x03\x00\x00", 6);
+    for (int shift : {21, 14, 7, 0})
+        tag += char((inside.size() >> shift) & 0x7F);
+    std::string tagged = tag + inside + frames + "TAG" + std::string(125, '\xFF');
+    {
+        FileStream member((archive + ";data/tagged.mp3").c_str(),
+                          StreamWrite | StreamModify | StreamAbsolute);
+        ASSERT_TRUE(member.IsOpen());
+        ASSERT_EQ(member.Write(tagged.data(), uint32_t(tagged.size())), tagged.size());
+    }
+    Decoded plain = Decode(DataFile("stereo-44k.mp3"));
+    sourceArchiveOpen = sourceArchive.OpenArchive(archive.c_str(), 4);
+    ASSERT_NE(sourceArchiveOpen, 0);
+    Decoded packed = Decode("data/tagged.mp3");
+    sourceArchive.CloseArchive();
+    sourceArchiveOpen = 0;
+    ASSERT_TRUE(packed.headerRead);
+    EXPECT_EQ(packed.stats.framesRead, plain.stats.framesRead);
+    EXPECT_EQ(packed.wav.samples, plain.wav.samples);
 }
 
 TEST(Conversion, OutputThatCannotBeOpenedRunsToTheEndAndLeavesNothing) {

@@ -20,7 +20,8 @@ struct HeaderCase {
 
 void ExpectSizes(const HeaderCase& c) {
     std::string path = ScratchPath("frame.mp3");
-    WriteFile(path, HeaderBytes(c.word) + std::string(c.length - 4 + 8, '\0'));
+    // One frame that ends the file: the end confirms it.
+    WriteFile(path, HeaderBytes(c.word) + std::string(c.length - 4, '\0'));
     FrameReader reader(path.c_str());
     FrameHeader header;
     ASSERT_TRUE(header.ReadHeader(reader));
@@ -68,7 +69,7 @@ TEST(FrameReader, SearchSkipsJunkAndDisagreeingHeaders) {
     uint32_t mono = HeaderWord(1, LayerIII, false, 9, 0, false, 3);
     uint32_t dual = HeaderWord(1, LayerIII, false, 10, 0, false, 2);
     std::string frame1 = HeaderBytes(first) + std::string(413, '\x11');
-    std::string bytes = "\x01\xFF\xE0junk" + frame1 + "\xFF\xFF" + HeaderBytes(otherRate) +
+    std::string bytes = "\x01\xFF\xE0junk" + frame1 + frame1 + "\xFF\xFF" + HeaderBytes(otherRate) +
                         HeaderBytes(mono) + HeaderBytes(dual) + std::string(600, '\x22');
     std::string path = ScratchPath("junk.mp3");
     WriteFile(path, bytes);
@@ -76,11 +77,13 @@ TEST(FrameReader, SearchSkipsJunkAndDisagreeingHeaders) {
     FrameHeader header;
     ASSERT_TRUE(header.ReadHeader(reader));
     EXPECT_EQ(header.mode, 1u);
+    EXPECT_EQ(reader.HeaderPosition(), 7u);
+    ASSERT_TRUE(header.ReadHeader(reader));
     ASSERT_TRUE(header.ReadHeader(reader));  // the dual-channel header
     EXPECT_EQ(header.mode, 2u);
     EXPECT_EQ(header.bitrateIndex, 10u);
     // frameCounter counts headers found, not bytes skipped.
-    EXPECT_EQ(reader.frameCounter, 1);
+    EXPECT_EQ(reader.frameCounter, 2);
 
     std::string none = ScratchPath("none.mp3");
     std::string noSync;
@@ -125,14 +128,89 @@ TEST(FrameReader, GetBitsJoinsWordsAndShortBodiesFail) {
     EXPECT_FALSE(shortHeader.ReadHeader(shortReader));
 }
 
-TEST(FrameHeader, EstimateFrameCountUsesTheUnpaddedLength) {
-    uint32_t word = HeaderWord(1, LayerIII, false, 9, 0, true, 0);
-    std::string path = ScratchPath("count.mp3");
-    WriteFile(path, HeaderBytes(word) + std::string(417 * 10 - 4, '\0'));
+// The first header counts only when the next frame's header follows where
+// its length says, or the file or a tag begins there.
+TEST(FrameReader, FirstHeaderIsConfirmedByWhatFollows) {
+    uint32_t word = HeaderWord(1, LayerIII, false, 9, 0, false, 1);
+    std::string frame = HeaderBytes(word) + std::string(413, '\x11');
+    auto firstHeaderAt = [](const std::string& bytes, uint32_t& position) {
+        std::string path = ScratchPath("confirm.mp3");
+        WriteFile(path, bytes);
+        FrameReader reader(path.c_str());
+        FrameHeader header;
+        if (!header.ReadHeader(reader)) return false;
+        position = reader.HeaderPosition();
+        return true;
+    };
+    uint32_t at = 0;
+    // A chance sync whose length leads into junk is passed over.
+    ASSERT_TRUE(firstHeaderAt(HeaderBytes(word) + std::string(50, '\x33') + frame + frame, at));
+    EXPECT_EQ(at, 54u);
+    // A header of another layer or sampling frequency does not confirm.
+    uint32_t layer2 = HeaderWord(1, LayerII, false, 9, 0, false, 1);
+    uint32_t rate48 = HeaderWord(1, LayerIII, false, 9, 1, false, 1);
+    EXPECT_FALSE(firstHeaderAt(frame + HeaderBytes(layer2) + std::string(600, '\0'), at));
+    EXPECT_FALSE(firstHeaderAt(frame + HeaderBytes(rate48) + std::string(600, '\0'), at));
+    // A frame followed by junk is no stream; by the file's end or an ID3v1
+    // tag it is.
+    EXPECT_FALSE(firstHeaderAt(frame + std::string(200, '\x44'), at));
+    EXPECT_TRUE(firstHeaderAt(frame, at));
+    std::string id3v1 = "TAG" + std::string(125, ' ');
+    EXPECT_TRUE(firstHeaderAt(frame + id3v1, at));
+    EXPECT_TRUE(firstHeaderAt(frame + "APETAGEX" + std::string(24, '\0'), at));
+    EXPECT_TRUE(firstHeaderAt(frame + "LYRICSBEGIN" + std::string(40, '0'), at));
+    // Far into the file, and behind a tag whose header straddles the
+    // search's read windows (4096 bytes).
+    ASSERT_TRUE(firstHeaderAt(std::string(5000, '\x55') + frame + frame, at));
+    EXPECT_EQ(at, 5000u);
+    std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x06\x42", 10) + frame + frame;
+    ASSERT_EQ(tag.size(), 10u + 6 * 128 + 0x42);
+    ASSERT_TRUE(firstHeaderAt(std::string(4090, '\x55') + tag + frame + frame, at));
+    EXPECT_EQ(at, 4090u + tag.size());
+}
+
+// ID3v2 tags are stepped over by their size, not searched; a header inside
+// one (here a UTF-16 byte order mark and a whole fake frame) never counts.
+TEST(FrameReader, Id3v2TagsAreSteppedOver) {
+    uint32_t word = HeaderWord(1, LayerIII, false, 9, 0, false, 1);
+    std::string frame = HeaderBytes(word) + std::string(413, '\x11');
+    // Big enough that every byte of the syncsafe size counts.
+    std::string inside = "\xFF\xFE" + frame + frame + std::string(20000, '\xFF') + frame + frame;
+    auto tag = [](int version, const std::string& body, uint8_t flags = 0) {
+        uint32_t n = uint32_t(body.size());
+        std::string t = "ID3";
+        t += char(version);
+        t += '\0';
+        t += char(flags);
+        for (int shift : {21, 14, 7, 0})
+            t += char((n >> shift) & 0x7F);
+        return t + body;
+    };
+    std::string footer = "3DI\x04" + std::string(1, '\0') + "\x10" + std::string(4, '\0');
+    std::string file = tag(3, inside) + tag(2, std::string(300, '\xFF')) + tag(4, inside, 0x10) +
+                       footer + frame + frame + "TAG" + std::string(125, '\xFF');
+    std::string path = ScratchPath("tags.mp3");
+    WriteFile(path, file);
     FrameReader reader(path.c_str());
     FrameHeader header;
     ASSERT_TRUE(header.ReadHeader(reader));
-    EXPECT_EQ(header.EstimateFrameCount(reader), 10u);
+    uint32_t audio = uint32_t(2 * (10 + inside.size()) + 310 + 10);
+    EXPECT_EQ(reader.HeaderPosition(), audio);
+    ASSERT_TRUE(header.ReadHeader(reader));
+    EXPECT_EQ(reader.HeaderPosition(), audio + 417);
+    // The ID3v1 tag ends the stream, though its bytes hold syncs.
+    EXPECT_FALSE(header.ReadHeader(reader));
+    EXPECT_EQ(reader.frameCounter, 1);
+
+    // A tag between frames is stepped over too.
+    std::string between = frame + tag(3, inside) + frame;
+    WriteFile(path, between);
+    FrameReader second(path.c_str());
+    FrameHeader h2;
+    ASSERT_TRUE(h2.ReadHeader(second));
+    ASSERT_TRUE(h2.ReadHeader(second));
+    EXPECT_EQ(second.HeaderPosition(), 417u + 10 + inside.size());
+    EXPECT_FALSE(h2.ReadHeader(second));
 }
 
 TEST(BitReservoir, ReadsRewindsAndWrapsTheRing) {

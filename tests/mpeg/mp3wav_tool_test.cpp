@@ -99,10 +99,19 @@ TEST(Mp3WavTool, ErrorsAreOneLineNonZeroAndLeaveNothing) {
     WriteFile(junk, std::string(4000, '\x55'));
     std::string empty = ScratchPath("empty.mp3");
     WriteFile(empty, "");
+    // Noise with chance syncs: headers that nothing confirms.
+    std::string noise = ScratchPath("noise.mp3");
+    std::string noiseBytes;
+    for (int i = 0; i < 20000; i++)
+        noiseBytes += char((i * 7919 + i / 13) & 0xFF);
+    for (size_t at = 100; at + 4 < noiseBytes.size(); at += 997)
+        noiseBytes.replace(at, 4, "\xFF\xFB\x90\x64");
+    WriteFile(noise, noiseBytes);
     const std::string failing[] = {
         Quote(ScratchPath("missing.mp3")) + " " + Quote(out),  // unreadable input
         Quote(junk) + " " + Quote(out),                        // no frame header
         Quote(empty) + " " + Quote(out),                       // zero-length input
+        Quote(noise) + " " + Quote(out),                       // no confirmed stream
         Quote(DataFile("mono-16k.mp3")) + " " + Quote(ScratchPath("no-folder") + "/x/out.wav"),
         Quote(DataFile("mono-16k.mp3")) + " " + Quote(ScratchPath("no-archive.exe") + ";a.wav"),
         Quote(DataFile("mono-16k.mp3")) + " " + Quote(out) + " --channels middle",

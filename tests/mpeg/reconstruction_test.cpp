@@ -4,7 +4,10 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <tuple>
+#include <vector>
 
+#include "setup/mpeg/huffman.h"
 #include "setup/mpeg/imdct.h"
 #include "setup/mpeg/mpeg_decoder.h"
 
@@ -136,14 +139,54 @@ TEST(Imdct, WindowsAreTheStandards) {
     EXPECT_NEAR(layer3.window[2][11], std::sin(Pi / 12 * 11.5), 1e-7);
 }
 
-TEST(Requantise, GainScaleFactorsAndLargestValue) {
+// Bits written most significant first, as the bitstream holds them.
+struct BitWriter {
+    std::vector<uint8_t> bytes;
+    uint32_t bits = 0;
+    void Put(uint32_t value, uint32_t n) {
+        for (uint32_t i = 0; i < n; i++, bits++) {
+            if (bits % 8 == 0) bytes.push_back(0);
+            if ((value >> (n - 1 - i)) & 1) bytes.back() |= uint8_t(0x80 >> (bits % 8));
+        }
+    }
+    // One big-values pair with the standard's code of a table, its linbits
+    // and sign bits.
+    void Pair(int table, int x, int y) {
+        const HuffmanCode& code = HuffmanCodes[table];
+        uint32_t ax = uint32_t(std::abs(x)), ay = uint32_t(std::abs(y));
+        uint32_t cx = ax < 15 ? ax : 15, cy = ay < 15 ? ay : 15;
+        uint32_t index = cx * code.size + cy;
+        Put(code.codes[index], code.lengths[index]);
+        for (auto [a, c, v] : {std::tuple{ax, cx, x}, std::tuple{ay, cy, y}}) {
+            if (code.linbits && c == 15) Put(a - 15, code.linbits);
+            if (a) Put(v < 0, 1);
+        }
+    }
+};
+
+// Loads the bits into the decoder's reservoir as one granule's part 3 and
+// runs the program's Huffman decoding with requantisation on them.
+void DecodeGranule(MpegDecoder& d, GranuleInfo& g, const BitWriter& bits) {
+    d.reservoir = BitReservoir();
+    for (uint8_t b : bits.bytes)
+        d.reservoir.PutByte(b);
+    d.part2Start = 0;
+    d.heldEndBits = uint32_t(bits.bytes.size()) * 8;
+    g.part23Length = bits.bits;
+    d.DecodeRequantised(0, 0);
+}
+
+TEST(DecodeRequantised, GainScaleFactorsAndLargestValue) {
     StageDecoder d;
     GranuleInfo& g = d->sideInfo.channel[0].granule[0];
     g.globalGain = 210;
-    d->nonzero[0] = 4;
-    int32_t values[4] = {1, -1, 8206, 0};
-    std::memcpy(d->quantised, values, sizeof values);
-    d->Requantise(0, 0);
+    g.bigValues = 2;
+    g.tableSelect[0] = g.tableSelect[1] = g.tableSelect[2] = 31;  // linbits 13
+    BitWriter bits;
+    bits.Pair(31, 1, -1);
+    bits.Pair(31, 8206, 0);
+    DecodeGranule(*d, g, bits);
+    EXPECT_EQ(d->nonzero[0], 4);
     EXPECT_FLOAT_EQ(d->samples[0][0], 1.0f);
     EXPECT_FLOAT_EQ(d->samples[0][1], -1.0f);
     EXPECT_NEAR(d->samples[0][2], std::pow(8206.0, 4.0 / 3.0), 1.0);
@@ -153,41 +196,73 @@ TEST(Requantise, GainScaleFactorsAndLargestValue) {
     // scalefac_scale 1 with l[0] = 1: 2^-1. Global gain 214: 2^1.
     g.scalefacScale = 1;
     d->scaleFactors[0].l[0] = 1;
-    d->Requantise(0, 0);
+    DecodeGranule(*d, g, bits);
     EXPECT_FLOAT_EQ(d->samples[0][0], 0.5f);
     g.scalefacScale = 0;
     g.globalGain = 214;
-    d->Requantise(0, 0);
+    DecodeGranule(*d, g, bits);
     EXPECT_NEAR(d->samples[0][0], std::pow(2.0, 1.0 - 0.5), 1e-6);
 
     // Pre-emphasis adds pretab to the band's scale factor: band 11 of
     // 44.1 kHz starts at line 62.
-    d->nonzero[0] = 64;
-    std::memset(d->quantised, 0, sizeof d->quantised);
-    d->quantised[62] = 1;
+    BitWriter line62;
+    for (int pair = 0; pair < 31; pair++)
+        line62.Pair(1, 0, 0);
+    line62.Pair(1, 1, 0);
+    g.bigValues = 32;
+    g.tableSelect[0] = g.tableSelect[1] = g.tableSelect[2] = 1;
     d->scaleFactors[0].l[11] = 0;
     g.globalGain = 210;
     g.preflag = 1;
-    d->Requantise(0, 0);
+    DecodeGranule(*d, g, line62);
     EXPECT_NEAR(d->samples[0][62], std::pow(2.0, -0.5), 1e-6);
+    EXPECT_EQ(d->samples[0][61], 0.0f);
 }
 
-TEST(Requantise, ShortBlocksUseWindowScaleFactorsAndSubblockGain) {
+TEST(DecodeRequantised, ShortBlocksUseWindowScaleFactorsAndSubblockGain) {
     StageDecoder d;
     GranuleInfo& g = d->sideInfo.channel[0].granule[0];
     g.globalGain = 210;
     g.windowSwitching = 1;
     g.blockType = 2;
+    g.bigValues = 6;
+    g.tableSelect[0] = g.tableSelect[1] = 1;
     g.subblockGain[1] = 1;           // window 1: 2^-2
     d->scaleFactors[0].s[2][0] = 2;  // window 2 of band 0: 2^-1
-    d->nonzero[0] = 12;
-    for (int i = 0; i < 12; i++)
-        d->quantised[i] = 1;
-    d->Requantise(0, 0);
+    BitWriter bits;
+    for (int pair = 0; pair < 6; pair++)
+        bits.Pair(1, 1, 1);
+    DecodeGranule(*d, g, bits);
     // Band 0 is 4 lines wide: window 0 lines 0-3, window 1 lines 4-7, window 2 lines 8-11.
     EXPECT_FLOAT_EQ(d->samples[0][0], 1.0f);
     EXPECT_FLOAT_EQ(d->samples[0][5], 0.25f);
     EXPECT_FLOAT_EQ(d->samples[0][10], 0.5f);
+}
+
+// Count1 quadruples (table B: four bits, inverted) after the big values,
+// up to the granule's last bit; a quadruple that runs past it is dropped.
+TEST(DecodeRequantised, Count1QuadruplesUpToTheLastBit) {
+    StageDecoder d;
+    GranuleInfo& g = d->sideInfo.channel[0].granule[0];
+    g.globalGain = 210;
+    g.bigValues = 1;
+    g.tableSelect[0] = g.tableSelect[1] = g.tableSelect[2] = 1;
+    g.count1TableSelect = 1;
+    BitWriter bits;
+    bits.Pair(1, -1, 1);
+    bits.Put(15 - 0b1010, 4);  // v = 1, x = 1
+    bits.Put(0b01, 2);         // v +, x -
+    DecodeGranule(*d, g, bits);
+    EXPECT_EQ(d->nonzero[0], 6);
+    const float expected[6] = {-1, 1, 1, 0, -1, 0};
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(d->samples[0][i], expected[i]) << i;
+    // One bit short: the quadruple is dropped.
+    BitWriter cut = bits;
+    cut.bits -= 1;
+    DecodeGranule(*d, g, cut);
+    EXPECT_EQ(d->nonzero[0], 2);
+    EXPECT_EQ(d->samples[0][2], 0.0f);
 }
 
 TEST(Stereo, MidSideAndMpeg1Intensity) {
@@ -293,7 +368,7 @@ TEST(MainData, EmptyGranuleScfsiReuseAndLsfIntensityLimit) {
     before = d->reservoir.TotalBitsRead();
     d->part2Start = before;
     d->heldEndBits = 64 * 8;
-    d->DecodeHuffman(0, 1);
+    d->DecodeRequantised(0, 1);
     EXPECT_EQ(d->nonzero[0], 0);
     EXPECT_EQ(d->reservoir.TotalBitsRead(), before);
 

@@ -94,10 +94,13 @@ void DialogAnswerer::Run() {
                 missed.push_back(expected[next].title);
             break;
         }
-        AnsweredWindow seen{want.title, "", IsCentred(window)};
+        HWND owner = GetWindow(window, GW_OWNER);
+        AnsweredWindow seen{want.title, "", IsCentred(window), owner,
+                            owner && IsWindowEnabled(owner)};
         char text[1024];
         if (ReadMessageBoxText(window, text, sizeof text)) seen.text = text;
         answered.push_back(seen);
+        if (want.whileOpen) want.whileOpen(window);
         if (want.button == PressEscape)
             PressKey(window, VK_ESCAPE);
         else if (want.button == CloseBox)

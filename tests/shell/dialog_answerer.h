@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,12 +20,16 @@ constexpr int CloseBox = -1;
 struct ExpectedWindow {
     std::string title;  // exact window title to wait for
     int button;         // control id posted as WM_COMMAND, PressEscape or CloseBox
+    // Run on the answering thread while the window is open, before the answer.
+    std::function<void(HWND window)> whileOpen = nullptr;
 };
 
 struct AnsweredWindow {
     std::string title;
-    std::string text;  // the message box text, "" for other dialogs
-    bool centred;      // placed in the middle of the desktop (to a pixel)
+    std::string text;   // the message box text, "" for other dialogs
+    bool centred;       // placed in the middle of the desktop (to a pixel)
+    HWND owner;         // the window it belongs to
+    bool ownerEnabled;  // whether that window took input while it was open
 };
 
 class DialogAnswerer {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dialog_answerer.h"
+#include "import_patch.h"
 #include "setup/install/disk_space.h"
 #include "setup/media/path_fs.h"
 #include "setup/shell/resource.h"
@@ -19,6 +20,87 @@
 namespace {
 
 constexpr char MissingTitle[] = "Vexlo Setup: Folder Does Not Exist";
+constexpr char TooLongTitle[] = "Vexlo Setup: Folder Name Too Long";
+constexpr char NotAllowedTitle[] = "Vexlo Setup: Folder Name Not Allowed";
+constexpr char CancelTitle[] = "Cancel Vexlo Setup?";
+constexpr uint64_t GiB = 1ull << 30;
+
+// A drive of a chosen size: the free-space calls that the code under test
+// makes go to fakes, with or without the extended call being present.
+class FakeDrive {
+  public:
+    FakeDrive(uint64_t freeBytes, bool extendedCall = true) {
+        available = freeBytes;
+        extendedCallPresent = extendedCall;
+        realGetProcAddress =
+            reinterpret_cast<GetProcAddressProc>(SystemFunction("kernel32.dll", "GetProcAddress"));
+        realFreeSpace = SystemFunction("kernel32.dll", "GetDiskFreeSpaceA");
+        patched = PatchImport(reinterpret_cast<void*>(realGetProcAddress),
+                              reinterpret_cast<void*>(FakeGetProcAddress)) > 0 &&
+                  PatchImport(realFreeSpace, reinterpret_cast<void*>(FakeFreeSpace)) > 0;
+        askedRoot[0] = '\0';
+    }
+    ~FakeDrive() {
+        PatchImport(reinterpret_cast<void*>(FakeGetProcAddress),
+                    reinterpret_cast<void*>(realGetProcAddress));
+        PatchImport(reinterpret_cast<void*>(FakeFreeSpace), realFreeSpace);
+    }
+    // Another size for the same fake drive.
+    void SetFree(uint64_t freeBytes) { available = freeBytes; }
+    bool patched = false;
+    static char askedRoot[MAX_PATH];
+
+  private:
+    using GetProcAddressProc = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+    static FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
+        if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) && strcmp(name, "GetDiskFreeSpaceExA") == 0)
+            return extendedCallPresent ? reinterpret_cast<FARPROC>(FakeFreeSpaceEx) : nullptr;
+        return realGetProcAddress(module, name);
+    }
+    static BOOL WINAPI FakeFreeSpaceEx(LPCSTR root, PULARGE_INTEGER free, PULARGE_INTEGER total,
+                                       PULARGE_INTEGER totalFree) {
+        snprintf(askedRoot, sizeof askedRoot, "%s", root);
+        free->QuadPart = available;
+        total->QuadPart = available * 2;
+        totalFree->QuadPart = available + 4096;  // more than this user may take
+        return TRUE;
+    }
+    // The older call: 8 sectors of 512 bytes per cluster.
+    static BOOL WINAPI FakeFreeSpace(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
+                                     LPDWORD freeClusters, LPDWORD totalClusters) {
+        snprintf(askedRoot, sizeof askedRoot, "%s", root);
+        *sectorsPerCluster = 8;
+        *bytesPerSector = 512;
+        *freeClusters = static_cast<DWORD>(available / 4096);
+        *totalClusters = *freeClusters * 2;
+        return TRUE;
+    }
+    static GetProcAddressProc realGetProcAddress;
+    static void* realFreeSpace;
+    static uint64_t available;
+    static bool extendedCallPresent;
+};
+char FakeDrive::askedRoot[MAX_PATH];
+FakeDrive::GetProcAddressProc FakeDrive::realGetProcAddress;
+void* FakeDrive::realFreeSpace;
+uint64_t FakeDrive::available;
+bool FakeDrive::extendedCallPresent;
+
+TEST(FreeSpace, TheWholeFigureOfTheExtendedCall) {
+    FakeDrive drive(5 * GiB + 123);
+    ASSERT_TRUE(drive.patched);
+    EXPECT_EQ(GetDriveFreeBytes("C:\\Games\\Vexlo Demo\\"), 5 * GiB + 123);
+    EXPECT_STREQ(FakeDrive::askedRoot, "C:\\");
+}
+
+TEST(FreeSpace, WithoutTheExtendedCallTheOlderFigureStaysWithin32Bits) {
+    FakeDrive drive(4096000, false);
+    ASSERT_TRUE(drive.patched);
+    EXPECT_EQ(GetDriveFreeBytes("D:\\Games\\"), 4096000u);
+    EXPECT_STREQ(FakeDrive::askedRoot, "D:\\");
+    drive.SetFree(8 * GiB);
+    EXPECT_EQ(GetDriveFreeBytes("D:\\Games\\"), 0xFFFFFFFFu);
+}
 
 std::string ControlText(HWND page, int id) {
     char text[512] = "";
@@ -51,18 +133,27 @@ std::string TempFolder() {
     return folder;
 }
 
+// The pages look at the source tree beside the program (the current
+// folder): each test has an empty one of its own.
 class WizardPages : public ::testing::Test {
   protected:
     void SetUp() override {
         setupState = SetupState();
         setupState.instance = GetModuleHandleA(nullptr);
         strcpy(setupState.groupLabel, "Start Menu\\Programs\\Vexlo Demo");
+        strcpy(setupState.groupFolder, "C:\\Start Menu\\Programs\\Vexlo Demo");
         parent = CreateTestParent();
         ResetWizardButtons();
+        GetCurrentDirectoryA(sizeof previousFolder, previousFolder);
+        sourceFolder = TempFolder() + "-source";
+        CreateDirectoryA(sourceFolder.c_str(), nullptr);
+        ASSERT_TRUE(SetCurrentDirectoryA(sourceFolder.c_str()));
     }
     void TearDown() override {
         if (page) DestroyWindow(page);
         DestroyWindow(parent);
+        SetCurrentDirectoryA(previousFolder);
+        RemoveDirectoryA(sourceFolder.c_str());
     }
     HWND OpenPage(int id, DLGPROC procedure) {
         pageProcedure = procedure;
@@ -71,9 +162,13 @@ class WizardPages : public ::testing::Test {
     }
     HWND parent = nullptr;
     HWND page = nullptr;
+    char previousFolder[MAX_PATH] = "";
+    std::string sourceFolder;
 };
 
 TEST_F(WizardPages, DestinationOpensWithDefaultFolderSizesAndGroup) {
+    FakeDrive drive(4 * GiB + 1048576);  // past what 32 bits hold
+    ASSERT_TRUE(drive.patched);
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
     EXPECT_STREQ(setupState.destFolder, "C:\\Games\\Vexlo Demo\\");
     EXPECT_EQ(ControlText(page, IDC_DEST_EDIT), "C:\\Games\\Vexlo Demo\\");
@@ -81,8 +176,33 @@ TEST_F(WizardPages, DestinationOpensWithDefaultFolderSizesAndGroup) {
     EXPECT_EQ(IsDlgButtonChecked(page, IDC_GROUP_START_MENU), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(page, IDC_GROUP_NONE), BST_UNCHECKED);
     EXPECT_EQ(ControlText(page, IDC_SPACE_REQUIRED), "38.7 MB");
-    EXPECT_EQ(setupState.freeSpace, GetDriveFreeBytes("C:\\"));
-    EXPECT_EQ(ControlText(page, IDC_SPACE_AVAILABLE), FormatSize(setupState.freeSpace));
+    EXPECT_EQ(setupState.freeSpace, 4 * GiB + 1048576);
+    EXPECT_EQ(ControlText(page, IDC_SPACE_AVAILABLE), "4097 MB");
+}
+
+TEST_F(WizardPages, TheSpaceTestComparesTheWholeFigure) {
+    // 4 GiB + 1 MiB would be 1 MiB in 32 bits, far below what is required.
+    FakeDrive drive(4 * GiB + 1048576);
+    ASSERT_TRUE(drive.patched);
+    std::string folder = TempFolder() + "-dest";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
+    SetDlgItemTextA(page, IDC_DEST_EDIT, folder.c_str());
+    {
+        DialogAnswerer none({});
+        EXPECT_EQ(Notify(page, PSN_WIZNEXT), 0);
+    }
+    EXPECT_EQ(ControlText(page, IDC_SPACE_AVAILABLE), "4097 MB");
+
+    // Short by one byte: the question names the shortfall.
+    drive.SetFree(RequiredSpace - 1);
+    DialogAnswerer answerer({{MissingTitle, IDNO}});
+    EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
+    auto answered = answerer.Finish();
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_NE(answered[0].text.find("An addition 1 bytes of free space"), std::string::npos)
+        << answered[0].text;
+    RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(WizardPages, DestinationKeepsAFolderAlreadyChosen) {
@@ -133,6 +253,10 @@ TEST_F(WizardPages, NextOnMissingDriveAsksBothQuestionsAndStays) {
     ASSERT_EQ(answered.size(), 2u);
     EXPECT_EQ(answered[0].text,
               "The folder \"Q:\\Nowhere\\\" does not exist. Would you like to create it?");
+    for (const auto& question : answered) {
+        EXPECT_EQ(question.owner, parent) << question.title;
+        EXPECT_FALSE(question.ownerEnabled) << question.title;
+    }
     EXPECT_EQ(answered[1].text,
               "The folder \"Q:\\Nowhere\\\" does not appear to have enough space available to "
               "install Vexlo.  An addition 38.7 MB of free space is required.  Would you like to "
@@ -186,7 +310,10 @@ TEST_F(WizardPages, CancelQuestionDecidesWhetherTheSheetCloses) {
         auto answered = answerer.Finish();
         ASSERT_EQ(answered.size(), 1u);
         EXPECT_TRUE(answered[0].centred);
+        EXPECT_EQ(answered[0].owner, parent);
+        EXPECT_FALSE(answered[0].ownerEnabled);
     }
+    EXPECT_TRUE(IsWindowEnabled(parent));
     {
         DialogAnswerer answerer({{"Cancel Vexlo Setup?", PressEscape}});
         EXPECT_EQ(Notify(page, PSN_QUERYCANCEL), 1);
@@ -240,6 +367,172 @@ TEST_F(WizardPages, EachPageAsksForItsButtonsAndAnswersTheSheet) {
         DestroyWindow(page);
         page = nullptr;
     }
+}
+
+// What the sheet sends a page, sent from another thread while the page's
+// thread is inside a question; the message result, or "no answer" (-99) when
+// the page did not answer in time (stuck in a second question, say).
+LONG_PTR NotifyFromOutside(HWND page, UINT code) {
+    NMHDR header = {GetParent(page), 0, code};
+    DWORD_PTR handled = 0;
+    if (!SendMessageTimeoutA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header), SMTO_NORMAL,
+                             3000, &handled))
+        return -99;
+    return GetWindowLongPtrA(page, DWLP_MSGRESULT);
+}
+
+TEST_F(WizardPages, NothingMovesWhileTheCancelQuestionIsOpen) {
+    for (auto want : {std::make_pair(IDD_DESTINATION, DestinationPageProc),
+                      std::make_pair(IDD_READY, ReadyPageProc)}) {
+        ASSERT_NE(OpenPage(want.first, want.second), nullptr);
+        LONG_PTR next = 0, back = 0, finish = 0, cancel = 0;
+        bool browsed = false;
+        DialogAnswerer answerer({{CancelTitle, IDC_EXIT_SETUP, [&](HWND) {
+                                      next = NotifyFromOutside(page, PSN_WIZNEXT);
+                                      back = NotifyFromOutside(page, PSN_WIZBACK);
+                                      finish = NotifyFromOutside(page, PSN_WIZFINISH);
+                                      cancel = NotifyFromOutside(page, PSN_QUERYCANCEL);
+                                      // A click on Browse... that reaches the page anyway.
+                                      DWORD_PTR ignored;
+                                      browsed = !SendMessageTimeoutA(
+                                          page, WM_COMMAND, MAKEWPARAM(IDC_DEST_BROWSE, BN_CLICKED),
+                                          0, SMTO_NORMAL, 3000, &ignored);
+                                  }}});
+        EXPECT_EQ(Notify(page, PSN_QUERYCANCEL), 0) << want.first;  // Exit Setup
+        auto answered = answerer.Finish();                          // no second question
+        ASSERT_EQ(answered.size(), 1u);
+        EXPECT_EQ(next, -1) << want.first;  // stay
+        EXPECT_EQ(back, -1) << want.first;
+        EXPECT_NE(finish, 0) << want.first;  // refused
+        EXPECT_NE(finish, -99) << want.first;
+        EXPECT_EQ(cancel, 1) << want.first;  // the sheet stays, no new question
+        EXPECT_FALSE(browsed) << want.first;
+
+        // The question gone, the page answers as before.
+        INT_PTR handled = FALSE;
+        if (want.first == IDD_READY) {
+            Notify(page, PSN_WIZNEXT, &handled);
+            EXPECT_TRUE(handled);
+            EXPECT_EQ(GetWindowLongPtrA(page, DWLP_MSGRESULT), 0);
+        }
+        Notify(page, PSN_WIZBACK, &handled);
+        EXPECT_FALSE(handled);
+        DestroyWindow(page);
+        page = nullptr;
+    }
+}
+
+TEST_F(WizardPages, AFolderTooLongForItsPathsIsRefusedNotCut) {
+    ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
+    // 282 characters, more than destFolder holds.
+    std::string typed = "C:\\Games\\" + std::string(120, 'a') + "\\" + std::string(152, 'b');
+    ASSERT_EQ(typed.size(), 282u);
+    SetDlgItemTextA(page, IDC_DEST_EDIT, typed.c_str());
+    DialogAnswerer answerer({{TooLongTitle, IDOK}});
+    EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
+    auto answered = answerer.Finish();  // no question about creating it
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_EQ(answered[0].owner, parent);
+    EXPECT_FALSE(answered[0].ownerEnabled);
+    EXPECT_EQ(answered[0].text,
+              "The folder \"" + typed +
+                  "\\\" has too long a name to install Vexlo in: the command that removes Vexlo "
+                  "would be 305 characters long, and at most 259 are allowed.  Please choose a "
+                  "folder with a shorter name.");
+    EXPECT_EQ(ControlText(page, IDC_DEST_EDIT), typed);
+    EXPECT_STREQ(setupState.destFolder, "C:\\Games\\Vexlo Demo\\");  // not a cut copy
+
+    // Losing the focus keeps the old folder too, but shows the typed drive's space.
+    setupState.freeSpace = 7;
+    EditNotification(page, EN_KILLFOCUS);
+    EXPECT_STREQ(setupState.destFolder, "C:\\Games\\Vexlo Demo\\");
+    EXPECT_NE(setupState.freeSpace, 7u);
+}
+
+TEST_F(WizardPages, AFolderThatFitsTheBoxButNotTheInstallIsRefused) {
+    // A file of the disc decides: the copy would write data/<40>.txt.
+    std::string name = std::string(40, 'n') + ".txt";
+    CreateDirectoryA((sourceFolder + "\\data").c_str(), nullptr);
+    std::string file = sourceFolder + "\\data\\" + name;
+    FILE* stream = fopen(file.c_str(), "wb");
+    ASSERT_NE(stream, nullptr);
+    fclose(stream);
+    ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
+    // "data/" + name is 49 characters: with the staging reserve the folder
+    // (separator included) may have 259 - 8 - 49 = 202.
+    std::string base = "Q:\\" + std::string(251 - 49 - 1 - 3, 'f');
+    SetDlgItemTextA(page, IDC_DEST_EDIT, (base + "x").c_str());
+    DialogAnswerer answerer({{TooLongTitle, IDOK}});
+    EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
+    auto answered = answerer.Finish();
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_NE(answered[0].text.find("the path of \"data/" + name +
+                                    "\" in it would be 252 characters long, and at most 251"),
+              std::string::npos)
+        << answered[0].text;
+
+    SetDlgItemTextA(page, IDC_DEST_EDIT, base.c_str());
+    DialogAnswerer accepted({{MissingTitle, IDNO}, {MissingTitle, IDNO}});
+    EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
+    EXPECT_EQ(accepted.Finish().size(), 2u);
+    EXPECT_STREQ(setupState.destFolder, (base + "\\").c_str());
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA((sourceFolder + "\\data").c_str());
+}
+
+TEST_F(WizardPages, ASemicolonInTheFolderIsRefused) {
+    ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
+    SetDlgItemTextA(page, IDC_DEST_EDIT, "C:\\Games;Vexlo");
+    DialogAnswerer answerer({{NotAllowedTitle, IDOK}});
+    EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
+    auto answered = answerer.Finish();
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_EQ(answered[0].text,
+              "The folder \"C:\\Games;Vexlo\\\" has a semicolon (;) in its name, and Vexlo cannot "
+              "be installed in such a folder.  Please choose another folder.");
+    EXPECT_FALSE(FolderExists("C:\\Games;Vexlo\\"));
+}
+
+TEST_F(WizardPages, AGroupTooLongForItsShortcutsIsRefusedUnlessNone) {
+    ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
+    std::string group = "C:\\" + std::string(240, 'g') + "\\Vexlo Demo";
+    strcpy(setupState.groupFolder, group.c_str());
+    std::string folder = TempFolder() + "-dest";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SetDlgItemTextA(page, IDC_DEST_EDIT, folder.c_str());
+    {
+        DialogAnswerer answerer({{TooLongTitle, IDOK}});
+        EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
+        auto answered = answerer.Finish();
+        ASSERT_EQ(answered.size(), 1u);
+        EXPECT_EQ(answered[0].text.find("The Start Menu folder \"" + group + "\""), 0u)
+            << answered[0].text;
+        EXPECT_NE(answered[0].text.find("\"\\Remove Vexlo Demo.lnk\" in it would be 276"),
+                  std::string::npos)
+            << answered[0].text;
+    }
+    CheckDlgButton(page, IDC_GROUP_START_MENU, BST_UNCHECKED);
+    CheckDlgButton(page, IDC_GROUP_NONE, BST_CHECKED);
+    FakeDrive drive(GiB);
+    DialogAnswerer none({});
+    EXPECT_EQ(Notify(page, PSN_WIZNEXT), 0);
+    RemoveDirectoryA(folder.c_str());
+}
+
+bool IsTabStop(HWND page, int id) {
+    return (GetWindowLongPtrA(GetDlgItem(page, id), GWL_STYLE) & WS_TABSTOP) != 0;
+}
+
+TEST_F(WizardPages, TheGroupButtonsAreOneTabStopTheCheckedOne) {
+    ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
+    EXPECT_TRUE(IsTabStop(page, IDC_GROUP_START_MENU));
+    EXPECT_FALSE(IsTabStop(page, IDC_GROUP_NONE));
+    SendDlgItemMessageA(page, IDC_GROUP_NONE, BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsTabStop(page, IDC_GROUP_NONE));
+    EXPECT_FALSE(IsTabStop(page, IDC_GROUP_START_MENU));
+    SendDlgItemMessageA(page, IDC_GROUP_START_MENU, BM_CLICK, 0, 0);
+    EXPECT_TRUE(IsTabStop(page, IDC_GROUP_START_MENU));
+    EXPECT_FALSE(IsTabStop(page, IDC_GROUP_NONE));
 }
 
 TEST(GroupLabel, PrefixReplacesTheStartMenuFolderWhateverItsCase) {

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "setup/media/archive_format.h"
 #include "setup/media/archive_reader.h"
 #include "setup/media/file_stream.h"
@@ -37,6 +39,17 @@ int Usage() {
     return 2;
 }
 
+// What a path names, as far as the tool cares.
+enum class Kind { Missing, RegularFile, Directory, Other };
+
+Kind KindOf(const char* path) {
+    struct stat status;
+    if (stat(path, &status) != 0) return Kind::Missing;
+    if (S_ISREG(status.st_mode)) return Kind::RegularFile;
+    if (S_ISDIR(status.st_mode)) return Kind::Directory;
+    return Kind::Other;
+}
+
 bool FileIsPresent(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return false;
@@ -50,7 +63,7 @@ enum class Tail { Unreadable, NoEndRecord, EndRecord };
 Tail ReadTail(const char* path, uint8_t* record) {
     FileStream stream;
     if (!stream.Open(path, ReadFlags)) return Tail::Unreadable;
-    uint32_t length = stream.Size();
+    uint64_t length = stream.Size();
     if (length < EndRecord::Size) return Tail::NoEndRecord;
     if (stream.SeekTo(length - EndRecord::Size) != 0 ||
         stream.Read(record, EndRecord::Size) != EndRecord::Size)
@@ -66,12 +79,13 @@ int Init(const char* path) {
 
     FileStream stream;
     if (!stream.Open(path, UpdateFlags)) return Fail(path, "cannot be opened for writing");
-    uint32_t length = stream.Size();
-    if (length > UINT32_MAX - EndRecord::Size) return Fail(path, "is too large for an archive");
+    uint64_t length = stream.Size();
+    if (length > UINT32_MAX - EndRecord::Size)
+        return Fail(path, "is too large for an archive (offsets end at 4 GiB)");
     // Members will follow the file's own bytes; offsets count from its start.
     std::memset(record, 0, sizeof record);
     PutU32(record + EndRecord::Signature, OwnEndRecordSignature);
-    PutU32(record + EndRecord::DirectoryOffset, length);
+    PutU32(record + EndRecord::DirectoryOffset, uint32_t(length));
     bool ok = stream.SeekTo(length) == 0 &&
               stream.Write(record, EndRecord::Size) == EndRecord::Size && stream.Flush();
     if (!ok) stream.Truncate(length);
@@ -103,15 +117,33 @@ int Add(const char* archive, const char* source, const char* member) {
             return Fail(archive, "already has a member named \"%s\"", member);
     }
 
+    // A member's size is taken before its bytes are copied: a pipe or a
+    // device has none, and would be stored empty.
+    Kind sourceKind = KindOf(source);
+    if (sourceKind == Kind::Missing) return Fail(source, "cannot be opened for reading");
+    if (sourceKind != Kind::RegularFile)
+        return Fail(source, "is not a regular file (write it to a file first)");
     FileStream input;
     if (!input.Open(source, ReadFlags)) return Fail(source, "cannot be opened for reading");
+    if (input.Size() > UINT32_MAX)
+        return Fail(source, "is larger than a member can be (4 GiB less one byte)");
     FileStream output;
-    if (!output.Open(memberPath, CreateFlags))
+    if (!output.Open(memberPath, CreateFlags)) {
+        if (output.ArchiveDamaged())
+            return Fail(archive, "could not be put back as it was: it is damaged now");
         return Fail(archive, "cannot be opened for adding a member");
+    }
     bool copied = input.CopyTo(output, nullptr);
     bool finished = output.Close();
+    if (output.ArchiveDamaged())
+        return Fail(archive,
+                    "member not added, and the archive could not be put back: it is "
+                    "damaged now");
     if (!copied) return Fail(source, "could not be copied into the archive (archive unchanged)");
-    if (!finished) return Fail(archive, "could not be completed (archive unchanged)");
+    if (!finished)
+        return Fail(archive,
+                    "could not take the member: no room on the disk, or the archive "
+                    "would pass 4 GiB (archive unchanged)");
     return 0;
 }
 
@@ -145,11 +177,18 @@ int Extract(const char* archive, const char* member, const char* outPath) {
     EntryHandle* entry = reader.OpenEntry(member, false);
     if (!entry) return Fail(archive, "has no member named \"%s\"", member);
 
+    Kind outKind = KindOf(outPath);
+    if (outKind == Kind::Directory) return Fail(outPath, "is a directory");
+    if (outKind == Kind::Other) return Fail(outPath, "is not a regular file");
+
     // Written under a temporary name first, so a failure leaves no partial OUT.
     // A plain file, not a FileStream: a ';' in OUT must not make it a member.
     char partPath[StreamPathSize];
     if (std::snprintf(partPath, sizeof partPath, "%s.part", outPath) >= int(sizeof partPath))
         return Fail(outPath, "the path is too long");
+    // Someone else's file of that name is not ours to overwrite.
+    if (KindOf(partPath) != Kind::Missing)
+        return Fail(partPath, "already exists; remove it or extract to another name");
     std::FILE* output = std::fopen(partPath, "wb");
     if (!output) return Fail(partPath, "cannot be created");
     static uint8_t buffer[65536];
@@ -163,8 +202,9 @@ int Extract(const char* archive, const char* member, const char* outPath) {
     }
     ok = std::fclose(output) == 0 && ok;
     if (ok && std::rename(partPath, outPath) != 0) {
-        std::remove(outPath);  // rename does not replace a file everywhere
-        ok = std::rename(partPath, outPath) == 0;
+        // rename does not replace a file everywhere; only a plain file goes.
+        ok = KindOf(outPath) == Kind::RegularFile && std::remove(outPath) == 0 &&
+             std::rename(partPath, outPath) == 0;
     }
     if (!ok) {
         std::remove(partPath);

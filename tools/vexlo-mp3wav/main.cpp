@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     if (!job.reader || !job.header) return Fail("out of memory", nullptr);
     if (!job.reader->IsOpen()) return Fail("cannot open input", input);
     if (!job.header->ReadHeader(*job.reader)) {
-        return Fail("no MPEG audio Layer III frame header at the start", input);
+        return Fail("no MPEG audio stream found (no confirmed frame header)", input);
     }
     if (job.header->layer != 3) return Fail("not a Layer III stream", input);
 
@@ -113,8 +113,9 @@ int main(int argc, char** argv) {
     uint32_t perFrame = job.header->versionBit ? 1152 : 576;
     uint32_t samples = stats.framesDecoded * perFrame;
     double seconds = stats.samplingRate ? double(samples) / stats.samplingRate : 0.0;
-    std::printf("%s: %u frames (%u skipped), %u Hz, %u channel%s, %u samples, %.2f s\n", output,
-                stats.framesRead, stats.framesSkipped, stats.samplingRate, stats.outputChannels,
-                stats.outputChannels == 1 ? "" : "s", samples, seconds);
+    std::printf("%s: %u frames (%u skipped%s), %u Hz, %u channel%s, %u samples, %.2f s\n", output,
+                stats.framesRead, stats.framesSkipped, stats.infoFrame ? ", 1 info frame" : "",
+                stats.samplingRate, stats.outputChannels, stats.outputChannels == 1 ? "" : "s",
+                samples, seconds);
     return 0;
 }

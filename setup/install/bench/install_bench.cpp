@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "setup/install/install_sequence.h"
 #include "setup/install/progress_page.h"
 #include "setup/install/registry.h"
 #include "setup/media/path_text.h"

@@ -1,0 +1,281 @@
+// Installations that fail, through the real Setup.exe: a drive that fills up
+// during the copy and during the audio members, a read-only folder, a damaged
+// game executable on the disc, a name the rules refuse, and an installation
+// killed part-way. (Folders too long are refused by the destination page; the
+// engine's own refusal is tested in tests/install.) Each must say what failed and leave
+// the prefix as it was, or (the killed one, at the next start) as it was or
+// completely installed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "e2e_support.h"
+
+namespace {
+
+const char FailedTitle[] = "Vexlo Setup: Installation Failed";
+const char DefaultFolder[] = "C:\\Games\\Vexlo Demo\\";
+
+// The small drives of small_drives.sh: O: fills during the copy of the game
+// executable, P: during the audio members, R: is read-only.
+bool SmallDrive(char letter, uint64_t largest) {
+    char root[] = "?:\\";
+    root[0] = letter;
+    ULARGE_INTEGER free, total, totalFree;
+    return GetDiskFreeSpaceExA(root, &free, &total, &totalFree) && total.QuadPart <= largest;
+}
+
+#define REQUIRE_SMALL_DRIVE(letter, largest)                                                 \
+    if (!SmallDrive(letter, largest))                                                        \
+    GTEST_SKIP() << "no small drive " << letter                                              \
+                 << ": (small_drives.sh mounts one where mounting a tmpfs is allowed; here " \
+                    "it was not)"
+
+std::vector<std::string> Difference(const std::vector<std::string>& a,
+                                    const std::vector<std::string>& b) {
+    std::vector<std::string> result;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(result));
+    return result;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names)
+        text += name + "; ";
+    return text;
+}
+
+// The files under a folder, sub-folders included (as "name\").
+std::vector<std::string> FolderContent(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            names.push_back(name + "\\");
+            for (const std::string& inner : FolderContent(folder + name + "\\"))
+                names.push_back(name + "\\" + inner);
+        } else {
+            names.push_back(name);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FailureTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CleanUp();
+        before = SnapshotOfPrefix();
+    }
+    void TearDown() override {
+        if (run.Running()) KillProcess(run.process.process);
+        CloseGroupFolderWindows(run.Id());
+        CleanUp();
+    }
+    void CleanUp() {
+        DeleteUninstallEntry(DemoKeyName);
+        RemoveTree(DefaultFolder);
+        RemoveEmptyParents("C:\\Games");
+        RemoveTree(ScratchFolder() + "Damaged Disc");
+        RemoveTree(ProgramsFolder() + "\\Vexlo Demo");
+    }
+
+    // Launcher, Install, the destination typed in, every question about the
+    // folder (create it? not enough space?) answered Yes, Ready, Next: the
+    // sheet on the progress page, or null.
+    HWND StartInstall(const std::string& folder, const char* setupPath = nullptr) {
+        if (!run.Start(setupPath)) return nullptr;
+        HWND sheet = OpenWizard(run);
+        if (!sheet || !GoToDestination(sheet)) return nullptr;
+        if (!SetEditText(sheet, FolderEdit, folder.c_str())) return nullptr;
+        if (!ClickButton(sheet, SheetNextButton)) return nullptr;
+        uint32_t start = DriverClock();
+        while (WindowTitle(sheet) != ReadyTitle) {
+            if (DriverClock() - start > WindowWaitMs) return nullptr;
+            if (HWND question = FindTopWindow(FolderQuestionTitle, run.Id()))
+                AnswerMessageBox(question, IDYES);
+            Sleep(50);
+        }
+        if (!ClickButton(sheet, SheetNextButton) || !WaitTitle(sheet, ProgressTitle))
+            return nullptr;
+        return sheet;
+    }
+
+    // The failure message's text, answered; the page must not have said
+    // "Finished", and Setup must end after the message.
+    std::string FailureMessage(HWND sheet) {
+        std::string text = "<no message>";
+        uint32_t start = DriverClock();
+        while (DriverClock() - start < InstallWaitMs) {
+            if (ControlText(sheet, StatusLine) == "Finished") return "<the page said Finished>";
+            if (HWND box = FindTopWindow(FailedTitle, run.Id())) {
+                text = MessageText(box);
+                EXPECT_EQ(ControlText(sheet, TotalLabel), "Not installed");
+                AnswerMessageBox(box, IDOK);
+                break;
+            }
+            Sleep(50);
+        }
+        DWORD code = 1;
+        EXPECT_TRUE(run.WaitEnd(&code)) << "Setup still runs after the failure message";
+        return text;
+    }
+
+    // The prefix equals the state before the installation.
+    void ExpectStateBefore() {
+        CloseGroupFolderWindows(run.Id());
+        std::vector<std::string> after = SnapshotOfPrefix();
+        EXPECT_TRUE(Difference(after, before).empty())
+            << "left: " << Joined(Difference(after, before));
+        EXPECT_TRUE(Difference(before, after).empty())
+            << "removed: " << Joined(Difference(before, after));
+        EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    }
+
+    // The disc copied to the scratch folder (DXSetup aside); change may alter
+    // a file's bytes by its relative name. Returns the copy's Setup.exe.
+    std::string CopyDisc(void (*change)(const std::string& relative, std::string* bytes)) {
+        std::string disc = ScratchFolder() + "Damaged Disc\\";
+        EXPECT_TRUE(MakeFolders(disc + "data"));
+        for (const std::string& name : ListDiscFiles()) {
+            std::string relative = name.substr(2);
+            if (relative.rfind("DXSetup", 0) == 0) continue;
+            std::string bytes;
+            EXPECT_TRUE(ReadFileBytes(DiscFolder() + relative, &bytes)) << relative;
+            if (change) change(relative, &bytes);
+            EXPECT_TRUE(WriteFileBytes(disc + relative, bytes)) << relative;
+        }
+        std::string setup;
+        EXPECT_TRUE(ReadFileBytes(DiscFolder() + "Setup.exe", &setup));
+        EXPECT_TRUE(WriteFileBytes(disc + "Setup.exe", setup));
+        return disc + "Setup.exe";
+    }
+
+    static void ExpectContains(const std::string& text, const char* part) {
+        EXPECT_NE(text.find(part), std::string::npos) << "\"" << part << "\" not in: " << text;
+    }
+
+    SetupRun run;
+    std::vector<std::string> before;
+};
+
+TEST_F(FailureTest, DriveFullDuringTheCopyIsUndoneAndSaid) {
+    REQUIRE_SMALL_DRIVE('O', 1 << 20);
+    HWND sheet = StartInstall("O:\\Vexlo Demo");
+    ASSERT_NE(sheet, nullptr);
+    std::string message = FailureMessage(sheet);
+    ExpectContains(message, "Vexlo Demo could not be installed.");
+    ExpectContains(message, "VexloDmo.exe");
+    ExpectContains(message, "The drive is full.");
+    ExpectContains(message, "Everything Setup had written has been removed again.");
+    ExpectStateBefore();
+    EXPECT_TRUE(FolderContent("O:\\").empty()) << Joined(FolderContent("O:\\"));
+}
+
+TEST_F(FailureTest, DriveFullDuringTheAudioMembersIsUndoneAndSaid) {
+    REQUIRE_SMALL_DRIVE('P', 2 << 20);
+    HWND sheet = StartInstall("P:\\Vexlo Demo");
+    ASSERT_NE(sheet, nullptr);
+    std::string message = FailureMessage(sheet);
+    ExpectContains(message, ".wav");
+    ExpectContains(message, "The drive is full.");
+    ExpectContains(message, "Everything Setup had written has been removed again.");
+    ExpectStateBefore();
+    EXPECT_TRUE(FolderContent("P:\\").empty()) << Joined(FolderContent("P:\\"));
+}
+
+TEST_F(FailureTest, ReadOnlyFolderIsSaidAndNothingStays) {
+    REQUIRE_SMALL_DRIVE('R', 1 << 20);
+    std::vector<std::string> drive = FolderContent("R:\\");
+    HWND sheet = StartInstall("R:\\Vexlo Demo");
+    ASSERT_NE(sheet, nullptr);
+    std::string message = FailureMessage(sheet);
+    ExpectContains(message, "Setup may not write there. Choose another folder");
+    ExpectStateBefore();
+    EXPECT_EQ(FolderContent("R:\\"), drive);
+}
+
+// The disc copied with its game executable cut short: the archive at its end
+// is gone. Refused before anything is written.
+TEST_F(FailureTest, DamagedGameOnTheDiscIsSaidBeforeAnythingIsWritten) {
+    std::string setup = CopyDisc([](const std::string& relative, std::string* bytes) {
+        if (relative == "VexloDmo.exe") bytes->resize(bytes->size() - 100);
+    });
+    HWND sheet = StartInstall(DefaultFolder, setup.c_str());
+    ASSERT_NE(sheet, nullptr);
+    std::string message = FailureMessage(sheet);
+    ExpectContains(message, "VexloDmo.exe on the CD-ROM cannot be read.");
+    ExpectContains(message, "Clean the disc");
+    ExpectContains(message, "Nothing has been changed on your computer.");
+    // The folder the wizard made for the installation went again.
+    ExpectStateBefore();
+}
+
+// A disc file whose name breaks the name rules ends Setup with its message
+// (as soon as the tree is listed: on the destination page, or at the latest
+// before the installation writes anything).
+TEST_F(FailureTest, ANameTheRulesRefuseEndsSetupBeforeAnythingIsWritten) {
+    std::string setup = CopyDisc(nullptr);
+    ASSERT_TRUE(WriteFileBytes(ScratchFolder() + "Damaged Disc\\MY~FILE.TXT", "tilde"));
+    ASSERT_TRUE(run.Start(setup.c_str()));
+    HWND sheet = OpenWizard(run);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
+    ASSERT_TRUE(SetEditText(sheet, FolderEdit, DefaultFolder));
+    ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
+    HWND box = nullptr;
+    uint32_t start = DriverClock();
+    while (!(box = FindTopWindow("Illeagal file name", run.Id()))) {
+        ASSERT_LT(DriverClock() - start, InstallWaitMs) << "no name-rule message";
+        if (HWND question = FindTopWindow(FolderQuestionTitle, run.Id()))
+            AnswerMessageBox(question, IDYES);
+        if (WindowTitle(sheet) == ReadyTitle) ClickButton(sheet, SheetNextButton);
+        Sleep(50);
+    }
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_FALSE(FileExists(std::string(DefaultFolder) + "Remove.txt"));
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    DWORD code = 0;
+    ASSERT_TRUE(run.WaitEnd(&code));
+    EXPECT_EQ(code, DWORD(-1));
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_TRUE(FolderContent(DefaultFolder).empty()) << Joined(FolderContent(DefaultFolder));
+}
+
+// Killed while the audio members are written: the next start of Setup puts
+// the prefix back as it was, and the entry goes.
+TEST_F(FailureTest, KilledDuringTheMembersIsUndoneAtTheNextStart) {
+    HWND sheet = StartInstall(DefaultFolder);
+    ASSERT_NE(sheet, nullptr);
+    std::string unfinished = std::string(DefaultFolder) + "VexloDmo.exe.new";
+    uint32_t start = DriverClock();
+    while (ControlText(sheet, StatusLine).find(".wav") == std::string::npos) {
+        ASSERT_LT(DriverClock() - start, InstallWaitMs) << ControlText(sheet, StatusLine);
+        Sleep(5);
+    }
+    ASSERT_TRUE(KillProcessId(run.Id()));
+    WaitProcessIdEnd(run.Id(), ExitWaitMs, nullptr);
+    CloseStartedProcess(&run.process);
+    // What the kill left: the entry, a game not in place.
+    EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
+    EXPECT_TRUE(FileExists(unfinished));
+    EXPECT_FALSE(FileExists(std::string(DefaultFolder) + "VexloDmo.exe"));
+
+    SetupRun next;
+    ASSERT_TRUE(next.Start());
+    HWND launcher = next.Wait(LauncherTitle);
+    ASSERT_NE(launcher, nullptr);
+    ExpectStateBefore();
+    ASSERT_TRUE(PressKey(launcher, VK_ESCAPE));
+    DWORD code = 1;
+    EXPECT_TRUE(next.WaitEnd(&code));
+}
+
+}  // namespace
