@@ -60,5 +60,9 @@ if [ -x "$BUILD/bin/mpeg_bench" ]; then
 fi
 
 echo
+echo "== the 32-bit decoder of the disc under 32-bit Wine against mpg123"
+bash tools/bench-win32.sh
+
+echo
 echo "== installation of a disc with 20 minutes of MP3 against cp + vexlo-mp3wav"
 sh tools/bench-install.sh

@@ -54,7 +54,9 @@ class FakeDrive {
     using GetProcAddressProc = FARPROC(WINAPI*)(HMODULE, LPCSTR);
     static FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
         if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) && strcmp(name, "GetDiskFreeSpaceExA") == 0)
-            return extendedCallPresent ? reinterpret_cast<FARPROC>(FakeFreeSpaceEx) : nullptr;
+            return extendedCallPresent
+                       ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeFreeSpaceEx))
+                       : nullptr;
         return realGetProcAddress(module, name);
     }
     static BOOL WINAPI FakeFreeSpaceEx(LPCSTR root, PULARGE_INTEGER free, PULARGE_INTEGER total,
