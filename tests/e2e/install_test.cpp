@@ -15,6 +15,7 @@
 #endif
 
 #include "e2e_support.h"
+#include "required_space.h"
 
 namespace {
 
@@ -27,6 +28,20 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
 bool EndsWithNoCase(const std::string& text, const char* suffix) {
     size_t length = strlen(suffix);
     return text.size() >= length && _stricmp(text.c_str() + text.size() - length, suffix) == 0;
+}
+
+// Bytes of the files directly in folder (which ends in a backslash).
+uint64_t FolderBytes(const std::string& folder) {
+    uint64_t total = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            total += (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return total;
 }
 
 // A disc name without its "./".
@@ -300,6 +315,12 @@ TEST_F(InstallTest, DefaultInstallation) {
     InstallWithDefaults();
     CheckInstalledFiles(DefaultFolder, Group());
     CheckUninstallKey(DefaultFolder);
+
+    // "Space Required" is what the installation took, but for the archive's
+    // member records and the uninstall list, which it does not count.
+    uint64_t installed = FolderBytes(DefaultFolder);
+    EXPECT_GE(installed, RequiredSpace);
+    EXPECT_LT(installed - RequiredSpace, 4096u) << installed << " bytes installed";
 
     struct {
         const char* link;
