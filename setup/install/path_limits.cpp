@@ -13,10 +13,7 @@
 namespace {
 
 constexpr size_t NameStride = 512;
-constexpr const char RemoveShortcutTitle[] = "Remove Vexlo Demo";
 constexpr const char MemberSeparator[] = ";";
-// The member the uninstall list becomes; its path is built in a 260-byte buffer.
-constexpr const char ListMemberName[] = "Remove.txt";
 
 // Remembers the first path over its limit; later ones are not looked at.
 class PathLimitChecker {
@@ -98,8 +95,8 @@ bool CheckInstallPathLimits(const char* destFolder, const char* groupFolder,
                   StagingNameReserve, LongestPathLength);
     checker.Check(PathLimitKind::File, destFolder, UninstallListName, nullptr, nullptr,
                   StagingNameReserve, LongestPathLength);
-    checker.Check(PathLimitKind::Member, destFolder, GameExeName, MemberSeparator, ListMemberName,
-                  StagingNameReserve, LongestPathLength);
+    checker.Check(PathLimitKind::Member, destFolder, GameExeName, MemberSeparator,
+                  UninstallListName, StagingNameReserve, LongestPathLength);
 
     for (size_t i = 0; i < count && !checker.Failed(); ++i)
         CheckSourceName(checker, destFolder, groupFolder, sourceNames + i * stride);

@@ -22,7 +22,6 @@
 namespace {
 
 constexpr uint32_t NameStride = 512;
-constexpr const char RemoveShortcutTitle[] = "Remove Vexlo Demo";
 constexpr const char GameTitle[] = "VexloDmo";
 
 bool MakeLinkPath(char* linkPath, size_t size, const char* title) {

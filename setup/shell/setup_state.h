@@ -30,5 +30,7 @@ constexpr const char GameExeName[] = "VexloDmo.exe";
 constexpr const char RemoveSwitch[] = "/REMOVE";
 constexpr const char ProductDisplayName[] = "Vexlo Demo";
 constexpr const char UninstallListName[] = "Remove.txt";
+// Title of the Start Menu shortcut that removes the game.
+constexpr const char RemoveShortcutTitle[] = "Remove Vexlo Demo";
 constexpr const char UninstallKeyPath[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VexloDemo";
