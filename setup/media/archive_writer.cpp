@@ -87,7 +87,15 @@ bool ArchiveWriter::Begin(const char* path, const char* name) {
     // offsets counted from elsewhere (an archive appended to a program without
     // adjusting them) would put the new entry over the program's bytes. The
     // new local header and the file's length must stay within 32-bit offsets.
+    // A record that counts entries but gives no directory size would lose
+    // them: the new directory would hold the new entry alone.
     uint32_t directoryEnd = length - EndRecord::Size;
+    bool noEntries = GetU16(record + EndRecord::TotalEntries) == 0 &&
+                     GetU16(record + EndRecord::EntriesOnDisk) == 0;
+    if (directorySize == 0 && !noEntries) {
+        Release();
+        return false;
+    }
     if (directorySize == 0) directoryOffset = directoryEnd;
     if (uint64_t(directoryOffset) + directorySize != directoryEnd ||
         uint64_t(directoryOffset) + LocalHeader::Size + nameLength > UINT32_MAX) {
