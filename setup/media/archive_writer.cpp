@@ -25,6 +25,25 @@ void BuildLocalHeader(uint8_t* header, uint32_t dataLength, uint16_t nameLength)
     PutU16(header + LocalHeader::NameLength, nameLength);
 }
 
+// Whether size bytes are exactly entries central records and nothing else.
+// The reader stops at the first end signature after a record: stray bytes
+// kept in the directory would hide the appended entry from it.
+bool DirectoryIsWhole(const uint8_t* directory, uint32_t size, uint16_t entries) {
+    uint64_t position = 0;
+    uint32_t count = 0;
+    while (position < size) {
+        const uint8_t* entry = directory + position;
+        if (size - position < CentralEntry::Size ||
+            GetU32(entry + CentralEntry::Signature) != CentralEntrySignature)
+            return false;
+        position += CentralEntry::Size + GetU16(entry + CentralEntry::NameLength) +
+                    GetU16(entry + CentralEntry::ExtraLength) +
+                    GetU16(entry + CentralEntry::CommentLength);
+        ++count;
+    }
+    return position == size && count == entries;
+}
+
 bool WriteAll(FileStream& stream, const void* bytes, uint32_t n) {
     return n == 0 || stream.Write(bytes, n) == n;
 }
@@ -87,15 +106,7 @@ bool ArchiveWriter::Begin(const char* path, const char* name) {
     // offsets counted from elsewhere (an archive appended to a program without
     // adjusting them) would put the new entry over the program's bytes. The
     // new local header and the file's length must stay within 32-bit offsets.
-    // A record that counts entries but gives no directory size would lose
-    // them: the new directory would hold the new entry alone.
     uint32_t directoryEnd = length - EndRecord::Size;
-    bool noEntries = GetU16(record + EndRecord::TotalEntries) == 0 &&
-                     GetU16(record + EndRecord::EntriesOnDisk) == 0;
-    if (directorySize == 0 && !noEntries) {
-        Release();
-        return false;
-    }
     if (directorySize == 0) directoryOffset = directoryEnd;
     if (uint64_t(directoryOffset) + directorySize != directoryEnd ||
         uint64_t(directoryOffset) + LocalHeader::Size + nameLength > UINT32_MAX) {
@@ -108,7 +119,9 @@ bool ArchiveWriter::Begin(const char* path, const char* name) {
     savedLength = length - directoryOffset;
     savedDirectory = new (std::nothrow) uint8_t[savedLength];
     if (!savedDirectory || stream->SeekTo(directoryOffset) != 0 ||
-        stream->Read(savedDirectory, savedLength) != savedLength) {
+        stream->Read(savedDirectory, savedLength) != savedLength ||
+        !DirectoryIsWhole(savedDirectory, directorySize,
+                          GetU16(record + EndRecord::TotalEntries))) {
         Release();
         return false;
     }

@@ -122,7 +122,7 @@ TEST_F(ArchiveWriterTest, ShortEntriesDoNotTakeTheOldDirectoryBytes) {
     EXPECT_EQ(ReadFile("game.exe").substr(0, 10), "MZ program");
 }
 
-TEST_F(ArchiveWriterTest, EntriesCountedWithoutADirectorySizeAreRefusedUntouched) {
+TEST_F(ArchiveWriterTest, DirectoriesNotExactlyTheirRecordsAreRefusedUntouched) {
     std::string good = BuildArchive(ArchiveLayout{{{"a.txt", "aaa"}, {"b.txt", "bbb"}}});
     std::string noSize = good;
     for (size_t i = 0; i < 4; ++i)
@@ -133,6 +133,16 @@ TEST_F(ArchiveWriterTest, EntriesCountedWithoutADirectorySizeAreRefusedUntouched
     EXPECT_FALSE(Append("a.zip", "c.txt", "ccc"));
     EXPECT_TRUE(ReadFile("a.zip") == noSize);
     EXPECT_EQ(Member("a.zip", "a.txt"), "aaa");
+
+    // Stray bytes after the records, an end signature among them: the reader
+    // stops there, so an entry appended after them could never be read.
+    std::string stray = good;
+    stray.insert(stray.size() - 22, std::string("PK\x05\x06stray", 9));
+    stray[stray.size() - 22 + 12] = char(stray[stray.size() - 22 + 12] + 9);
+    WriteFile("b.zip", stray);
+    EXPECT_EQ(Member("b.zip", "b.txt"), "bbb");
+    EXPECT_FALSE(Append("b.zip", "c.txt", "ccc"));
+    EXPECT_TRUE(ReadFile("b.zip") == stray);
 }
 
 TEST_F(ArchiveWriterTest, ProgramBytesBeforeAnEmptyArchiveStay) {
