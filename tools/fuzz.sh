@@ -98,7 +98,7 @@ for target in $TARGETS; do
   ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$SECONDS_TO_RUN" -max_len="$max_len" \
     -dict="$dict" -timeout=20 -rss_limit_mb=2048 -artifact_prefix="$artifacts/" \
     -print_final_stats=1 "$corpus" "$seeds" >"$log" 2>&1 || true
-  grep -E "^#[0-9]+ *(INITED|DONE)|stat::(number_of_executed_units|new_units_added)|ERROR|SUMMARY|artifact" \
+  grep -E "^#[0-9]+[[:space:]]*(INITED|DONE)|stat::(number_of_executed_units|new_units_added)|ERROR|SUMMARY|artifact" \
     "$log" || true
   for finding in "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* \
     "$artifacts"/oom-*; do
