@@ -1,79 +1,45 @@
 #!/bin/sh
 # Runs every test: the portable core natively under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the Windows programs and their tests under wine64
-# inside Xvfb, and a warning-free build of the 32-bit disc target.
-# Ends with one summary line: "N passed, M failed".
+# inside Xvfb, and the 32-bit disc target (warning-free build, import check,
+# its tests under 32-bit Wine where the machine runs 32-bit programs:
+# tools/test-win32.sh).
+# Each stage is one `stage` line (tools/test-lib.sh); the last line of the
+# output is "N passed, M failed, K skipped", the stages' times before it.
 set -u
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
-failed_steps=""
-passed=0
-failed=0
-parts=""  # what the totals are made of, for the summary line
-
-step() { echo; echo "== $*"; }
-
-# Adds the counts of a ctest log to the totals.
-count() {
-  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
-  if [ -z "$line" ]; then
-    failed=$((failed + 1))
-    failed_steps="$failed_steps $2"
-    return
-  fi
-  total=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
-  bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
-  parts="$parts, $total $3"
-  [ "$bad" -eq 0 ] || failed_steps="$failed_steps $2"
-}
-
-build() {
-  [ -f "build/$1/CMakeCache.txt" ] || cmake --preset "$1" >/dev/null || return 1
-  # Show only what is worth reading: warnings and errors.
-  cmake --build "build/$1" -j"$JOBS" 2>&1 | grep -E 'warning|error|Error' | grep -v jobserver || true
-  cmake --build "build/$1" -j"$JOBS" >/dev/null 2>&1
-}
-
+# Wine tests at a time: those that share the prefix's state take one lock.
+WINE_JOBS=${WINE_JOBS:-2}
+. tools/test-lib.sh
+started=$(date +%s)
 mkdir -p build
-step "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
-if build native-asan; then
-  (cd build/native-asan && ASAN_OPTIONS=detect_leaks=1 ctest -j"$JOBS" --output-on-failure) \
-    >build/native-asan.log 2>&1
-  tail -n 4 build/native-asan.log
-  count build/native-asan.log native "native test cases"
-else
-  echo "native-asan build failed"; failed=$((failed + 1)); failed_steps="$failed_steps native-build"
-fi
 
-step "Windows tests under wine64 and Xvfb"
-# The 32-bit build needs no display and the Wine tests spend most of their
-# time waiting for windows, so the two run side by side.
-win32_ok=build/win32.ok
-rm -f "$win32_ok"
-( build win32 >build/win32-build.log 2>&1 && touch "$win32_ok" ) &
-win32_job=$!
-if build win64; then
-  (cd build/win64 && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure) \
-    >build/win64.log 2>&1
-  grep -E '^ *[0-9]+/[0-9]+ Test' build/win64.log
-  tail -n 3 build/win64.log
-  count build/win64.log wine "Windows test programs"
-else
-  echo "win64 build failed"; failed=$((failed + 1)); failed_steps="$failed_steps win64-build"
-fi
+native_tests() {
+  build native-asan || { echo "native-asan build failed"; return 1; }
+  ASAN_OPTIONS=detect_leaks=1 && export ASAN_OPTIONS
+  run_ctest build/native-asan.log ctest --test-dir build/native-asan -V -j"$JOBS"
+}
 
-step "32-bit disc target (i686, warnings are errors)"
-wait "$win32_job"
-if [ -f "$win32_ok" ]; then
-  echo "win32 build clean"; passed=$((passed + 1)); parts="$parts, the 32-bit build"
-else
-  tail -n 30 build/win32-build.log
-  echo "win32 build failed"; failed=$((failed + 1)); failed_steps="$failed_steps win32-build"
-fi
+# The prefix is made before the tests start (timed on its own line), so that
+# no test pays for it and two tests never wait for each other's wineboot.
+wine64_tests() {
+  build win64 || { echo "win64 build failed"; return 1; }
+  xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+    . tools/test-lib.sh
+    start=$(date +%s)
+    build/win64/wine-run --prepare || { echo "Wine prefix could not be made"; exit 1; }
+    echo "Wine prefix ready: $(($(date +%s) - start)) s"
+    run_ctest build/win64.log ctest --test-dir build/win64 -V -j"$1"
+    rc=$?
+    build/win64/wine-run --stop
+    exit $rc' sh "$WINE_JOBS"
+}
 
-echo
-[ -n "$failed_steps" ] && echo "failing:$failed_steps"
-echo "$passed passed, $failed failed (${parts#, })"
-[ "$failed" -eq 0 ]
+stage "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)" native_tests
+# The Wine tests spend much of their time waiting for windows: the 32-bit
+# target (build, imports, its tests under 32-bit Wine) runs beside them.
+stage --background "32-bit disc target (i686: build, imports, tests under 32-bit Wine)" \
+  sh tools/test-win32.sh
+stage "Windows tests under wine64 and Xvfb" wine64_tests
+finish_stages "$started"

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <cstdio>
 
+#include "setup/media/path_text.h"
 #include "setup/shell/dialog_art.h"
 #include "setup/shell/resource.h"
 #include "setup/shell/setup_state.h"
@@ -25,8 +26,7 @@ constexpr int SetupNeedsRestart = 1;
 using DirectXSetupProc = int(WINAPI*)(HWND, LPSTR, DWORD);
 
 bool JoinSourcePath(char* path, size_t size, const char* name) {
-    int length = snprintf(path, size, "%s%s", setupState.sourceFolder, name);
-    return length >= 0 && static_cast<size_t>(length) < size;
+    return ConcatPath(path, size, setupState.sourceFolder, name);
 }
 
 void OpenHelpPage() {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "setup/install/install_outcome.h"
@@ -24,7 +25,6 @@ namespace {
 constexpr uint64_t PerFileWeight = 102400;
 constexpr uint64_t AudioWeightFactor = 30;
 constexpr size_t StatusTextSize = 300;
-constexpr float InstallScale = 32768.0f;
 
 void ShowCopying(const char* name) {
     char status[StatusTextSize];
@@ -97,6 +97,9 @@ void CopyPlainFile(const SourceEntry& entry, const char* relativeName, std::FILE
         RecordFailure(relativeName, FailureCause::AccessDenied);
         return;
     }
+    // A link below the destination would carry the copy outside it: the file
+    // is left out, and not listed, like one whose folder is missing.
+    if (PathHasLink(target, strlen(setupState.destFolder))) return;
     if (!ListTarget(list, listed)) {
         RecordFailure(UninstallListName, CauseOfErrno(errno));
         return;
@@ -141,7 +144,7 @@ void ConvertAudioFile(const SourceEntry& entry, const char* relativeName, uint64
     job.header = header;
     job.channelChoice = Both;
     job.customScale = 0;
-    job.scale = InstallScale;
+    job.scale = OutputScale;
     snprintf(job.outputPath, sizeof job.outputPath, "%s", target);
     errno = 0;
     int result = ConvertToWav(job, ReportFileProgress);
@@ -167,8 +170,8 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
     bool gameCopied = false;
     for (uint32_t i = 0; i < count; ++i) {
         const char* relativeName = RelativeSourceName(entries[i].name);
-        if (StartsWithNoCase(relativeName, "Setup")) continue;
-        bool audio = EndsWithNoCase(relativeName, ".mp3");
+        if (IsSetupFile(relativeName)) continue;
+        bool audio = IsAudioFile(relativeName);
         if (i == game && gameCopied) continue;
         if (audio && !gameCopied && game < count) {
             CopyPlainFile(entries[game], RelativeSourceName(entries[game].name), list, totalWeight);
@@ -187,9 +190,10 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
 }  // namespace
 
 uint64_t SourceFileWeight(const char* name, uint32_t size) {
-    if (StartsWithNoCase(name, "./Setup")) return 0;
+    // Only an entry that begins with "./" can be one of the setup's own here.
+    if (StartsWithNoCase(name, "./") && IsSetupFile(name + 2)) return 0;
     uint64_t weight = size;
-    if (EndsWithNoCase(name, ".mp3")) weight *= AudioWeightFactor;
+    if (IsAudioFile(name)) weight *= AudioWeightFactor;
     return weight + PerFileWeight;
 }
 

@@ -1,18 +1,9 @@
-// Bounded text helpers of the install engine: every path it builds goes
-// through these, and a path that does not fit is refused, never cut.
+// Names as the install engine sees them: a source entry's name relative to
+// the destination, and which files it treats apart. The bounded path helpers
+// themselves are in setup/media/path_text.h.
 #pragma once
 
-#include <cstddef>
-
-// destination := folder joined with name (a backslash in between unless the
-// folder is empty or ends in a separator). False, destination empty, if it does
-// not fit in size bytes.
-bool JoinPath(char* destination, size_t size, const char* folder, const char* name);
-
-// destination := first + second + third (null parts are skipped; first may be
-// destination itself). False, destination empty, if it does not fit in size bytes.
-bool ConcatPath(char* destination, size_t size, const char* first, const char* second = nullptr,
-                const char* third = nullptr);
+#include "setup/media/path_text.h"
 
 bool StartsWithNoCase(const char* text, const char* prefix);
 bool EndsWithNoCase(const char* text, const char* suffix);
@@ -20,3 +11,11 @@ bool EndsWithNoCase(const char* text, const char* suffix);
 // The name of a source entry relative to the destination: a leading "data/"
 // is dropped, then a leading "./" (both case-insensitive).
 const char* RelativeSourceName(const char* entryName);
+
+// The setup program's own files (relative name beginning with "Setup"): not
+// installed, no weight, no shortcut.
+bool IsSetupFile(const char* relativeName);
+// MPEG audio (".mp3"): decoded into a .wav member of the game executable.
+bool IsAudioFile(const char* name);
+// Configuration (".cfg"): installed, but given no shortcut.
+bool IsConfigFile(const char* name);

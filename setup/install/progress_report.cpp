@@ -8,8 +8,7 @@
 
 namespace {
 
-// The copy phase moves the total bar up to this share; the rest is the end.
-constexpr double CopyShare = 0.93;
+constexpr double CopyShare = CopyPhaseBarEnd / 100.0;
 
 void SetItemText(int id, const char* text) {
     if (setupState.progressPage) SetDlgItemTextA(setupState.progressPage, id, text);

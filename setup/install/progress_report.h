@@ -8,6 +8,10 @@
 // The page that shows from now on; its bars count as not yet moved.
 void AttachProgressPage(HWND page);
 
+// The copy phase moves the total bar up to this position; the shortcuts
+// start from there.
+constexpr int CopyPhaseBarEnd = 93;
+
 // ProgressCallback of the copy and the conversion: fraction of the current file.
 void ReportFileProgress(float fraction);
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "setup/install/install_paths.h"
+#include "setup/media/path_text.h"
 #include "setup/shell/setup_state.h"
 
 namespace {

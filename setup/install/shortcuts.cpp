@@ -22,7 +22,6 @@
 namespace {
 
 constexpr uint32_t NameStride = 512;
-constexpr int ShortcutStageBar = 93;
 constexpr const char RemoveShortcutTitle[] = "Remove Vexlo Demo";
 constexpr const char GameTitle[] = "VexloDmo";
 
@@ -87,8 +86,7 @@ void OpenGroupFolder() {
 
 void CreateFileShortcut(const char* entryName) {
     const char* relativeName = RelativeSourceName(entryName);
-    if (EndsWithNoCase(relativeName, ".mp3") || EndsWithNoCase(relativeName, ".cfg") ||
-        StartsWithNoCase(relativeName, "Setup"))
+    if (IsAudioFile(relativeName) || IsConfigFile(relativeName) || IsSetupFile(relativeName))
         return;
     char title[StatePathSize];
     char target[StatePathSize];
@@ -173,7 +171,7 @@ void CreateShortcuts() {
     if (setupState.makeGroup == 0) return;
     CoInitialize(nullptr);
     SetStatusLine("Creating Start Menu Shortcuts...");
-    SetTotalBar(ShortcutStageBar);
+    SetTotalBar(CopyPhaseBarEnd);
     SetFileBar(0);
     OpenGroupFolder();
     CreateFileShortcuts();

@@ -22,6 +22,8 @@ bool RootedPath(char* path, const char* name) {
     return true;
 }
 
+constexpr size_t UpdateBuffer = 0x10000;
+
 }  // namespace
 
 FileStream::FileStream(const char* name, uint32_t flags) {
@@ -70,6 +72,11 @@ int FileStream::Open(const char* name, uint32_t flags) {
             diskFile = std::fopen(path, mode);
         }
         if (!diskFile) diskFile = std::fopen(name, mode);
+        // A file opened for update takes an archive member's bytes in
+        // frame-sized writes: with the C library's few-kilobyte buffer each
+        // became a system call of its own.
+        if (diskFile && (flags & StreamModify))
+            std::setvbuf(diskFile, nullptr, _IOFBF, UpdateBuffer);
         writeFailed = false;
         return diskFile ? 1 : 0;
     }

@@ -10,6 +10,39 @@ bool EndsWithSeparator(const char* path, size_t length) {
 
 }  // namespace
 
+bool CopyText(char* buffer, size_t size, const char* text) {
+    size_t length = std::strlen(text);
+    if (length >= size) return false;
+    std::memcpy(buffer, text, length + 1);
+    return true;
+}
+
+bool ConcatPath(char* destination, size_t size, const char* first, const char* second,
+                const char* third) {
+    const char* parts[3] = {first, second, third};
+    size_t used = 0;
+    for (const char* part : parts) {
+        if (!part) continue;
+        size_t length = std::strlen(part);
+        if (length >= size - used) {
+            if (size) destination[0] = '\0';
+            return false;
+        }
+        std::memmove(destination + used, part, length);
+        used += length;
+    }
+    if (size == 0) return false;
+    destination[used] = '\0';
+    return true;
+}
+
+bool JoinPath(char* destination, size_t size, const char* folder, const char* name) {
+    if (ConcatPath(destination, size, folder) && AppendPathPart(destination, size, name))
+        return true;
+    if (size) destination[0] = '\0';
+    return false;
+}
+
 bool ReplaceExtension(char* path, size_t size, const char* extension) {
     size_t length = std::strlen(path);
     const char* dot = std::strrchr(path, '.');

@@ -1,10 +1,25 @@
-// Path text helpers shared by the setup program. Both '\' and '/' count as
-// separators; a separator that a helper inserts is '\'. The in-place helpers
-// take the buffer's size and refuse (return false, buffer unchanged) a result
-// that would not fit.
+// Path text helpers shared by the setup program: the one set of bounded copy
+// and join helpers. Both '\' and '/' count as separators; a separator that a
+// helper inserts is '\'. Each takes the buffer's size and refuses a result
+// that would not fit: a path is never cut.
 #pragma once
 
 #include <cstddef>
+
+// buffer := text. False, buffer unchanged, if it does not fit in size bytes.
+bool CopyText(char* buffer, size_t size, const char* text);
+
+// destination := first + second + third (null parts are skipped; first may be
+// destination itself). False, destination empty, if it does not fit in size bytes.
+bool ConcatPath(char* destination, size_t size, const char* first, const char* second = nullptr,
+                const char* third = nullptr);
+
+// destination := folder joined with name (a backslash in between unless the
+// folder is empty or ends in a separator). False, destination empty, if it does
+// not fit in size bytes.
+bool JoinPath(char* destination, size_t size, const char* folder, const char* name);
+
+// The in-place helpers below leave the buffer unchanged when they refuse.
 
 // Overwrites path from its last '.' (or its end, when it has none) with
 // extension. The last '.' anywhere counts, also one inside a folder name.

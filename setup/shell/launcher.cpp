@@ -14,8 +14,6 @@
 
 namespace {
 
-// DirectX 2 or later counts as present.
-constexpr uint32_t DirectXPresent = 0x200;
 constexpr size_t WindowTitleSize = 1000;
 
 void PlayFromDisc(HWND launcher) {
@@ -29,7 +27,8 @@ void InstallFromDisc(HWND launcher) {
     uint32_t version = 0;
     uint32_t platform = 0;
     DetectDirectXVersion(&version, &platform);
-    if (version < DirectXPresent && !RunDirectXSetup(&setupState.restartNeeded)) {
+    // DirectX 2 or later counts as present.
+    if (version < DirectX2 && !RunDirectXSetup(&setupState.restartNeeded)) {
         INT_PTR answer = DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_DIRECTX_ERROR),
                                          nullptr, DirectXMissingDialogProc, 0);
         if (answer != IDC_INSTALL_WITHOUT_DIRECTX) return;

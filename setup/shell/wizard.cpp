@@ -100,10 +100,7 @@ void SpecialFolderPath(int folder, char* path) {
 
 // Copies text into a SetupState field; refuses (field unchanged) what does not fit.
 bool StoreText(char* field, const char* text) {
-    size_t length = strlen(text);
-    if (length >= StatePathSize) return false;
-    memcpy(field, text, length + 1);
-    return true;
+    return CopyText(field, StatePathSize, text);
 }
 
 bool StoreGroupFolder(const char* parent) {

@@ -20,26 +20,6 @@ bool SetText(HKEY key, const char* name, const char* text) {
 
 }  // namespace
 
-bool ReadFileBytes(const std::string& path, std::string* bytes) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) return false;
-    bytes->clear();
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes->append(chunk, got);
-    bool read = !ferror(file);
-    fclose(file);
-    return read;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && written;
-}
-
 bool FileExists(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "test_support.h"
+
 constexpr char DemoKeyName[] = "VexloDemo";
 constexpr char FullGameKeyName[] = "Vexlo";
 
-bool ReadFileBytes(const std::string& path, std::string* bytes);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Creates the folder and every missing folder above it.

@@ -5,6 +5,7 @@
 #include <shobjidl.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 const char LauncherTitle[] = "Vexlo";
@@ -31,32 +32,6 @@ std::string WithTrailingBackslash(std::string path) {
     return path;
 }
 
-uint32_t GetU32(const std::string& bytes, size_t offset) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t GetU16(const std::string& bytes, size_t offset) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-// Archive layout: end record (22 bytes, last in the file), central directory
-// entries (46 bytes + name), local headers (30 bytes + name + data).
-constexpr uint32_t EndSignature = 0x06054B50;
-constexpr uint32_t OwnEndSignature = 0x06055A51;
-constexpr uint32_t CentralSignature = 0x02014B50;
-constexpr size_t EndRecordSize = 22;
-constexpr size_t EndEntryCount = 10;
-constexpr size_t EndDirectoryOffset = 16;
-constexpr size_t CentralSize = 46;
-constexpr size_t CentralDataSize = 24;
-constexpr size_t CentralNameLength = 28;
-constexpr size_t CentralExtraLength = 30;
-constexpr size_t CentralCommentLength = 32;
-constexpr size_t CentralLocalOffset = 42;
-constexpr size_t LocalHeaderSize = 30;
-
 void WalkDisc(const std::string& folder, const std::string& prefix,
               std::vector<std::string>* names) {
     WIN32_FIND_DATAA found;
@@ -65,6 +40,8 @@ void WalkDisc(const std::string& folder, const std::string& prefix,
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.cFileName[0] == '.') continue;
+        // The disc's autorun file is not walked.
+        if (prefix == "./" && _stricmp(found.cFileName, "AUTORUN.INF") == 0) continue;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             subfolders.push_back(found.cFileName);
         else
@@ -85,6 +62,9 @@ std::string TestProgramFolder() {
 }
 
 std::string DiscFolder() {
+    // A disc in a drive of its own (the image test) is named by its root.
+    if (const char* drive = getenv("VEXLO_E2E_DISC"); drive && *drive)
+        return WithTrailingBackslash(drive);
     // The build gives the Unix path; Wine shows the Unix root as drive Z:.
     std::string path = "Z:" + std::string(VEXLO_E2E_DISC_DIR);
     for (char& c : path)
@@ -238,34 +218,6 @@ std::string ProgramsFolder() {
     char path[MAX_PATH] = "";
     SHGetSpecialFolderPathA(nullptr, path, CSIDL_PROGRAMS, FALSE);
     return path;
-}
-
-bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members,
-                        uint32_t* directoryOffset) {
-    std::string bytes;
-    if (!ReadFileBytes(path, &bytes) || bytes.size() < EndRecordSize) return false;
-    size_t end = bytes.size() - EndRecordSize;
-    uint32_t signature = GetU32(bytes, end);
-    if (signature != EndSignature && signature != OwnEndSignature) return false;
-    uint32_t count = GetU16(bytes, end + EndEntryCount);
-    size_t at = GetU32(bytes, end + EndDirectoryOffset);
-    if (directoryOffset) *directoryOffset = uint32_t(at);
-    members->clear();
-    for (uint32_t i = 0; i < count; ++i) {
-        if (at + CentralSize > end || GetU32(bytes, at) != CentralSignature) return false;
-        uint32_t dataSize = GetU32(bytes, at + CentralDataSize);
-        uint16_t nameLength = GetU16(bytes, at + CentralNameLength);
-        size_t local = GetU32(bytes, at + CentralLocalOffset);
-        ArchiveMember member;
-        member.name = bytes.substr(at + CentralSize, nameLength);
-        size_t data = local + LocalHeaderSize + nameLength;
-        if (data + dataSize > bytes.size()) return false;
-        member.data = bytes.substr(data, dataSize);
-        members->push_back(member);
-        at += CentralSize + nameLength + GetU16(bytes, at + CentralExtraLength) +
-              GetU16(bytes, at + CentralCommentLength);
-    }
-    return true;
 }
 
 bool ReadShortcut(const std::string& path, ShortcutInfo* info) {

@@ -49,7 +49,8 @@ enum SetupControl {
     ExitSetupButton = 1021,
 };
 
-// The disc, as a Windows path ending in a backslash.
+// The disc, as a Windows path ending in a backslash: the assembled folder, or
+// the drive that VEXLO_E2E_DISC names (e.g. "R:\\").
 std::string DiscFolder();
 // Folder of the test program (bin/), ending in a backslash.
 std::string TestProgramFolder();
@@ -92,14 +93,6 @@ void SetSetupWindowsVersion(const char* version);
 // Removes the folder and, while they are left empty, its parents.
 void RemoveEmptyParents(std::string path);
 std::string ProgramsFolder();
-
-// Members of the archive at the end of a file, in directory order.
-struct ArchiveMember {
-    std::string name;
-    std::string data;
-};
-bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members,
-                        uint32_t* directoryOffset = nullptr);
 
 // A shortcut read back through the shell's link object.
 struct ShortcutInfo {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 // A fresh, empty folder below the temporary folder; removed with its content
 // when the object goes.
 class ScratchFolder {
@@ -34,25 +36,13 @@ class CurrentFolder {
     std::string previous;
 };
 
-// Writes content to path, creating the folders on the way.
-void WriteFileBytes(const std::string& path, const std::string& content);
 // A file of size bytes of a simple pattern.
 void WriteFileOfSize(const std::string& path, uint32_t size);
-// The whole file; empty when it cannot be read. exists tells which.
-std::string ReadFileBytes(const std::string& path, bool* exists = nullptr);
 bool PathExists(const std::string& path);
 void RemoveTree(const std::string& path);
 
 // content followed by an archive end record without members.
 void WriteEmptyArchive(const std::string& path, const std::string& content);
-
-struct ArchiveMember {
-    std::string name;
-    std::string data;
-};
-// The members of the archive at the end of the file, in directory order;
-// false when the file has no end record in its last 22 bytes.
-bool ReadArchiveMembers(const std::string& path, std::vector<ArchiveMember>* members);
 
 // The lines of a text file split at CRLF; crlfOnly is false when a line ends
 // in a bare LF or the file does not end with a line end.

@@ -1,9 +1,9 @@
 #include "media_test_support.h"
 
+#include "test_support.h"
+
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 
 namespace media_test {
 
@@ -26,15 +26,11 @@ ScratchFolder::~ScratchFolder() {
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return ReadFileBytes(path);
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
+    WriteFileBytes(path, bytes);
 }
 
 bool Exists(const std::string& path) {
