@@ -3,14 +3,15 @@
 # FUZZ_SECONDS each (default 60); FUZZ_TARGETS picks some of them. Corpora
 # grow in build/fuzz/corpus/<target>, seeded from the project's own files:
 # tests/data/mp3, tagged MP3s made now by tests/data/make-tagged-mp3.sh,
-# archives made by zip and by vexlo-archive, and the kept regression inputs.
+# archives made by zip and by vexlo-archive, the path texts of the removal
+# rules' tests as a list, and the kept regression inputs.
 # Fails when any target leaves a crash, leak, timeout or out-of-memory input
 # in build/fuzz/artifacts/<target>.
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=${FUZZ_BUILD:-build/fuzz}
 SECONDS_TO_RUN=${FUZZ_SECONDS:-60}
-TARGETS=${FUZZ_TARGETS:-mp3 tagged_mp3 archive}
+TARGETS=${FUZZ_TARGETS:-mp3 tagged_mp3 archive removal}
 SEEDS="$BUILD/corpus/seeds"
 REGRESSIONS=tests/fuzz_regressions
 
@@ -78,6 +79,15 @@ seed_archive() {
   cp "$REGRESSIONS"/archive/* "$out/" 2>/dev/null || true
 }
 
+# Uninstall lists: every quoted text of the line rules' tests, one a line,
+# with the installation's folders of the target's default roots.
+seed_removal() {
+  out=$1
+  grep -o '"[^"]*"' tests/uninstaller/removal_rules_test.cpp | sed 's/^"//; s/"$//; s/\\\\/\\/g' \
+    >"$out/rules-test-texts.txt"
+  cp "$REGRESSIONS"/removal/* "$out/"
+}
+
 status=0
 for target in $TARGETS; do
   fuzzer="$BUILD/bin/${target}_fuzzer"
@@ -91,6 +101,7 @@ for target in $TARGETS; do
     mp3) seed_mp3 "$seeds"; dict=fuzz/mp3.dict; max_len=32768 ;;
     tagged_mp3) seed_tagged_mp3 "$seeds"; dict=fuzz/mp3.dict; max_len=65536 ;;
     archive) seed_archive "$seeds"; dict=fuzz/archive.dict; max_len=16384 ;;
+    removal) seed_removal "$seeds"; dict=fuzz/removal.dict; max_len=4096 ;;
     *) echo "fuzz.sh: no such target: $target"; exit 1 ;;
   esac
   echo "== $target: fuzzing for ${SECONDS_TO_RUN}s"
