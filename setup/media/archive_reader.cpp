@@ -140,7 +140,7 @@ bool ArchiveReader::FindDirectory(uint64_t fileLength, uint32_t* directoryOffset
 
 // Reads exactly entryCount central entries into the directory array. More or
 // fewer entries than announced, a name that does not fit a record, or data
-// lying outside the file fail the open.
+// lying outside the file or running into the directory fail the open.
 bool ArchiveReader::LoadDirectory(uint32_t directoryOffset, uint64_t fileLength) {
     if (entryCount == 0) return false;  // the first central entry is missing
     directory = new (std::nothrow) ArchiveDirEntry[entryCount]();
@@ -168,7 +168,10 @@ bool ArchiveReader::LoadDirectory(uint32_t directoryOffset, uint64_t fileLength)
                              &dataOffset))
             return false;
         record.size = GetU32(entry + CentralEntry::UncompressedSize);
-        if (dataOffset > UINT32_MAX || dataOffset + record.size > fileLength) return false;
+        // Data must end before the directory: bytes that run into it are no
+        // member's, and would change when a member is appended.
+        if (dataOffset + record.size > directoryOffset || dataOffset + record.size > fileLength)
+            return false;
         record.dataOffset = uint32_t(dataOffset);
         if (!SeekAbsolute(archiveFile, position) || !ReadSignature(archiveFile, &signature))
             return false;

@@ -25,6 +25,25 @@ void BuildLocalHeader(uint8_t* header, uint32_t dataLength, uint16_t nameLength)
     PutU16(header + LocalHeader::NameLength, nameLength);
 }
 
+// Whether size bytes are exactly entries central records and nothing else.
+// The reader stops at the first end signature after a record: stray bytes
+// kept in the directory would hide the appended entry from it.
+bool DirectoryIsWhole(const uint8_t* directory, uint32_t size, uint16_t entries) {
+    uint64_t position = 0;
+    uint32_t count = 0;
+    while (position < size) {
+        const uint8_t* entry = directory + position;
+        if (size - position < CentralEntry::Size ||
+            GetU32(entry + CentralEntry::Signature) != CentralEntrySignature)
+            return false;
+        position += CentralEntry::Size + GetU16(entry + CentralEntry::NameLength) +
+                    GetU16(entry + CentralEntry::ExtraLength) +
+                    GetU16(entry + CentralEntry::CommentLength);
+        ++count;
+    }
+    return position == size && count == entries;
+}
+
 bool WriteAll(FileStream& stream, const void* bytes, uint32_t n) {
     return n == 0 || stream.Write(bytes, n) == n;
 }
@@ -100,7 +119,9 @@ bool ArchiveWriter::Begin(const char* path, const char* name) {
     savedLength = length - directoryOffset;
     savedDirectory = new (std::nothrow) uint8_t[savedLength];
     if (!savedDirectory || stream->SeekTo(directoryOffset) != 0 ||
-        stream->Read(savedDirectory, savedLength) != savedLength) {
+        stream->Read(savedDirectory, savedLength) != savedLength ||
+        !DirectoryIsWhole(savedDirectory, directorySize,
+                          GetU16(record + EndRecord::TotalEntries))) {
         Release();
         return false;
     }

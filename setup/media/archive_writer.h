@@ -33,8 +33,10 @@ class ArchiveWriter {
 
     // False when the archive cannot be opened for update, has no end record
     // in its last 22 bytes, its directory does not end where that record
-    // begins, or the name is empty or longer than a directory record holds;
-    // the archive is then as it was.
+    // begins, the directory is not exactly as many central records as the
+    // record counts (stray bytes, or entries without a size), or the name is
+    // empty or longer than a directory record holds; the archive is then as
+    // it was.
     bool Begin(const char* archivePath, const char* entryName);
     // Completes the entry and closes the archive. False when the entry could
     // not be added; the archive is then as it was before Begin.

@@ -153,6 +153,18 @@ TEST_F(ArchiveReaderTest, MalformedDirectoriesFailCleanly) {
     dataPastEnd[directory + 24 + 2] = 0x10;  // first entry's size + 0x100000
     EXPECT_EQ(Open(dataPastEnd), 0);
 
+    // Data running into the directory (still inside the file): the bytes
+    // served would be the directory's, and change with the next append.
+    std::string dataIntoDirectory = good;
+    dataIntoDirectory[directory + 46 + 5 + 24] = 10;  // second entry's size 3 -> 10
+    EXPECT_EQ(Open(dataIntoDirectory), 0);
+    std::string nameIntoDirectory = good;
+    nameIntoDirectory[30 + 5 + 3 + 26] = 20;  // second local header's name length 5 -> 20
+    EXPECT_EQ(Open(nameIntoDirectory), 0);
+    std::string dataUpToDirectory = good;
+    dataUpToDirectory[30 + 5 + 3 + 26] = 5;  // as built: data ends where the directory begins
+    EXPECT_EQ(Open(dataUpToDirectory), 1);
+
     EXPECT_EQ(Open(std::string("PK\x03\x04 garbage", 12)), 0);
     EXPECT_EQ(Open(""), 0);
     EXPECT_EQ(reader.EntryCount(), 0u);

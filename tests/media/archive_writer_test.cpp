@@ -122,6 +122,29 @@ TEST_F(ArchiveWriterTest, ShortEntriesDoNotTakeTheOldDirectoryBytes) {
     EXPECT_EQ(ReadFile("game.exe").substr(0, 10), "MZ program");
 }
 
+TEST_F(ArchiveWriterTest, DirectoriesNotExactlyTheirRecordsAreRefusedUntouched) {
+    std::string good = BuildArchive(ArchiveLayout{{{"a.txt", "aaa"}, {"b.txt", "bbb"}}});
+    std::string noSize = good;
+    for (size_t i = 0; i < 4; ++i)
+        noSize[noSize.size() - 22 + 12 + i] = 0;
+    WriteFile("a.zip", noSize);
+    // The reader does not need the size, so the members read.
+    EXPECT_EQ(Member("a.zip", "b.txt"), "bbb");
+    EXPECT_FALSE(Append("a.zip", "c.txt", "ccc"));
+    EXPECT_TRUE(ReadFile("a.zip") == noSize);
+    EXPECT_EQ(Member("a.zip", "a.txt"), "aaa");
+
+    // Stray bytes after the records, an end signature among them: the reader
+    // stops there, so an entry appended after them could never be read.
+    std::string stray = good;
+    stray.insert(stray.size() - 22, std::string("PK\x05\x06stray", 9));
+    stray[stray.size() - 22 + 12] = char(stray[stray.size() - 22 + 12] + 9);
+    WriteFile("b.zip", stray);
+    EXPECT_EQ(Member("b.zip", "b.txt"), "bbb");
+    EXPECT_FALSE(Append("b.zip", "c.txt", "ccc"));
+    EXPECT_TRUE(ReadFile("b.zip") == stray);
+}
+
 TEST_F(ArchiveWriterTest, ProgramBytesBeforeAnEmptyArchiveStay) {
     // The end record says the directory starts at 0, yet program bytes lie
     // before it: the first entry follows them instead of overwriting them.
