@@ -1,0 +1,19 @@
+# The same commit gives the same bytes, whenever and wherever it is built.
+#
+# No build path in any output: file names that reach the objects (__FILE__,
+# debug info) are made relative to the source and build folders.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+                    -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+
+if(WIN32)
+  # The PE header and the export directory carry a time stamp. The linker takes
+  # it from SOURCE_DATE_EPOCH; the wrapper sets that from the commit's time
+  # unless the caller already set it.
+  set(VEXLO_SOURCE_DATE_LINK ${CMAKE_CURRENT_LIST_DIR}/source-date-link.sh)
+  foreach(lang C CXX)
+    set(CMAKE_${lang}_LINKER_LAUNCHER sh ${VEXLO_SOURCE_DATE_LINK} ${CMAKE_SOURCE_DIR})
+  endforeach()
+  # The runtime's own objects bring debug info that names the toolchain's
+  # build folders; the disc carries no debug info at all.
+  add_link_options($<$<CONFIG:Release>:-s>)
+endif()
