@@ -6,7 +6,7 @@
 # byte for byte. Names the first differing file and offset when they differ,
 # and fails when a build path or the host name appears in any output.
 #
-#   tools/verify-master.sh            the commit HEAD
+#   tools/verify-master.sh [COMMIT]          (HEAD)
 #   VERIFY_CACHED=1 tools/verify-master.sh   the second build may use ccache
 #
 # Uncommitted changes are not part of a master and are not built.
@@ -16,10 +16,10 @@ JOBS=${JOBS:-$(nproc)}
 WORK=${VERIFY_DIR:-build/master-check}
 started=$(date +%s)
 
-commit=$(git rev-parse HEAD)
+commit=$(git rev-parse --verify "${1:-HEAD}^{commit}")
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$commit")
 export SOURCE_DATE_EPOCH
-[ -z "$(git status --porcelain --untracked-files=no)" ] ||
+[ -n "${1:-}" ] || [ -z "$(git status --porcelain --untracked-files=no)" ] ||
   echo "verify-master: uncommitted changes are left out; checking $commit"
 
 rm -rf "$WORK"
