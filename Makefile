@@ -38,6 +38,12 @@ bench: deps native win64
 fuzz: deps fuzz-build
 	@sh tools/fuzz.sh
 
+# The master is reproducible: the commit built twice from clean checkouts in
+# two folders, the second without ccache, gives the same disc and image.
+.PHONY: verify-master
+verify-master: deps
+	@sh tools/verify-master.sh
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -44,4 +44,7 @@ stage "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)" native_tests
 # time waiting for windows, so the two run side by side.
 stage --background "32-bit disc target (i686, warnings are errors)" win32_build
 stage "Windows tests under wine64 and Xvfb" wine64_tests
+# Two builds of the 32-bit disc in two other build folders, a little apart,
+# are byte-identical (cheap with ccache; `make verify-master` is the full check).
+stage --background "32-bit disc built twice elsewhere: byte-identical" sh tools/verify-master.sh --quick
 finish_stages "$started"
