@@ -14,6 +14,9 @@ if(WIN32)
     set(CMAKE_${lang}_LINKER_LAUNCHER sh ${VEXLO_SOURCE_DATE_LINK} ${CMAKE_SOURCE_DIR})
   endforeach()
   # The runtime's own objects bring debug info that names the toolchain's
-  # build folders; the disc carries no debug info at all.
-  add_link_options($<$<CONFIG:Release>:-s>)
+  # build folders: the 32-bit disc build carries none (the 64-bit test build
+  # keeps its symbols for Wine's backtraces).
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    add_link_options($<$<CONFIG:Release>:-s>)
+  endif()
 endif()
