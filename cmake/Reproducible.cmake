@@ -4,6 +4,18 @@
 # debug info) are made relative to the source and build folders.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
                     -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+# ccache (with its base_dir) hands the compiler the source as a path relative
+# to the object's folder, "../../../../setup/shell/x.cpp", whose depth depends
+# on where the build folder is. The build folders are inside the source tree,
+# so dropping the leading "../" gives the same name as the map above. Of
+# several maps the last that matches wins: the longest comes last.
+if(CMAKE_CXX_COMPILER_LAUNCHER)
+  set(parents "")
+  foreach(depth RANGE 1 16)
+    string(APPEND parents "../")
+    add_compile_options(-ffile-prefix-map=${parents}=)
+  endforeach()
+endif()
 
 if(WIN32)
   # The PE header and the export directory carry a time stamp. The linker takes

@@ -55,9 +55,11 @@ build_master() {
   git clone -q --shared --no-checkout "$(pwd)" "$1"
   git -C "$1" checkout -q --detach "$commit"
   (
-    cd "$1"
-    cmake --preset win32 && cmake --build build/win32 -j"$JOBS"
-    if [ -f tools/make-iso.sh ]; then sh tools/make-iso.sh; fi
+    # (set -e does not hold on the left of ||: each step is chained.)
+    cd "$1" &&
+      cmake --preset win32 &&
+      cmake --build build/win32 -j"$JOBS" &&
+      { [ ! -f tools/make-iso.sh ] || sh tools/make-iso.sh; }
   ) >"$2" 2>&1 || { tail -n 30 "$2"; fail "the build in $1 failed (log: $2)"; }
 }
 
@@ -67,10 +69,9 @@ build_master() {
 build_again() {
   (
     cmake --preset win32 -B "$1" -DVEXLO_DISC_DIR="$1/build/disc-win32" &&
-      cmake --build "$1" -j"$JOBS" --target disc
-    if [ -f tools/make-iso.sh ]; then
-      sh tools/make-iso.sh "$1/build/disc-win32" "$1/build/vexlo-demo.iso"
-    fi
+      cmake --build "$1" -j"$JOBS" --target disc &&
+      { [ ! -f tools/make-iso.sh ] ||
+        sh tools/make-iso.sh "$1/build/disc-win32" "$1/build/vexlo-demo.iso"; }
   ) >"$2" 2>&1 || { tail -n 30 "$2"; fail "the build in $1 failed (log: $2)"; }
 }
 
