@@ -111,15 +111,14 @@ no_build_paths() {
   leaks=$(grep -r -a -l -F -e "$first" -e "$second" -e "$WORK" -e "$(pwd)" \
             -e "${HOME:-/root}/" "$@" || true)
   [ -z "$leaks" ] || fail "a build path appears in: $leaks"
-  host=$(hostname)
-  # A very short name (two or three letters) turns up in any binary by chance.
   if [ "${#host}" -ge 4 ]; then
     leaks=$(grep -r -a -l -w -F -e "$host" "$@" || true)
     [ -z "$leaks" ] || fail "the host name $host appears in: $leaks"
-  else
-    echo "host name \"$host\" too short to look for"
   fi
 }
+host=$(hostname)
+# A very short name (two or three letters) turns up in any binary by chance.
+[ "${#host}" -ge 4 ] || echo "host name \"$host\" too short to look for"
 
 echo "building $what in $first"
 if [ "$quick" -eq 1 ]; then
