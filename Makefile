@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 DEPS := tools/install-deps.sh
 
-.PHONY: all deps native native-asan win64 win32 fuzz-build demo demo-remove test release bench fuzz format clean
+.PHONY: all deps native native-asan win64 win32 fuzz-build demo demo-remove test release iso bench fuzz format clean
 
 all: native win64
 
@@ -20,17 +20,23 @@ fuzz-build:
 	cmake --build build/fuzz -j$(JOBS)
 
 # Everything: native tests under the sanitizers, Windows tests under wine64,
-# and the 32-bit disc target built without warnings.
+# and the 32-bit disc target built without warnings, its import check, and its
+# Windows tests under 32-bit Wine where the machine runs 32-bit programs.
 test: deps
 	@sh tools/run-tests.sh
 
-demo: deps native win64
-	@sh tools/demo.sh
+# The 32-bit disc under 32-bit Wine where it runs here, else the 64-bit one.
+demo: deps native win32
+	@sh tools/demo-disc.sh
 
-demo-remove: deps win64
-	@sh tools/demo.sh --remove
+demo-remove: deps win32
+	@sh tools/demo-disc.sh --remove
 
 release: win32
+
+# The image a publisher burns: build/vexlo-demo.iso from build/disc-win32.
+iso: deps win32
+	@sh tools/make-iso.sh
 
 bench: deps native win64
 	@sh tools/bench.sh

@@ -7,15 +7,45 @@ endif()
 
 if(WIN32)
   set(VEXLO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(VEXLO_WINE /usr/lib/wine/wine)
+    set(VEXLO_WINEARCH win32)
+  else()
+    set(VEXLO_WINE /usr/lib/wine/wine64)
+    set(VEXLO_WINEARCH win64)
+  endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                   WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  # Where the toolchain compiles what ships with another thread model than the
+  # tests need, every target of tests/ and GoogleTest is compiled and linked
+  # through a launcher that swaps in the tests' compiler (vexlo_test_compilers).
+  if(VEXLO_TEST_THREAD_MODEL AND NOT VEXLO_TEST_THREAD_MODEL STREQUAL MINGW_THREAD_MODEL)
+    set(VEXLO_CCACHE_OR_NOTHING "${VEXLO_CCACHE}")
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/test-compiler.sh.in ${CMAKE_BINARY_DIR}/test-compiler
+                   @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                          GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    set(VEXLO_TEST_COMPILER ${CMAKE_BINARY_DIR}/test-compiler)
+  endif()
+  macro(vexlo_test_compilers)
+    if(VEXLO_TEST_COMPILER)
+      set(CMAKE_C_COMPILER_LAUNCHER ${VEXLO_TEST_COMPILER})
+      set(CMAKE_CXX_COMPILER_LAUNCHER ${VEXLO_TEST_COMPILER})
+      set(CMAKE_C_LINKER_LAUNCHER ${VEXLO_TEST_COMPILER})
+      set(CMAKE_CXX_LINKER_LAUNCHER ${VEXLO_TEST_COMPILER})
+    endif()
+  endmacro()
+  block()
+    vexlo_test_compilers()
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  endblock()
 else()
   find_package(GTest REQUIRED)
+  macro(vexlo_test_compilers)
+  endmacro()
 endif()
 include(GoogleTest)
 

@@ -1,5 +1,17 @@
-# Cross-compiles the 32-bit disc target. Built and linked, never run here.
+# Cross-compiles the 32-bit disc target, which must load on Windows 95 and
+# NT 4.0. What ships uses the win32 thread model: the posix one links
+# winpthread, which imports kernel32 functions those systems lack
+# (GetTickCount64, AddVectoredExceptionHandler, TryEnterCriticalSection...).
+# The tests, which need std::thread, are compiled with the posix compiler of
+# the same version (cmake/Testing.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(MINGW_TRIPLE i686-w64-mingw32)
+set(MINGW_THREAD_MODEL win32)
+set(VEXLO_TEST_THREAD_MODEL posix)
+# Windows 95 refuses to start a program whose header asks for a newer
+# subsystem than 4.0: set explicitly rather than left to the linker's default.
+# (tools/check-imports.sh checks the headers.)
+set(MINGW_HEADER_FLAGS
+    "-Wl,--major-subsystem-version,4,--minor-subsystem-version,0,--major-os-version,4,--minor-os-version,0")
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -55,21 +55,28 @@ disc="$WIN_BUILD/bench-disc"
 rm -rf "$disc" && cp -r "$sample_disc" "$disc"
 find "$disc" -iname '*.mp3' -exec rm -f {} +
 cp "$tracks"/*.mp3 "$tracks"/*.MP3 "$disc/data/"
+# A name Windows cannot hold would only show up as a failed install.
+sh tools/check-disc-names.sh "$disc" ||
+  { echo "bench-install: rename the files above on the disc ($sample_disc)" >&2; exit 1; }
 disc=$(cd "$disc" && pwd)
 decoder=$(pwd)/$NATIVE_BUILD/bin/vexlo-mp3wav
-winpath() { echo "Z:$1" | tr / '\\'; }
+winpath() { printf 'Z:%s\n' "$1" | tr / '\\'; }
 
 # Destination and Start Menu group on the prefix's drive C:, as for a user.
 bench_c="$WIN_BUILD/wineprefix/drive_c/vexlo-bench"
 rm -rf "$bench_c" && mkdir -p "$bench_c/dest"
 run_install() {
   "$WIN_BUILD/wine-run" "$WIN_BUILD/bin/vexlo-install-bench.exe" "$(winpath "$disc")" \
-    'C:\vexlo-bench\dest' "$@" --repeat "$REPEAT" 2>/dev/null | tr -d '\r' |
+    'C:\vexlo-bench\dest' "$@" --repeat "$REPEAT" 2>>"$work/install.log" | tr -d '\r' |
     sed -n 's/^install_seconds=//p'
 }
 install=$(run_install)
 install_group=$(run_install --group 'C:\vexlo-bench\Vexlo Demo')
-[ -n "$install" ] && [ -n "$install_group" ] || { echo "bench-install: the install run failed" >&2; exit 1; }
+if [ -z "$install" ] || [ -z "$install_group" ]; then
+  echo "bench-install: the install run failed:" >&2
+  cat "$work/install.log" >&2
+  exit 1
+fi
 
 # The raw work: the same files the install put into the folder, and the
 # same .mp3 files decoded. Names may hold spaces: one name a line.

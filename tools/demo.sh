@@ -30,7 +30,8 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 AUTOMATIC=${VEXLO_DEMO_AUTOMATIC:-0}
 
-WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
+# WINE (wine64) may name 32-bit Wine for the 32-bit disc; WINEARCH then says win32.
+WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 export WINEPREFIX="$ROOT/$DEMO_DIR/prefix"
 export WINEDEBUG=-all

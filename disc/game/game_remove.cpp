@@ -10,8 +10,7 @@
 namespace {
 
 constexpr char GameTitle[] = "Vexlo Demo";
-constexpr char ListNotWrittenText[] =
-    "The uninstall list (Remove.txt) could not be written beside the game.";
+constexpr char ListNotWrittenText[] = "The uninstall list (Remove.txt) could not be written.";
 constexpr char UninstallerNotStartedText[] = "The Vexlo Demo uninstaller could not be started.";
 constexpr char TempFolderPrefix[] = "vxu";
 
@@ -20,28 +19,6 @@ bool HasMember(ArchiveReader& archive, const char* name) {
     if (!entry) return false;
     archive.CloseEntry(entry);
     return true;
-}
-
-// The game's folder, ending in its backslash.
-bool GetGameFolder(char* buffer, uint32_t size) {
-    if (!GetGamePath(buffer, size)) return false;
-    char* lastBackslash = strrchr(buffer, '\\');
-    if (!lastBackslash) return false;
-    lastBackslash[1] = '\0';
-    return true;
-}
-
-// The member replaces a plain list of an earlier run. Without the member
-// (the install could not move the list into the game) a plain list that is
-// already there is the one to use, so it is left alone.
-bool WriteUninstallList(ArchiveReader& archive) {
-    if (!HasMember(archive, UninstallListMember)) return true;
-    char listPath[GamePathSize];
-    if (!GetGameFolder(listPath, sizeof listPath)) return false;
-    size_t folderLength = strlen(listPath);
-    if (folderLength + strlen(UninstallListMember) >= sizeof listPath) return false;
-    strcpy(listPath + folderLength, UninstallListMember);
-    return ExtractMember(archive, UninstallListMember, listPath);
 }
 
 // A folder of its own in the temporary folder, so the uninstaller keeps its
@@ -74,19 +51,30 @@ bool StartDetached(const char* program, const char* folder) {
     return true;
 }
 
-bool StartUninstaller(ArchiveReader& archive) {
+bool JoinPath(char* path, uint32_t size, const char* folder, const char* name) {
+    return snprintf(path, size, "%s\\%s", folder, name) < int(size);
+}
+
+// The list goes beside the uninstaller's copy, never into the game's folder:
+// answering No then leaves that folder as it was, and nothing is written
+// through a link planted there. Without the member (the install could not
+// move the list into the game) the plain list beside the game is the one the
+// uninstaller reads.
+bool StartUninstaller(ArchiveReader& archive, bool* listWritten) {
+    *listWritten = true;
     if (!HasMember(archive, UninstallerMember)) return false;
     char folder[GamePathSize];
     if (!MakeUniqueTempFolder(folder, sizeof folder)) return false;
-    char program[GamePathSize];
-    if (snprintf(program, sizeof program, "%s\\%s", folder, UninstallerMember) >=
-        int(sizeof program)) {
-        RemoveDirectoryA(folder);
-        return false;
+    char program[GamePathSize], list[GamePathSize];
+    bool ready = JoinPath(program, sizeof program, folder, UninstallerMember) &&
+                 JoinPath(list, sizeof list, folder, UninstallListMember) &&
+                 ExtractMember(archive, UninstallerMember, program);
+    if (ready && HasMember(archive, UninstallListMember)) {
+        *listWritten = ExtractMember(archive, UninstallListMember, list);
+        ready = *listWritten;
     }
-    if (ExtractMember(archive, UninstallerMember, program) && StartDetached(program, folder)) {
-        return true;
-    }
+    if (ready && StartDetached(program, folder)) return true;
+    DeleteFileA(list);
     DeleteFileA(program);
     RemoveDirectoryA(folder);
     return false;
@@ -96,13 +84,10 @@ bool StartUninstaller(ArchiveReader& archive) {
 
 int RunRemove() {
     ArchiveReader archive;
-    bool archiveOpen = OpenOwnArchive(archive);
-    if (archiveOpen && !WriteUninstallList(archive)) {
-        MessageBoxA(nullptr, ListNotWrittenText, GameTitle, MB_OK | MB_ICONSTOP);
-        return 1;
-    }
-    if (!archiveOpen || !StartUninstaller(archive)) {
-        MessageBoxA(nullptr, UninstallerNotStartedText, GameTitle, MB_OK | MB_ICONSTOP);
+    bool listWritten = true;
+    if (!OpenOwnArchive(archive) || !StartUninstaller(archive, &listWritten)) {
+        MessageBoxA(nullptr, listWritten ? UninstallerNotStartedText : ListNotWrittenText,
+                    GameTitle, MB_OK | MB_ICONSTOP);
         return 1;
     }
     // Ending now releases the game's file before the uninstaller deletes it.

@@ -6,8 +6,9 @@
 constexpr char UninstallListMember[] = "Remove.txt";
 constexpr char UninstallerMember[] = "UninstDemo.exe";
 
-// Writes the member Remove.txt out as the plain file beside the game, copies
-// the member UninstDemo.exe into a new folder of its own in the temporary
-// folder, starts it there without waiting, and returns the exit code for the
-// game (0 when the uninstaller was started).
+// Copies the members UninstDemo.exe and Remove.txt into a new folder of
+// their own in the temporary folder (vxu*.tmp), starts the uninstaller there
+// without waiting, and returns the exit code for the game (0 when the
+// uninstaller was started). The uninstaller reads the list beside itself and,
+// once it has ended, has its copy and that folder deleted.
 int RunRemove();

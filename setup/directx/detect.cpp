@@ -2,6 +2,8 @@
 
 #include <ddraw.h>
 
+#include <cstring>
+
 namespace {
 
 // Build numbers above this one on the Windows 95 family ship DirectX 5 or later.
@@ -23,10 +25,24 @@ void Trace(const char* line) {
     OutputDebugStringA(line);
 }
 
+// Loads a library of the system folder by its full path, so that a file of
+// that name beside the setup program (or in the current folder) is never
+// taken instead.
+HMODULE LoadSystemLibrary(const char* name) {
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path) return nullptr;
+    bool needsSeparator = path[length - 1] != '\\';
+    if (length + (needsSeparator ? 1 : 0) + strlen(name) >= sizeof path) return nullptr;
+    if (needsSeparator) path[length++] = '\\';
+    strcpy(path + length, name);
+    return LoadLibraryA(path);
+}
+
 // DirectInput present: DINPUT.DLL loads and exports DirectInputCreateA.
 // The library is unloaded again at once.
 bool FindDirectInput() {
-    HMODULE dinput = LoadLibraryA("DINPUT.DLL");
+    HMODULE dinput = LoadSystemLibrary("DINPUT.DLL");
     if (!dinput) {
         Trace("Couldn't LoadLibrary DInput\r\n");
         return false;
@@ -74,7 +90,7 @@ uint32_t ProbePrimarySurface(IDirectDraw* directDraw) {
 // The Windows 95 family below build 1354: probe DirectDraw and DirectInput.
 // Every object is released before its library is unloaded.
 uint32_t ProbeDirectDraw() {
-    HMODULE ddraw = LoadLibraryA("DDRAW.DLL");
+    HMODULE ddraw = LoadSystemLibrary("DDRAW.DLL");
     if (!ddraw) return DirectXNone;
     auto create = reinterpret_cast<DirectDrawCreateProc>(
         reinterpret_cast<void*>(GetProcAddress(ddraw, "DirectDrawCreate")));

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "setup/install/install_outcome.h"
@@ -96,6 +97,9 @@ void CopyPlainFile(const SourceEntry& entry, const char* relativeName, std::FILE
         RecordFailure(relativeName, FailureCause::AccessDenied);
         return;
     }
+    // A link below the destination would carry the copy outside it: the file
+    // is left out, and not listed, like one whose folder is missing.
+    if (PathHasLink(target, strlen(setupState.destFolder))) return;
     if (!ListTarget(list, listed)) {
         RecordFailure(UninstallListName, CauseOfErrno(errno));
         return;

@@ -69,3 +69,26 @@ bool CreateFolderPath(const char* path) {
         if (!createdParent) return false;
     }
 }
+
+bool PathHasLink(const char* path, size_t checkFrom) {
+    if (!path) return false;
+    size_t length = std::strlen(path);
+    char prefix[MAX_PATH];
+    if (length >= sizeof prefix) return true;  // not checked: not to be trusted
+    std::memcpy(prefix, path, length + 1);
+    for (size_t end = checkFrom; end <= length; ++end) {
+        if (end < length && !IsPathSeparator(prefix[end])) continue;
+        if (end == 0 || IsPathSeparator(prefix[end - 1])) continue;  // no name ends here
+        char kept = prefix[end];
+        prefix[end] = '\0';
+        DWORD attributes = GetFileAttributesA(prefix);
+        prefix[end] = kept;
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            // Missing: nothing further down exists. Unreadable: not to be trusted.
+            DWORD error = GetLastError();
+            return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+        }
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    }
+    return false;
+}

@@ -83,6 +83,16 @@ bool FolderHoldsMatch(const char* folderPart, const char* name, const char* must
 uint32_t Walk(const WalkRules& rules, const char* pattern, WalkCursor& cursor, uint32_t maxCount,
               uint32_t& skip);
 
+// AUTORUN.INF at the top of the source belongs to the disc, as the setup
+// program does: it starts Setup when the disc is inserted. Installed, it would
+// be a stray file with a Start Menu shortcut of its own.
+bool IsDiscAutorun(const char* folderPart, const char* name) {
+    char top[WalkPathSize];
+    return _stricmp(name, "AUTORUN.INF") == 0 &&
+           snprintf(top, sizeof top, "%s/", sourceRoot) < static_cast<int>(sizeof top) &&
+           strcmp(folderPart, top) == 0;
+}
+
 // First pass: the matches of this folder, in the order the search gives them.
 uint32_t WalkMatches(const WalkRules& rules, const char* pattern, const char* folderPart,
                      WalkCursor& cursor, uint32_t maxCount, uint32_t& skip) {
@@ -91,7 +101,9 @@ uint32_t WalkMatches(const WalkRules& rules, const char* pattern, const char* fo
     HANDLE search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     do {
-        if (IsFolder(found) != rules.dirsOnly || found.cFileName[0] == '.') continue;
+        if (IsFolder(found) != rules.dirsOnly || found.cFileName[0] == '.' ||
+            IsDiscAutorun(folderPart, found.cFileName))
+            continue;
         if (rules.mustContain && IsFolder(found) &&
             !FolderHoldsMatch(folderPart, found.cFileName, rules.mustContain))
             continue;

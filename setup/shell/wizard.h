@@ -5,8 +5,9 @@
 #include <prsht.h>
 #include <cstdint>
 
-// Bytes the installed game needs.
-constexpr uint32_t RequiredSpace = 40547364;
+// RequiredSpace: bytes the installed game needs, measured by the build.
+#include "required_space.h"
+
 constexpr const char DefaultDestFolder[] = "C:\\Games\\Vexlo Demo\\";
 constexpr const char GroupFolderName[] = "\\Vexlo Demo";
 constexpr const char GroupLabelPrefix[] = "Start Menu";

@@ -5,6 +5,7 @@
 #include <shobjidl.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 const char LauncherTitle[] = "Vexlo";
@@ -39,6 +40,8 @@ void WalkDisc(const std::string& folder, const std::string& prefix,
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.cFileName[0] == '.') continue;
+        // The disc's autorun file is not walked.
+        if (prefix == "./" && _stricmp(found.cFileName, "AUTORUN.INF") == 0) continue;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             subfolders.push_back(found.cFileName);
         else
@@ -59,6 +62,9 @@ std::string TestProgramFolder() {
 }
 
 std::string DiscFolder() {
+    // A disc in a drive of its own (the image test) is named by its root.
+    if (const char* drive = getenv("VEXLO_E2E_DISC"); drive && *drive)
+        return WithTrailingBackslash(drive);
     // The build gives the Unix path; Wine shows the Unix root as drive Z:.
     std::string path = "Z:" + std::string(VEXLO_E2E_DISC_DIR);
     for (char& c : path)

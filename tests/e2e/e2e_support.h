@@ -49,7 +49,8 @@ enum SetupControl {
     ExitSetupButton = 1021,
 };
 
-// The disc, as a Windows path ending in a backslash.
+// The disc, as a Windows path ending in a backslash: the assembled folder, or
+// the drive that VEXLO_E2E_DISC names (e.g. "R:\\").
 std::string DiscFolder();
 // Folder of the test program (bin/), ending in a backslash.
 std::string TestProgramFolder();

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "required_space.h"
+#include "setup/install/size_text.h"
 
 namespace {
 
@@ -136,7 +138,8 @@ size_t LongestAcceptedFolder() {
 
 const char DefaultFolder[] = "C:\\Games\\Vexlo Demo\\";
 const char MissingDriveFolder[] = "Q:\\Vexlo Demo";
-const char RequiredSpaceText[] = "38.7 MB";
+// What the build measured on the disc, as the page shows it.
+const std::string RequiredSpaceText = FormatSize(RequiredSpace);
 // The folder tree of the shell's folder browser.
 constexpr int BrowserTree = 0x3741;
 
@@ -382,9 +385,11 @@ TEST_F(WizardTest, NextOnAMissingDriveAsksBothQuestionsAndStays) {
               "The folder \"Q:\\Vexlo Demo\\\" could not be created.");
     EXPECT_EQ(Answer(FolderQuestionTitle, IDNO),
               "The folder \"Q:\\Vexlo Demo\\\" does not appear to have enough space available to "
-              "install Vexlo.  An addition 38.7 MB of free space is required.  Would you like to "
-              "attempt to install Vexlo anyway? \r\n\r\nPress Yes to try to install Vexlo.\r\n"
-              "Press No to select a different location.");
+              "install Vexlo.  An addition " +
+                  RequiredSpaceText +
+                  " of free space is required.  Would you like to "
+                  "attempt to install Vexlo anyway? \r\n\r\nPress Yes to try to install Vexlo.\r\n"
+                  "Press No to select a different location.");
     EXPECT_TRUE(OnDestinationPage());
     EXPECT_EQ(ControlText(sheet, SpaceAvailableText), "0 bytes");
 
@@ -392,7 +397,8 @@ TEST_F(WizardTest, NextOnAMissingDriveAsksBothQuestionsAndStays) {
     ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
     EXPECT_NE(Answer(FolderQuestionTitle, IDNO).find("Would you like to create it?"),
               std::string::npos);
-    EXPECT_NE(Answer(FolderQuestionTitle, IDYES).find("An addition 38.7 MB"), std::string::npos);
+    EXPECT_NE(Answer(FolderQuestionTitle, IDYES).find("An addition " + RequiredSpaceText),
+              std::string::npos);
     EXPECT_TRUE(OnDestinationPage());
     EXPECT_EQ(ControlText(sheet, FolderEdit), MissingDriveFolder);
 }

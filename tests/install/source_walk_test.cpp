@@ -2,6 +2,8 @@
 // archive-backed source, and the name rules (in a child process, since a
 // broken rule ends the program).
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <windows.h>
 
 #include <string>
@@ -56,6 +58,22 @@ TEST(SourceWalk, ListsFolderMatchesBeforeSubFoldersWithSizes) {
     EXPECT_EQ(List("*.txt", 0).names, (Names{"./data/sub/b.txt"}));
     EXPECT_EQ(List("*.*", 0, 1, 0, 1).names, (Names{"data"}));
     EXPECT_EQ(List("*.*", 0, 0, 1, 1).names, (Names{"./data", "./data/sub"}));
+    CloseSource();
+}
+
+TEST(SourceWalk, TheDiscsAutorunFileIsNotWalked) {
+    ScratchFolder tree;
+    WriteFileOfSize(tree / "autorun.inf", 45);
+    WriteFileOfSize(tree / "ReadMe.txt", 5);
+    WriteFileOfSize(tree / "docs/AUTORUN.INF", 7);  // not the disc's: an ordinary file
+    WriteFileOfSize(tree / "AUTORUN.INF.txt", 3);
+    CurrentFolder current(tree.Path());
+    OpenSource(".", false);
+
+    EXPECT_EQ(CountSourceFiles("*.*", 1, 0), 3u);
+    Names names = List("*.*", 3).names;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{"./AUTORUN.INF.txt", "./ReadMe.txt", "./docs/AUTORUN.INF"}));
     CloseSource();
 }
 

@@ -226,3 +226,164 @@ TEST_F(ArchiveToolTest, DefaultStoredZipWithExtraFieldsExtractsTheRightBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string ListOf(const std::string& archive) {
+    Result list = Tool("list " + archive);
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    return list.out;
+}
+
+// A program with three members, as `init` and `add` leave it.
+std::string MakeGame(const std::string& program) {
+    WriteFile("game.exe", program);
+    WriteFile("credits.txt", "Made by us\r\n");
+    WriteFile("music1.wav", Pattern(70000, 4));
+    WriteFile("remove.txt", "C:\\Games\\Vexlo\\VexloDmo.exe\r\n");
+    EXPECT_EQ(Tool("init game.exe").exitCode, 0);
+    std::string initialised = ReadFile("game.exe");
+    EXPECT_EQ(Tool("add game.exe credits.txt Credits.txt").exitCode, 0);
+    EXPECT_EQ(Tool("add game.exe music1.wav data/music1.wav").exitCode, 0);
+    EXPECT_EQ(Tool("add game.exe remove.txt Remove.txt").exitCode, 0);
+    return initialised;
+}
+
+TEST_F(ArchiveToolTest, ReplaceAndRemoveKeepTheProgramAndTheOtherMembers) {
+    std::string program = "MZ" + Pattern(9000, 3);
+    std::string initialised = MakeGame(program);
+    std::filesystem::permissions("game.exe", std::filesystem::perms(0755));
+
+    // Other bytes under the stored name, in the same place of the directory.
+    WriteFile("credits2.txt", "Made by us and by our friends\r\n");
+    ASSERT_EQ(Tool("replace game.exe CREDITS.TXT credits2.txt").exitCode, 0);
+    EXPECT_EQ(ListOf("game.exe"), "31 Credits.txt\n70000 data/music1.wav\n29 Remove.txt\n");
+    std::string game = ReadFile("game.exe");
+    EXPECT_EQ(game.substr(0, program.size()), program);
+    ASSERT_EQ(Tool("extract game.exe Credits.txt out.txt").exitCode, 0);
+    EXPECT_EQ(ReadFile("out.txt"), ReadFile("credits2.txt"));
+    ASSERT_EQ(Tool("extract game.exe data/music1.wav out.wav").exitCode, 0);
+    EXPECT_TRUE(ReadFile("out.wav") == Pattern(70000, 4));
+    // Still runnable, and the writer still takes members behind it.
+    EXPECT_EQ(std::filesystem::status("game.exe").permissions(), std::filesystem::perms(0755));
+    ASSERT_EQ(Tool("add game.exe credits.txt data/more.txt").exitCode, 0);
+
+    // A member of no length, and a member replaced by itself.
+    WriteFile("empty.txt", "");
+    ASSERT_EQ(Tool("replace game.exe Remove.txt empty.txt").exitCode, 0);
+    ASSERT_EQ(Tool("replace game.exe Remove.txt remove.txt").exitCode, 0);
+
+    ASSERT_EQ(Tool("remove game.exe data/MUSIC1.wav").exitCode, 0);
+    EXPECT_EQ(ListOf("game.exe"), "31 Credits.txt\n29 Remove.txt\n12 data/more.txt\n");
+    ASSERT_EQ(Tool("extract game.exe Remove.txt out.txt").exitCode, 0);
+    EXPECT_EQ(ReadFile("out.txt"), ReadFile("remove.txt"));
+    ExpectFailure(Tool("extract game.exe data/music1.wav out.wav"), "game.exe");
+
+    // With every member gone, the file is what `init` made of the program.
+    ASSERT_EQ(Tool("remove game.exe Credits.txt").exitCode, 0);
+    ASSERT_EQ(Tool("remove game.exe Remove.txt").exitCode, 0);
+    ASSERT_EQ(Tool("remove game.exe data/more.txt").exitCode, 0);
+    EXPECT_TRUE(ReadFile("game.exe") == initialised);
+    EXPECT_FALSE(Exists("game.exe.rewrite"));
+
+    // Through a link, the file behind it is rewritten and the link stays.
+    ASSERT_EQ(Tool("add game.exe credits.txt Credits.txt").exitCode, 0);
+    std::filesystem::create_symlink("game.exe", "link.exe");
+    ASSERT_EQ(Tool("remove link.exe Credits.txt").exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink("link.exe"));
+    EXPECT_TRUE(ReadFile("game.exe") == initialised);
+}
+
+TEST_F(ArchiveToolTest, RemoveAndReplaceRefusalsLeaveTheArchiveUnchanged) {
+    MakeGame("MZ" + Pattern(500, 8));
+    std::string game = ReadFile("game.exe");
+    WriteFile("m.txt", "member");
+
+    ExpectFailure(Tool("remove game.exe data/music2.wav"), "game.exe");
+    ExpectFailure(Tool("remove game.exe data"), "game.exe");
+    ExpectFailure(Tool("replace game.exe Readme.txt m.txt"), "game.exe");
+    ExpectFailure(Tool("replace game.exe Credits.txt missing.txt"), "missing.txt");
+    std::filesystem::create_directory("folder");
+    ExpectFailure(Tool("replace game.exe Credits.txt folder"), "folder");
+    ExpectFailure(Tool("replace game.exe Credits.txt /dev/stdin < /dev/null"), "/dev/stdin");
+    ExpectFailure(Tool("remove missing.exe Credits.txt"), "missing.exe");
+    EXPECT_EQ(Tool("remove game.exe").exitCode, 2);
+    EXPECT_EQ(Tool("replace game.exe Credits.txt").exitCode, 2);
+
+    // Someone's file where the rewrite would go is theirs.
+    WriteFile("game.exe.rewrite", "someone's work");
+    ExpectFailure(Tool("remove game.exe Credits.txt"), "game.exe.rewrite");
+    EXPECT_EQ(ReadFile("game.exe.rewrite"), "someone's work");
+    std::filesystem::remove("game.exe.rewrite");
+    EXPECT_EQ(ReadFile("game.exe"), game);
+
+    WriteFile("plain.exe", "MZ a program that was never initialised");
+    ExpectFailure(Tool("remove plain.exe Credits.txt"), "plain.exe");
+    EXPECT_EQ(ReadFile("plain.exe"), "MZ a program that was never initialised");
+
+    // Damaged archives are refused, not rewritten into something worse.
+    std::string sizeTooLarge = BuildArchive({{{"a.txt", "abc"}, {"b.txt", "defg"}}});
+    sizeTooLarge[sizeTooLarge.size() - 22 - 51 + 20] = 40;  // b.txt runs into the directory
+    std::string overlap = BuildArchive({{{"a.txt", "abc"}, {"b.txt", "defg"}}});
+    overlap[overlap.size() - 22 - 51 + 42] = 0;  // b.txt's header where a.txt's is
+    std::string miscounted = BuildArchive({{{"a.txt", "abc"}}});
+    miscounted[miscounted.size() - 22 + 10] = 2;
+    // Offsets that count from the archive, not from the program before it.
+    std::string unadjusted = "MZ" + BuildArchive({{{"a.txt", "abc"}}});
+    for (const std::string& damaged : {sizeTooLarge, overlap, miscounted, unadjusted}) {
+        WriteFile("d.zip", damaged);
+        ExpectFailure(Tool("remove d.zip a.txt"), "d.zip");
+        ExpectFailure(Tool("replace d.zip a.txt m.txt"), "d.zip");
+        EXPECT_TRUE(ReadFile("d.zip") == damaged);
+    }
+    EXPECT_FALSE(Exists("d.zip.rewrite"));
+}
+
+// A real write failure (the file size limit) half way through the rewrite.
+TEST_F(ArchiveToolTest, AFailedRewriteLeavesTheArchiveByteForByte) {
+    MakeGame("MZ" + Pattern(200000, 6));
+    std::string game = ReadFile("game.exe");
+    WriteFile("big.wav", Pattern(300000, 2));
+    for (const std::string& command : {std::string("remove game.exe Credits.txt"),
+                                       std::string("replace game.exe Remove.txt big.wav")}) {
+        std::string limited = "trap '' XFSZ; ulimit -f 200; " + std::string(VEXLO_ARCHIVE_TOOL) +
+                              " " + command + " 2>tool.err";
+        int status = std::system(("sh -c \"" + limited + "\"").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << command;
+        std::string err = ReadFile("tool.err");
+        EXPECT_EQ(err.rfind("vexlo-archive: game.exe: could not be rewritten", 0), 0u) << err;
+        EXPECT_TRUE(ReadFile("game.exe") == game) << command;
+        EXPECT_FALSE(Exists("game.exe.rewrite")) << command;
+    }
+}
+
+// Members as zip writes them, extra fields and streamed data descriptors
+// included, are carried over as they were.
+TEST_F(ArchiveToolTest, MembersOfAStandardZipAreCarriedOverAsStored) {
+    std::filesystem::create_directories("tree/data");
+    WriteFile("tree/ReadMe.txt", "Read me\r\n");
+    WriteFile("tree/data/theme.mp3", Pattern(30000, 7));
+    WriteFile("tree/data/boss.mp3", Pattern(20000, 9));
+    ASSERT_EQ(std::system("cd tree && zip -q -0 -r ../disc.zip ReadMe.txt data"), 0);
+    ASSERT_EQ(std::system("cd tree && zip -q -0 -r - ReadMe.txt data | cat > ../streamed.zip"), 0);
+    ASSERT_NE(U16At(ReadFile("streamed.zip"), 6) & 8, 0) << "zip wrote no data descriptor";
+    for (const std::string archive : {"disc.zip", "streamed.zip"}) {
+        std::string before = ReadFile(archive);
+        ASSERT_EQ(Tool("remove " + archive + " data/theme.mp3").exitCode, 0) << archive;
+        std::string after = ReadFile(archive);
+        // ReadMe.txt's header and data come first and are copied unchanged.
+        size_t firstBlock = ReadFile(archive).find("data/");
+        EXPECT_EQ(after.substr(0, firstBlock), before.substr(0, firstBlock));
+        ASSERT_EQ(Tool("extract " + archive + " data/boss.mp3 boss.out").exitCode, 0);
+        EXPECT_TRUE(ReadFile("boss.out") == Pattern(20000, 9)) << archive;
+        ASSERT_EQ(Tool("extract " + archive + " ReadMe.txt readme.out").exitCode, 0);
+        EXPECT_EQ(ReadFile("readme.out"), "Read me\r\n");
+        ASSERT_EQ(Tool("replace " + archive + " ReadMe.txt tree/data/theme.mp3").exitCode, 0);
+        ASSERT_EQ(Tool("extract " + archive + " data/boss.mp3 boss.out").exitCode, 0);
+        EXPECT_TRUE(ReadFile("boss.out") == Pattern(20000, 9)) << archive;
+        ASSERT_EQ(Tool("extract " + archive + " readme.txt readme.out").exitCode, 0);
+        EXPECT_TRUE(ReadFile("readme.out") == Pattern(30000, 7)) << archive;
+    }
+}
+
+}  // namespace

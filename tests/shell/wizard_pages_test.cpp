@@ -12,6 +12,7 @@
 #include "dialog_answerer.h"
 #include "import_patch.h"
 #include "setup/install/disk_space.h"
+#include "setup/install/size_text.h"
 #include "setup/media/path_fs.h"
 #include "setup/shell/resource.h"
 #include "setup/shell/setup_state.h"
@@ -54,7 +55,9 @@ class FakeDrive {
     using GetProcAddressProc = FARPROC(WINAPI*)(HMODULE, LPCSTR);
     static FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
         if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) && strcmp(name, "GetDiskFreeSpaceExA") == 0)
-            return extendedCallPresent ? reinterpret_cast<FARPROC>(FakeFreeSpaceEx) : nullptr;
+            return extendedCallPresent
+                       ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeFreeSpaceEx))
+                       : nullptr;
         return realGetProcAddress(module, name);
     }
     static BOOL WINAPI FakeFreeSpaceEx(LPCSTR root, PULARGE_INTEGER free, PULARGE_INTEGER total,
@@ -175,7 +178,7 @@ TEST_F(WizardPages, DestinationOpensWithDefaultFolderSizesAndGroup) {
     EXPECT_EQ(ControlText(page, IDC_GROUP_START_MENU), "Start Menu\\Programs\\Vexlo Demo");
     EXPECT_EQ(IsDlgButtonChecked(page, IDC_GROUP_START_MENU), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(page, IDC_GROUP_NONE), BST_UNCHECKED);
-    EXPECT_EQ(ControlText(page, IDC_SPACE_REQUIRED), "38.7 MB");
+    EXPECT_EQ(ControlText(page, IDC_SPACE_REQUIRED), std::string(FormatSize(RequiredSpace)));
     EXPECT_EQ(setupState.freeSpace, 4 * GiB + 1048576);
     EXPECT_EQ(ControlText(page, IDC_SPACE_AVAILABLE), "4097 MB");
 }
@@ -259,9 +262,11 @@ TEST_F(WizardPages, NextOnMissingDriveAsksBothQuestionsAndStays) {
     }
     EXPECT_EQ(answered[1].text,
               "The folder \"Q:\\Nowhere\\\" does not appear to have enough space available to "
-              "install Vexlo.  An addition 38.7 MB of free space is required.  Would you like to "
-              "attempt to install Vexlo anyway? \r\n\r\nPress Yes to try to install Vexlo.\r\n"
-              "Press No to select a different location.");
+              "install Vexlo.  An addition " +
+                  std::string(FormatSize(RequiredSpace)) +
+                  " of free space is required.  Would you like to "
+                  "attempt to install Vexlo anyway? \r\n\r\nPress Yes to try to install Vexlo.\r\n"
+                  "Press No to select a different location.");
 }
 
 TEST_F(WizardPages, NextOnMissingDriveThatCannotBeCreatedReportsIt) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "disc/game/game_window.h"
 #include "test_support.h"
@@ -121,8 +122,12 @@ TEST_F(GameTest, RemoveHandsTheInstallationToTheUninstaller) {
     RegisterGame();
 
     RunRemove(0);
+    // The list goes beside the uninstaller's copy, not into the game's folder.
+    EXPECT_FALSE(FileExists(gameFolder + "\\Remove.txt"));
+    std::vector<std::string> copies = uninstallerCopies.Appeared();
+    ASSERT_EQ(copies.size(), 1u);
     std::string written;
-    EXPECT_TRUE(ReadFileBytes(gameFolder + "\\Remove.txt", &written));
+    EXPECT_TRUE(ReadFileBytes(copies[0] + "\\Remove.txt", &written));
     EXPECT_EQ(written, list);
 
     HWND box = WaitUninstallerQuestion();
@@ -136,6 +141,8 @@ TEST_F(GameTest, RemoveHandsTheInstallationToTheUninstaller) {
     EXPECT_FALSE(FileExists(gamePath));
     EXPECT_FALSE(FolderExists(gameFolder));
     EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    // The uninstaller's copy, the list beside it and their folder go too.
+    EXPECT_TRUE(uninstallerCopies.WaitAllGone(ProcessEndTimeoutMs)) << copies[0];
 }
 
 // After an install that could not move the list into the game, the plain
@@ -157,6 +164,7 @@ TEST_F(GameTest, RemoveKeepsAPlainListWhenTheGameCarriesNone) {
     EXPECT_EQ(kept, gamePath + "\r\n");
     EXPECT_TRUE(FileExists(gamePath));
     EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
+    EXPECT_TRUE(uninstallerCopies.WaitAllGone(ProcessEndTimeoutMs));
 }
 
 TEST_F(GameTest, RemoveWithoutAnUninstallerSaysSo) {

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <shlobj.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -111,18 +113,46 @@ TempLeftovers::TempLeftovers(const char* pattern) : pattern(pattern) {
     before = ListFolders(folder, pattern);
 }
 
-TempLeftovers::~TempLeftovers() {
-    if (folder.empty()) return;
+std::vector<std::string> TempLeftovers::Appeared() const {
+    std::vector<std::string> paths;
+    if (folder.empty()) return paths;
     for (const std::string& name : ListFolders(folder, pattern)) {
         bool old = false;
         for (const std::string& was : before)
             old = old || was == name;
-        if (!old) RemoveTree(folder + name);
+        if (!old) paths.push_back(folder + name);
     }
+    return paths;
+}
+
+bool TempLeftovers::WaitAllGone(unsigned timeoutMs) const {
+    uint32_t begun = DriverClock();
+    while (!Appeared().empty()) {
+        if (DriverClock() - begun > timeoutMs) return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+TempLeftovers::~TempLeftovers() {
+    for (const std::string& path : Appeared())
+        RemoveTree(path);
 }
 
 std::string BoxText(HWND box) {
     char text[1024];
     if (!ReadMessageBoxText(box, text, sizeof text)) return "";
     return text;
+}
+
+std::string ProgramsFolder() {
+    char path[MAX_PATH];
+    if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_PROGRAMS, TRUE)) return "";
+    return path;
+}
+
+std::string UniqueName(const char* base) {
+    static int made = 0;
+    return std::string(base) + " " + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(++made);
 }

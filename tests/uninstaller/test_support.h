@@ -66,6 +66,10 @@ class TempLeftovers {
   public:
     explicit TempLeftovers(const char* pattern);
     ~TempLeftovers();
+    // Full paths of the matching folders that appeared meanwhile.
+    std::vector<std::string> Appeared() const;
+    // Waits until every folder that appeared is gone again; false on timeout.
+    bool WaitAllGone(unsigned timeoutMs) const;
     TempLeftovers(const TempLeftovers&) = delete;
     TempLeftovers& operator=(const TempLeftovers&) = delete;
 
@@ -74,6 +78,11 @@ class TempLeftovers {
     std::string pattern;
     std::vector<std::string> before;
 };
+
+// The Start Menu Programs folder of the prefix's user, "" if unknown.
+std::string ProgramsFolder();
+// A name no other test process uses: "<base> <process>-<n>".
+std::string UniqueName(const char* base);
 
 // The text of a message box, "" if it cannot be read.
 std::string BoxText(HWND box);

@@ -35,6 +35,8 @@ class UninstallerTest : public ::testing::Test {
     void TearDown() override {
         DeleteUninstallEntry(DemoKeyName);
         DeleteUninstallEntry(FullGameKeyName);
+        if (!group.empty()) RemoveTree(group);
+        if (!otherShortcut.empty()) DeleteFileA(otherShortcut.c_str());
     }
 
     void AddFile(const std::string& path) { ASSERT_TRUE(WriteFileBytes(path, "data of " + path)); }
@@ -43,8 +45,9 @@ class UninstallerTest : public ::testing::Test {
     // group with three shortcuts beside another program's shortcut, and the
     // list naming the files and shortcuts the way the install writes it.
     void MakeInstallation() {
-        std::string programs = scratch.Path() + "\\Start Menu\\Programs";
-        std::string group = programs + "\\Vexlo Demo";
+        std::string programs = ProgramsFolder();
+        ASSERT_FALSE(programs.empty());
+        group = programs + "\\" + UniqueName("Vexlo Demo");
         ASSERT_TRUE(MakeFolders(group));
         listed = {gamePath,
                   gameFolder + "\\ReadMe.txt",
@@ -57,7 +60,7 @@ class UninstallerTest : public ::testing::Test {
             AddFile(path);
             list += path + "\r\n";
         }
-        otherShortcut = programs + "\\Other Game.lnk";
+        otherShortcut = programs + "\\" + UniqueName("Other Game") + ".lnk";
         AddFile(otherShortcut);
         AddFile(gameFolder + "\\HighScores.data");
         ASSERT_TRUE(WriteFileBytes(gameFolder + "\\Remove.txt", list));
@@ -124,7 +127,7 @@ class UninstallerTest : public ::testing::Test {
     ScratchFolder scratch{"uninst"};
     ProcessList processes;
     StartedProcess started;
-    std::string games, gameFolder, gamePath, otherShortcut;
+    std::string games, gameFolder, gamePath, group, otherShortcut;
     std::vector<std::string> listed;
 };
 
@@ -142,7 +145,7 @@ TEST_F(UninstallerTest, YesRemovesTheInstallationAndItsEntry) {
     // Folders left empty go, up to the one above the game's; others stay.
     EXPECT_FALSE(FolderExists(gameFolder));
     EXPECT_FALSE(FolderExists(games));
-    EXPECT_FALSE(FolderExists(scratch.Path() + "\\Start Menu\\Programs\\Vexlo Demo"));
+    EXPECT_FALSE(FolderExists(group));
     EXPECT_TRUE(FileExists(otherShortcut));
     EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
     EXPECT_TRUE(UninstallEntryExists(FullGameKeyName));
@@ -249,6 +252,25 @@ TEST_F(UninstallerTest, FileInASubFolderLeavesThatFolder) {
     EXPECT_FALSE(FileExists(gamePath));
     EXPECT_TRUE(FolderExists(docs));
     EXPECT_FALSE(FileExists(gameFolder + "\\Remove.txt"));
+}
+
+// A second removal finds nothing: with the entry gone it says so at once;
+// with an entry left whose game and list are gone, it says so after the
+// question and takes the stale entry away.
+TEST_F(UninstallerTest, ASecondRemovalSaysNotInstalled) {
+    MakeInstallation();
+    RegisterDemo();
+    ASSERT_NO_FATAL_FAILURE(RemoveWithYes("UninstDemo.exe"));
+    ASSERT_NO_FATAL_FAILURE(ExpectNotInstalled("UninstDemo.exe"));
+
+    RegisterDemo();
+    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    ASSERT_TRUE(box);
+    box = AnswerAndWaitBox(box, IDYES, "Not installed!");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(BoxText(box), DemoNotInstalledText);
+    AnswerAndExpectEnd(box, IDOK);
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // vexlo-archive: makes a file able to carry members, appends members to it,
-// lists them and copies one out. Every failure is one line on stderr naming
-// the file and the problem, with exit code 1; nothing is left half-written.
+// lists them, copies one out, and removes or replaces one. Every failure is one line on stderr
+// naming the file and the problem, with exit code 1; nothing is left half-written.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "archive_rewrite.h"
 #include "setup/media/archive_format.h"
 #include "setup/media/archive_reader.h"
 #include "setup/media/file_stream.h"
@@ -35,7 +36,9 @@ int Usage() {
                  "usage: vexlo-archive init FILE\n"
                  "       vexlo-archive add ARCHIVE FILE MEMBER\n"
                  "       vexlo-archive list ARCHIVE\n"
-                 "       vexlo-archive extract ARCHIVE MEMBER OUT\n");
+                 "       vexlo-archive extract ARCHIVE MEMBER OUT\n"
+                 "       vexlo-archive remove ARCHIVE MEMBER\n"
+                 "       vexlo-archive replace ARCHIVE MEMBER FILE\n");
     return 2;
 }
 
@@ -213,6 +216,12 @@ int Extract(const char* archive, const char* member, const char* outPath) {
     return 0;
 }
 
+int Rewrite(const char* archive, const char* member, const char* replacement) {
+    RewriteFailure failure;
+    if (RewriteArchive(archive, member, replacement, failure)) return 0;
+    return Fail(failure.file.c_str(), "%s", failure.message.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,5 +232,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "list") == 0 && argc == 3) return List(argv[2]);
     if (std::strcmp(command, "extract") == 0 && argc == 5)
         return Extract(argv[2], argv[3], argv[4]);
+    if (std::strcmp(command, "remove") == 0 && argc == 4) return Rewrite(argv[2], argv[3], nullptr);
+    if (std::strcmp(command, "replace") == 0 && argc == 5)
+        return Rewrite(argv[2], argv[3], argv[4]);
     return Usage();
 }
