@@ -48,7 +48,7 @@ fail() {
 }
 
 # build_master SOURCE_DIR LOG: a clean checkout of the commit (a clone that
-# shares this repository's objects), the 32-bit build and, where the project
+# shares this repository's objects), the 32-bit disc (not the tests) and, where the project
 # makes one, the image.
 build_master() {
   mkdir -p "$(dirname "$1")"
@@ -58,7 +58,7 @@ build_master() {
     # (set -e does not hold on the left of ||: each step is chained.)
     cd "$1" &&
       cmake --preset win32 &&
-      cmake --build build/win32 -j"$JOBS" &&
+      cmake --build build/win32 -j"$JOBS" --target disc &&
       { [ ! -f tools/make-iso.sh ] || sh tools/make-iso.sh; }
   ) >"$2" 2>&1 || { tail -n 30 "$2"; fail "the build in $1 failed (log: $2)"; }
 }
