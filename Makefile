@@ -32,7 +32,13 @@ demo: deps native win32
 demo-remove: deps win32
 	@sh tools/demo-disc.sh --remove
 
-release: win32
+# A master: the 32-bit disc configured and built clean (an incremental build
+# keeps the time stamps of the commit each program was last linked at), its
+# image and build/SHA256SUMS.
+release: deps
+	cmake --preset win32 --fresh >/dev/null
+	cmake --build build/win32 -j$(JOBS) --clean-first --target disc
+	@sh tools/make-iso.sh
 
 # The image a publisher burns: build/vexlo-demo.iso from build/disc-win32.
 iso: deps win32
@@ -43,6 +49,12 @@ bench: deps native win64
 
 fuzz: deps fuzz-build
 	@sh tools/fuzz.sh
+
+# The master is reproducible: the commit built twice from clean checkouts in
+# two folders, the second without ccache, gives the same disc and image.
+.PHONY: verify-master
+verify-master: deps
+	@sh tools/verify-master.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
