@@ -169,6 +169,11 @@ class FailureTest : public ::testing::Test {
 
 TEST_F(FailureTest, DriveFullDuringTheCopyIsUndoneAndSaid) {
     REQUIRE_SMALL_DRIVE('O', 1 << 20);
+    // The drive must fill while the game executable is copied, whatever the
+    // build's size (the stripped 32-bit one is far smaller).
+    std::string game;
+    ASSERT_TRUE(ReadFileBytes(DiscFolder() + "VexloDmo.exe", &game));
+    ASSERT_TRUE(SmallDrive('O', game.size() / 2)) << "O: holds the whole game executable";
     HWND sheet = StartInstall("O:\\Vexlo Demo");
     ASSERT_NE(sheet, nullptr);
     std::string message = FailureMessage(sheet);

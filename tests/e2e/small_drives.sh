@@ -1,6 +1,6 @@
 #!/bin/sh
 # Small drives for the install failure tests, mapped into the Wine prefix:
-#   O:  512 KiB, full before the game executable is copied
+#   O:   64 KiB, full while the game executable is copied (smaller than any build of it)
 #   P: 1200 KiB, full while the audio members are written
 #   R:  read-only, holding the empty folder "Vexlo Demo"
 # usage: small_drives.sh up|down FOLDER WINEPREFIX
@@ -20,7 +20,7 @@ down() {
 up() {
   down
   mkdir -p "$root/o" "$root/p" "$root/r" "$dosdevices"
-  if mount -t tmpfs -o size=512k vexlo-o "$root/o" 2>/dev/null &&
+  if mount -t tmpfs -o size=64k vexlo-o "$root/o" 2>/dev/null &&
      mount -t tmpfs -o size=1200k vexlo-p "$root/p" 2>/dev/null &&
      mount -t tmpfs -o size=64k vexlo-r "$root/r" 2>/dev/null &&
      mkdir "$root/r/Vexlo Demo" && mount -o remount,ro "$root/r" 2>/dev/null; then
