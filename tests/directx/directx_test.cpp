@@ -54,7 +54,24 @@ void DisableLibraries(const char* libraries) {
     RegCloseKey(key);
 }
 
-std::string RunProbe() {
+// Runs the probe (by default the build's own copy, from this folder) and
+// returns what it printed.
+// Makes Wine take a native DINPUT.DLL, where it finds one, before its own
+// (as Windows always does); null restores Wine's choice.
+void PreferNativeDirectInput(const char* order) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER,
+                            "Software\\Wine\\AppDefaults\\directx_probe.exe\\DllOverrides", &key),
+              ERROR_SUCCESS);
+    if (order)
+        RegSetValueExA(key, "dinput", 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                       static_cast<DWORD>(strlen(order) + 1));
+    else
+        RegDeleteValueA(key, "dinput");
+    RegCloseKey(key);
+}
+
+std::string RunProbe(const std::string& program = ModuleFolder() + ProbeName) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd, writeEnd;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "";
@@ -65,9 +82,9 @@ std::string RunProbe() {
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     PROCESS_INFORMATION process = {};
-    std::string command = ModuleFolder() + ProbeName;
     std::string output;
-    if (CreateProcessA(command.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    std::string folder = program.substr(0, program.find_last_of('\\'));
+    if (CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
                        &startup, &process)) {
         CloseHandle(writeEnd);
         writeEnd = nullptr;
@@ -283,6 +300,38 @@ TEST(DirectXMissingDialog, ButtonsEndTheDialogAsTheLauncherExpects) {
         EXPECT_TRUE(answered[0].centred);
     }
     EXPECT_STREQ(DirectXHelpPage, "https://www.vexlo.example/DirectX.htm");
+}
+
+// The detection loads DirectInput from the system folder: a DINPUT.DLL planted
+// beside the program (the folder searched first for a bare name) is never
+// taken. A copy of the probe runs from a folder holding such a file, under
+// NT 4, where the detection loads DINPUT.DLL.
+TEST(SystemLibraries, PlantedDirectInputBesideTheProgramIsNotLoaded) {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
+    std::string folder =
+        std::string(temp) + "vexlo-planted-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    std::string probe = folder + "\\" + ProbeName;
+    std::string planted = folder + "\\DINPUT.DLL";
+    ASSERT_TRUE(CopyFileA((ModuleFolder() + ProbeName).c_str(), probe.c_str(), FALSE));
+    // A library that loads but has no DirectInputCreateA: taken instead of
+    // the system's, it would lower the version and leave a trace line.
+    ASSERT_TRUE(CopyFileA((ModuleFolder() + "DSetup.dll").c_str(), planted.c_str(), FALSE));
+
+    PretendVersion("nt40");
+    PreferNativeDirectInput("native,builtin");
+    std::string output = RunProbe(probe);
+    PreferNativeDirectInput(nullptr);
+    PretendVersion(nullptr);
+    DeleteFileA(probe.c_str());
+    DeleteFileA(planted.c_str());
+    RemoveDirectoryA(folder.c_str());
+
+    EXPECT_NE(output.find("version=0x300 platform=2 system=4.0.1381 held=0 trace="),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(output.find("Couldn't"), std::string::npos) << output;
 }
 
 }  // namespace
