@@ -5,7 +5,7 @@
 #   level1.mp3  MPEG-1, 44.1 kHz, stereo, 160 kbit/s: arpeggio with drums
 #   menu.mp3    MPEG-2, 22.05 kHz, mono, 48 kbit/s: a slow melody on a pad
 set -eu
-cd "$(dirname "$0")"
+cd "$(dirname "$0")/product/content"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 SOX="sox -R -q"

@@ -1,0 +1,167 @@
+# The product a build makes: its names and texts, its disc content, its art.
+# Everything that names the product lives in one folder, VEXLO_PRODUCT_DIR:
+#
+#   product.ini   Key=Value lines (# or ; starts a comment line): the names and
+#                 every text that carries the product's name
+#   content/      copied onto the disc as it is (any names; .mp3 in any case
+#                 is decoded into a WAV member of the game's archive)
+#   members/      added to the game's archive as they are (Credits.txt, ...)
+#   game/         optional: the publisher's game executable, named GameExeName
+#   art/          optional: autoplay.bmp, wizard.bmp, setup.ico (else painted)
+#   DXSetup/      optional: the DirectX redistributable (else the stand-in)
+#
+# A value is plain text, taken as it stands (backslashes included); ${Key}
+# stands for another key's value, ${CRLF} for a line break. The keys are
+# those of the sample product's product.ini: a product must give each of them,
+# and a text that is a format (its %s, %u ...) must keep the sample's
+# directives in the sample's order.
+#
+# vexlo_read_product() sets VEXLO_PRODUCT_<Key> for every key and writes two
+# headers into VEXLO_GENERATED_DIR: product_names.h (a constexpr char array
+# per key, for C++) and product_names.rh (PRODUCT_<Key> string macros, for
+# the resource scripts).
+
+set(VEXLO_SAMPLE_PRODUCT_DIR ${PROJECT_SOURCE_DIR}/disc/product)
+
+# _vexlo_parse_ini(FILE PREFIX): sets ${PREFIX}_KEYS and ${PREFIX}_<Key>.
+function(_vexlo_parse_ini file prefix)
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "Product: ${file} is missing")
+  endif()
+  # Read whole and split by hand: ';', '[', ']' and '\' are list syntax to
+  # CMake; stand-ins hold their places until a line is taken apart.
+  file(READ "${file}" content)
+  string(ASCII 1 semicolon)
+  string(ASCII 2 open_bracket)
+  string(ASCII 3 close_bracket)
+  string(ASCII 4 backslash)
+  string(REPLACE "\\" "${backslash}" content "${content}")
+  string(REPLACE ";" "${semicolon}" content "${content}")
+  string(REPLACE "[" "${open_bracket}" content "${content}")
+  string(REPLACE "]" "${close_bracket}" content "${content}")
+  string(REPLACE "\r\n" "\n" content "${content}")
+  string(REPLACE "\n" ";" lines "${content}")
+  set(keys)
+  set(number 0)
+  foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
+    string(REPLACE "${semicolon}" ";" line "${line}")
+    string(REPLACE "${open_bracket}" "[" line "${line}")
+    string(REPLACE "${close_bracket}" "]" line "${line}")
+    string(REPLACE "${backslash}" "\\" line "${line}")
+    string(STRIP "${line}" stripped)
+    if(stripped STREQUAL "" OR stripped MATCHES "^[#;]")
+      continue()
+    endif()
+    if(NOT line MATCHES "^[ \t]*([A-Za-z][A-Za-z0-9]*)[ \t]*=(.*)$")
+      message(FATAL_ERROR "${file}:${number}: not a Key=Value line: ${line}")
+    endif()
+    set(key ${CMAKE_MATCH_1})
+    string(STRIP "${CMAKE_MATCH_2}" value)
+    if(key IN_LIST keys)
+      message(FATAL_ERROR "${file}:${number}: ${key} is given twice")
+    endif()
+    if(NOT value MATCHES "^[ -~]*$")
+      message(FATAL_ERROR "${file}:${number}: ${key} holds a character outside printable ASCII; "
+                          "the programs show their texts in every Windows code page")
+    endif()
+    list(APPEND keys ${key})
+    set(${prefix}_${key} "${value}" PARENT_SCOPE)
+  endforeach()
+  set(${prefix}_KEYS "${keys}" PARENT_SCOPE)
+endfunction()
+
+# The % directives of a format text, in order ("%%" is no directive).
+function(_vexlo_format_directives out text)
+  string(REPLACE "%%" "" text "${text}")
+  string(REGEX MATCHALL "%[-+ #0-9.]*[a-zA-Z]+" directives "${text}")
+  set(${out} "${directives}" PARENT_SCOPE)
+endfunction()
+
+# Escapes for a C string literal (C_OUT) and a resource-script one (RC_OUT).
+function(_vexlo_literals c_out rc_out text)
+  string(REPLACE "\\" "\\\\" c "${text}")
+  set(rc "${c}")
+  string(REPLACE "\"" "\\\"" c "${c}")
+  string(REPLACE "\"" "\"\"" rc "${rc}")
+  string(REPLACE "\r\n" "\\r\\n" c "${c}")
+  string(REPLACE "\r\n" "\\r\\n" rc "${rc}")
+  set(${c_out} "${c}" PARENT_SCOPE)
+  set(${rc_out} "${rc}" PARENT_SCOPE)
+endfunction()
+
+function(vexlo_read_product)
+  get_filename_component(dir "${VEXLO_PRODUCT_DIR}" ABSOLUTE)
+  set(ini ${dir}/product.ini)
+  _vexlo_parse_ini(${ini} given)
+  _vexlo_parse_ini(${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini sample)
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${ini} ${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini)
+
+  foreach(key IN LISTS given_KEYS)
+    if(NOT key IN_LIST sample_KEYS)
+      message(FATAL_ERROR "${ini}: unknown key ${key} (the keys are those of "
+                          "${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini)")
+    endif()
+  endforeach()
+  foreach(key IN LISTS sample_KEYS)
+    if(NOT key IN_LIST given_KEYS)
+      message(FATAL_ERROR "${ini}: ${key} is missing (see ${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini)")
+    endif()
+  endforeach()
+
+  # ${Key} references, resolved in as many rounds as keys (a cycle is an error).
+  list(LENGTH sample_KEYS rounds)
+  foreach(key IN LISTS sample_KEYS)
+    set(value "${given_${key}}")
+    set(round 0)
+    while(value MATCHES "\\$\\{([A-Za-z][A-Za-z0-9]*)\\}")
+      set(ref ${CMAKE_MATCH_1})
+      if(ref STREQUAL "CRLF")
+        set(replacement "\r\n")
+      elseif(ref IN_LIST sample_KEYS)
+        set(replacement "${given_${ref}}")
+      else()
+        message(FATAL_ERROR "${ini}: ${key} refers to \${${ref}}, which is no key")
+      endif()
+      string(REPLACE "\${${ref}}" "${replacement}" value "${value}")
+      math(EXPR round "${round} + 1")
+      if(round GREATER rounds)
+        message(FATAL_ERROR "${ini}: ${key} refers to itself through \${${ref}}")
+      endif()
+    endwhile()
+    set(resolved_${key} "${value}")
+  endforeach()
+
+  set(cxx "// Made by the build from ${ini}: do not edit.\n#pragma once\n\n")
+  set(rc "// Made by the build from ${ini}: do not edit.\n")
+  foreach(key IN LISTS sample_KEYS)
+    set(value "${resolved_${key}}")
+    _vexlo_format_directives(wanted "${sample_${key}}")
+    _vexlo_format_directives(got "${value}")
+    if(NOT wanted STREQUAL got)
+      message(FATAL_ERROR "${ini}: ${key} must hold the directives \"${wanted}\" in that order "
+                          "(it holds \"${got}\")")
+    endif()
+    if(value STREQUAL "")
+      message(FATAL_ERROR "${ini}: ${key} is empty")
+    endif()
+    set(VEXLO_PRODUCT_${key} "${value}" PARENT_SCOPE)
+    _vexlo_literals(c_literal rc_literal "${value}")
+    string(APPEND cxx "constexpr char ${key}[] = \"${c_literal}\";\n")
+    string(APPEND rc "#define PRODUCT_${key} \"${rc_literal}\"\n")
+  endforeach()
+  set(VEXLO_PRODUCT_KEYS "${sample_KEYS}" PARENT_SCOPE)
+  set(VEXLO_PRODUCT_DIR_ABSOLUTE "${dir}" PARENT_SCOPE)
+
+  # Written only when changed: an unchanged product rebuilds nothing.
+  foreach(header product_names.h product_names.rh)
+    if(header MATCHES "rh$")
+      set(text "${rc}")
+    else()
+      set(text "${cxx}")
+    endif()
+    file(WRITE ${VEXLO_GENERATED_DIR}/${header}.new "${text}")
+    configure_file(${VEXLO_GENERATED_DIR}/${header}.new ${VEXLO_GENERATED_DIR}/${header} COPYONLY)
+  endforeach()
+endfunction()
