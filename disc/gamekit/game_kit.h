@@ -52,28 +52,28 @@ extern "C" {
 
 typedef enum GameKitResult {
     GameKitOk = 0,
-    GameKitBadArgument,  /* a null pointer, an empty name, an index out of range */
-    GameKitCannotOpen,   /* the file cannot be opened for reading */
-    GameKitTooLarge,     /* the file is 2 GiB or larger */
-    GameKitNoArchive,    /* the file does not end with an archive end record */
-    GameKitDamaged,      /* a record out of place, or reaching past the file */
-    GameKitNotFound,     /* no member of that name */
-    GameKitNotStored,    /* the member is compressed or encrypted */
-    GameKitReadFailed,   /* the file could not be read */
-    GameKitWriteFailed,  /* the output file could not be written */
+    GameKitBadArgument, /* a null pointer, an empty name, an index out of range */
+    GameKitCannotOpen,  /* the file cannot be opened for reading */
+    GameKitTooLarge,    /* the file is 2 GiB or larger */
+    GameKitNoArchive,   /* the file does not end with an archive end record */
+    GameKitDamaged,     /* a record out of place, or reaching past the file */
+    GameKitNotFound,    /* no member of that name */
+    GameKitNotStored,   /* the member is compressed or encrypted */
+    GameKitReadFailed,  /* the file could not be read */
+    GameKitWriteFailed, /* the output file could not be written */
     GameKitNoMemory
 } GameKitResult;
 
 /* An open archive. Its fields are the component's own: read them only
  * through the functions below. A zeroed GameKitArchive is a closed one. */
 typedef struct GameKitArchive {
-    void* file;               /* the file, open for reading */
-    uint32_t fileSize;        /* its length in bytes */
-    uint32_t shift;           /* where the archive's own offset 0 lies in the file */
-    uint32_t directoryStart;  /* absolute offset of the central directory */
-    uint32_t directorySize;   /* its length in bytes */
-    uint8_t* directory;       /* its bytes, read whole and checked at open */
-    uint32_t memberCount;     /* records in it */
+    void* file;              /* the file, open for reading */
+    uint32_t fileSize;       /* its length in bytes */
+    uint32_t shift;          /* where the archive's own offset 0 lies in the file */
+    uint32_t directoryStart; /* absolute offset of the central directory */
+    uint32_t directorySize;  /* its length in bytes */
+    uint8_t* directory;      /* its bytes, read whole and checked at open */
+    uint32_t memberCount;    /* records in it */
 } GameKitArchive;
 
 /* One member, as GameKitGetMember and GameKitFindMember describe it. */
@@ -106,8 +106,7 @@ GameKitResult GameKitFindMember(GameKitArchive* archive, const char* name, GameK
 /* Reads up to count bytes of a stored member, from offset bytes into it, and
  * sets *bytesRead (fewer than count at the member's end; 0 at or past it). */
 GameKitResult GameKitReadMember(GameKitArchive* archive, const GameKitMember* member,
-                                uint32_t offset, void* buffer, uint32_t count,
-                                uint32_t* bytesRead);
+                                uint32_t offset, void* buffer, uint32_t count, uint32_t* bytesRead);
 
 /* Writes the member named name to the file at path, replacing it. It is
  * written as path followed by ".part" first and renamed at the end, so a
