@@ -139,9 +139,9 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPA
             soundList = CreateWindowExA(
                 WS_EX_CLIENTEDGE, "LISTBOX", "",
                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0, 0, 0,
-                window, (HMENU)SoundListId, NULL, NULL);
+                window, (HMENU)(INT_PTR)SoundListId, NULL, NULL);
             statusText = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 0, 0,
-                                         0, 0, window, (HMENU)StatusTextId, NULL, NULL);
+                                         0, 0, window, (HMENU)(INT_PTR)StatusTextId, NULL, NULL);
             if (GameKitOpenOwnArchive(&archive) == GameKitOk)
                 ListSounds();
             else
