@@ -65,7 +65,11 @@ function(vexlo_disc_content folder files_out copied_out music_out)
     set(path "${folder}/${name}")
     # A ';' or an unmatched '[' in a name joins list items: the joined
     # item is no file.
-    if(NOT EXISTS "${path}" AND NOT IS_SYMLINK "${path}")
+    set(brackets "${name}")
+    while(brackets MATCHES "\\[[^][]*\\]")
+      string(REGEX REPLACE "\\[[^][]*\\]" "" brackets "${brackets}")
+    endwhile()
+    if((NOT EXISTS "${path}" AND NOT IS_SYMLINK "${path}") OR brackets MATCHES "\\[")
       message(FATAL_ERROR "${folder}: a file name holds ';' or an unmatched '[', which the "
                           "build cannot take (\"${name}\" is a part of it)")
     endif()
