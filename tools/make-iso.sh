@@ -5,13 +5,22 @@
 # `sha256sum -c SHA256SUMS` in that folder.
 #
 #   tools/make-iso.sh [DISC_DIR [IMAGE]]   (build/disc-win32, build/vexlo-demo.iso)
+#   VEXLO_VOLUME_LABEL  the volume label (VEXLO_DEMO): at most 32 of A-Z, 0-9, _
+#   VEXLO_GAME_EXE      the game executable the disc must hold (VexloDmo.exe)
 set -eu
 cd "$(dirname "$0")/.."
 DISC=${1:-build/disc-win32}
 IMAGE=${2:-build/vexlo-demo.iso}
 LABEL=${VEXLO_VOLUME_LABEL:-VEXLO_DEMO}
+GAME=${VEXLO_GAME_EXE:-VexloDmo.exe}
 command -v xorriso >/dev/null || { echo "make-iso: xorriso missing (make deps)" >&2; exit 1; }
-for required in AUTORUN.INF Setup.exe VexloDmo.exe; do
+# ISO 9660 takes a volume label of at most 32 d-characters; xorriso would
+# change another one without a word.
+if ! printf '%s' "$LABEL" | grep -Eqx '[A-Z0-9_]{1,32}'; then
+  echo "make-iso: the volume label \"$LABEL\" is not 1 to 32 of A-Z, 0-9 and _ (VolumeLabel in product.ini)" >&2
+  exit 1
+fi
+for required in AUTORUN.INF Setup.exe "$GAME"; do
   [ -f "$DISC/$required" ] || { echo "make-iso: $DISC/$required missing (make win32)" >&2; exit 1; }
 done
 rm -f "$IMAGE.part"
