@@ -22,6 +22,7 @@ product_arg=$2
 product=$(cd "$product_arg" && pwd -P)
 [ -f "$product/product.ini" ] && [ -d "$product/content" ] ||
   die "not a product folder: it must hold product.ini and content/ (copy disc/product to start one)"
+case $action in release | iso | demo | demo-remove) ;; *) die "unknown action $action" ;; esac
 name=$(basename "$product")
 case $name in
   *[!A-Za-z0-9._-]* | .*) die "the folder's name \"$name\" names the build folder and the image: use letters, digits, '.', '_' and '-'" ;;
@@ -44,8 +45,9 @@ cmake --build build/native -j"$JOBS" --target vexlo-archive vexlo-mp3wav
 configure() {
   cmake --preset win32 -B "$build" "$@" -DVEXLO_PRODUCT_DIR="$product" \
     -DVEXLO_DISC_DIR="$PWD/$build/disc" -DBUILD_TESTING=OFF >"$build/configure.log" 2>&1 || {
-    cat "$build/configure.log" >&2
-    die "the build could not be configured (above)"
+    # CMake's own error, without the compiler checks before it.
+    sed -n '/^CMake Error/,$p' "$build/configure.log" | grep -v '^-- \|^See also' >&2
+    die "the build could not be configured (above; all of it in $build/configure.log)"
   }
 }
 mkdir -p "$build"
@@ -61,7 +63,6 @@ case $action in
     cmake --build "$build" -j"$JOBS" --target disc
     ;;
   demo-remove) ;;
-  *) echo "tools/product-build.sh: unknown action $action" >&2; exit 2 ;;
 esac
 
 names=$build/generated/product.sh
