@@ -52,9 +52,12 @@ function(vexlo_disc_content folder files_out copied_out music_out)
          "${folder}/*")
   endif()
   set(reserved "setup.exe" "autorun.inf" "dxsetup")
+  # What the installer writes in the game's folder beside the copied files.
+  set(installer_writes "remove.txt")
   if(DEFINED arg_GAME_NAME)
     string(TOLOWER "${arg_GAME_NAME}" game_lower)
     list(APPEND reserved "${game_lower}")
+    list(APPEND installer_writes "${game_lower}.new")
   endif()
   string(ASCII 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31
          127 control)
@@ -87,6 +90,10 @@ function(vexlo_disc_content folder files_out copied_out music_out)
       message(FATAL_ERROR "${path}: the disc's \"${top}\" is made by the build (Setup.exe, "
                           "AUTORUN.INF, ${arg_GAME_NAME}, DXSetup): remove it from the content "
                           "(the DirectX redistributable goes into the product's DXSetup folder)")
+    endif()
+    if(DEFINED arg_GAME_NAME AND top_lower IN_LIST installer_writes)
+      message(FATAL_ERROR "${path}: the installer writes \"${top}\" in the game's folder itself "
+                          "(the uninstall list, the game while it is made): rename it")
     endif()
     if(IS_DIRECTORY "${path}")
       if(IS_SYMLINK "${path}")
