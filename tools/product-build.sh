@@ -75,7 +75,8 @@ case $action in
       sh tools/make-iso.sh "$build/disc" "$image"
     ;;
   demo | demo-remove)
-    [ "$action" = demo ] && set -- || set -- --remove
+    set --
+    if [ "$action" = demo-remove ]; then set -- --remove; fi
     DISC_DIR=$build/disc PRODUCT_NAMES=$names DEMO_DIR=$build/demo exec sh tools/demo-disc.sh "$@"
     ;;
 esac
