@@ -33,8 +33,9 @@ endfunction()
 # The installer's walk skips dot-names, and a top-level name beginning with
 # "Setup" is the setup program's own: such files go onto the disc, but into
 # neither list. Stops, naming the file, at what the disc or the installer
-# cannot take: a name CMake cannot list, a name Windows cannot hold, a '~' (the
-# installer stops at it), a link to a folder. With GAME_NAME, also at a name
+# cannot take: a name CMake cannot list, a name Windows cannot hold or longer
+# than a disc image's 103 characters, a '~' (the installer stops at it), a link
+# to a folder. With GAME_NAME, also at a name
 # that the assembly writes itself (Setup.exe, AUTORUN.INF, the game, DXSetup).
 function(vexlo_disc_content folder files_out copied_out music_out)
   cmake_parse_arguments(PARSE_ARGV 4 arg "" "GAME_NAME" "")
@@ -79,6 +80,12 @@ function(vexlo_disc_content folder files_out copied_out music_out)
     if(name MATCHES "[\\:*?\"<>|]|[.]$|[ ]$|[.]/|[ ]/" OR name MATCHES "[${control}]")
       message(FATAL_ERROR "${path}: a Windows disc cannot hold this name "
                           "(no \\ : * ? \" < > |, control characters, or final dot or space)")
+    endif()
+    get_filename_component(leaf "${name}" NAME)
+    string(LENGTH "${leaf}" leaf_length)
+    if(leaf_length GREATER 103)
+      message(FATAL_ERROR "${path}: a disc image holds names of at most 103 characters "
+                          "(this one has ${leaf_length}): shorten it")
     endif()
     if(name MATCHES "~")
       message(FATAL_ERROR "${path}: the installer stops at a '~' in a file name "

@@ -157,6 +157,8 @@ endfunction()
 refused("MY~FILE.TXT" "MY~FILE[.]TXT: the installer stops")
 refused("What?.txt" "What[?][.]txt: a Windows disc cannot hold")
 refused("data/trailing." "data/trailing[.]: a Windows disc cannot hold")
+string(REPEAT "Long" 26 long)
+refused("data/${long}.txt" "data/${long}[.]txt: a disc image holds names of at most 103 characters [(]this one has 108[)]")
 # Names that would split or join CMake's lists: refused, a part of them named.
 string(ASCII 59 semicolon)
 refused("semi${semicolon}colon.txt" "holds ';' or an unmatched '\\[',.*\\(\"(semi|colon[.]txt)\" is")
