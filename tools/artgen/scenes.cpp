@@ -1,6 +1,7 @@
 #include "scenes.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "glyphs.h"
 
@@ -269,9 +270,92 @@ void PaintButtonPanel(Canvas& canvas, int x0, int y0, int x1, int y1) {
         }
 }
 
+// Full size where the title fits between the margins, else as large as fits.
+TitlePlacement PlaceTitle(const std::string& title, int pictureWidth, float margin,
+                          float fullHeight, float top) {
+    TitlePlacement place;
+    float room = pictureWidth - 2 * margin;
+    float width = TitleTextWidth(title.c_str(), fullHeight);
+    place.height = width <= room ? fullHeight : fullHeight * room / width;
+    place.left = (pictureWidth - TitleTextWidth(title.c_str(), place.height)) / 2;
+    place.top = top + (fullHeight - place.height) / 2;  // centred on the full-size band
+    return place;
+}
+
+// The tagline's pixel scale: 2 where it fits, else 1; 0 when not even that fits.
+int TaglineScale(const std::string& tagline) {
+    for (int scale = 2; scale >= 1; --scale)
+        if (PixelTextWidth(tagline.c_str(), scale) <= LauncherWidth - 2 * 10) return scale;
+    return 0;
+}
+
+std::string IconLetter(const std::string& title) {
+    for (char c : title)
+        if (c != ' ') return std::string(1, c);
+    return "";
+}
+
 }  // namespace
 
-Canvas PaintLauncherScene() {
+TitlePlacement PlaceLauncherTitle(const std::string& title) {
+    return PlaceTitle(title, LauncherWidth, 20, 104, 30);
+}
+
+TitlePlacement PlaceWizardTitle(const std::string& title) {
+    return PlaceTitle(title, WizardWidth, 4, 22, 16);
+}
+
+bool CheckArtTexts(const ArtTexts& texts, std::string* problem) {
+    char text[200];
+    if (IconLetter(texts.title).empty()) {
+        *problem = "the title is empty";
+        return false;
+    }
+    for (char c : texts.title)
+        if (!HasTitleGlyph(c)) {
+            snprintf(text, sizeof text,
+                     "the title has a character the title face lacks: '%c' (it has A-Z, 0-9, "
+                     "space and - . , ! ? : ' /)",
+                     c);
+            *problem = text;
+            return false;
+        }
+    for (char c : texts.tagline)
+        if (!HasPixelGlyph(c)) {
+            snprintf(text, sizeof text,
+                     "the tagline has a character the small face lacks: '%c' (it has A-Z, "
+                     "0-9, space and - . / : ')",
+                     c);
+            *problem = text;
+            return false;
+        }
+    const struct {
+        const char* picture;
+        TitlePlacement place;
+        float least;
+    } fits[] = {
+        {"launcher", PlaceLauncherTitle(texts.title), LauncherTitleLeast},
+        {"wizard", PlaceWizardTitle(texts.title), WizardTitleLeast},
+    };
+    for (const auto& fit : fits)
+        if (fit.place.height < fit.least) {
+            snprintf(text, sizeof text,
+                     "the title is too long for the %s picture: it would be %.1f pixels high "
+                     "to fit, and at least %.0f are needed; shorten it",
+                     fit.picture, fit.place.height, fit.least);
+            *problem = text;
+            return false;
+        }
+    if (!texts.tagline.empty() && TaglineScale(texts.tagline) == 0) {
+        snprintf(text, sizeof text, "the tagline is too long: at most %d characters fit",
+                 (LauncherWidth - 2 * 10 + 1) / 6);
+        *problem = text;
+        return false;
+    }
+    return true;
+}
+
+Canvas PaintLauncherScene(const ArtTexts& texts) {
     Canvas canvas(600, 450);
     const int horizon = 384;
     PaintSky(canvas, horizon);
@@ -283,12 +367,14 @@ Canvas PaintLauncherScene() {
     PaintComet(canvas, 585, 40, 500, 98);
     PaintRingedPlanet(canvas, 138, 272, 74, 5);
 
-    float titleHeight = 104;
-    float titleWidth = TitleTextWidth("VEXLO", titleHeight);
-    PaintTitle(canvas, "VEXLO", (600 - titleWidth) / 2, 30, titleHeight, 9);
-    const char* tagline = "THE INTERSTELLAR ARCADE";
-    int taglineWidth = PixelTextWidth(tagline, 2);
-    PaintPixelText(canvas, tagline, (600 - taglineWidth) / 2, 150, 2, Hex(0xd8f4ff), GlowCyan);
+    TitlePlacement title = PlaceLauncherTitle(texts.title);
+    PaintTitle(canvas, texts.title.c_str(), title.left, title.top, title.height, 9);
+    if (int scale = TaglineScale(texts.tagline); !texts.tagline.empty() && scale > 0) {
+        const char* tagline = texts.tagline.c_str();
+        int taglineWidth = PixelTextWidth(tagline, scale);
+        PaintPixelText(canvas, tagline, (600 - taglineWidth) / 2, 150, scale, Hex(0xd8f4ff),
+                       GlowCyan);
+    }
 
     PaintButtonPanel(canvas, ButtonLeft - 16, PlayButtonTopLeast - 38,
                      ButtonLeft + ButtonWidth + 16, InstallButtonBottomMost + 12);
@@ -304,7 +390,7 @@ Canvas PaintLauncherScene() {
     return canvas;
 }
 
-Canvas PaintWizardScene() {
+Canvas PaintWizardScene(const ArtTexts& texts) {
     Canvas canvas(123, 263);
     const int horizon = 226;
     PaintSky(canvas, horizon);
@@ -315,24 +401,25 @@ Canvas PaintWizardScene() {
     PaintGrid(canvas, horizon, 61);
     PaintRingedPlanet(canvas, 60, 142, 30, 9);
 
-    float titleHeight = 22;
-    float titleWidth = TitleTextWidth("VEXLO", titleHeight);
-    PaintTitle(canvas, "VEXLO", (123 - titleWidth) / 2, 16, titleHeight, 3);
+    TitlePlacement title = PlaceWizardTitle(texts.title);
+    PaintTitle(canvas, texts.title.c_str(), title.left, title.top, title.height, 3);
     const char* setup = "SETUP";
     PaintPixelText(canvas, setup, (123 - PixelTextWidth(setup, 2)) / 2, 50, 2, Hex(0xd8f4ff),
                    GlowCyan);
     return canvas;
 }
 
-Canvas PaintIconScene(int size, std::vector<uint8_t>& opaque) {
+Canvas PaintIconScene(int size, const ArtTexts& texts, std::vector<uint8_t>& opaque) {
     Canvas canvas(size, size);
     opaque.assign(static_cast<size_t>(size) * size, 0);
     float centre = size / 2.0f, radius = size / 2.0f - 0.5f;
-    // Title face letter V, glowing on a disc of space.
+    // The title's first letter, glowing on a disc of space.
+    std::string initial = IconLetter(texts.title);
     Mask letter(size, size);
     float height = size * 0.62f;
-    float width = TitleTextWidth("V", height);
-    DrawTitleText(letter, "V", centre - width / 2, centre - height / 2 + size * 0.02f, height);
+    float width = TitleTextWidth(initial.c_str(), height);
+    DrawTitleText(letter, initial.c_str(), centre - width / 2, centre - height / 2 + size * 0.02f,
+                  height);
     Mask glow = letter.Blurred(std::max(1, size / 16));
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
