@@ -74,48 +74,83 @@ TEST(TitleFace, EveryCharacterHasItsOwnGlyphInsideItsCell) {
         EXPECT_FALSE(HasTitleGlyph(c)) << c;
 }
 
+Ink DrawPlaced(int width, int height, const TitlePlacement& place, int border) {
+    Mask mask(width, height);
+    for (const TitleLine& line : place.lines)
+        DrawTitleText(mask, line.text.c_str(), line.left + border, line.top + border, place.height);
+    Ink ink;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            float m = mask.Get(x, y);
+            if (m <= 0) continue;
+            ink.amount += m;
+            ink.left = std::min(ink.left, x - border);
+            ink.top = std::min(ink.top, y - border);
+            ink.right = std::max(ink.right, x + 1 - border);
+            ink.bottom = std::max(ink.bottom, y + 1 - border);
+        }
+    return ink;
+}
+
 TEST(TitlePainting, TitlesOfEveryLengthThatFitsStayInsideBothPictures) {
-    const char* titles[] = {"X",
-                            "I",
-                            "VEXLO",
-                            "Starfall",
-                            "THE 7TH MOON",
-                            "ZONE 99: REDUX",
-                            "WWWWWWWWWWWW",
-                            "DEEP SPACE MMXCVIII"};
+    const struct {
+        const char* title;
+        bool paintable;
+        size_t lines;  // on the wizard
+    } titles[] = {
+        {"X", true, 1},
+        {"I", true, 1},
+        {"VEXLO", true, 1},
+        {"Starfall", true, 1},
+        {"THE 7TH MOON", true, 1},
+        {"WWWWWWWWWWWW", true, 1},
+        {"THE LOST VIKINGS", true, 2},
+        {"STARFALL LEGENDS: RISE", true, 2},
+        {"  PADDED  TITLE  ", true, 2},
+        {"WWWWWWWWWWWWWWW", false, 1},  // no space to split at
+        {"WWWWWWWWWWWWWWWWWWWWW WWWWWWWWWWWWWWWWWWWW", false, 2},
+    };
     const struct {
         const char* picture;
         int width, height;
         TitlePlacement (*place)(const std::string&);
         float full;
+        int textBelow;  // where the picture's next words begin
     } pictures[] = {
-        {"launcher", LauncherWidth, LauncherHeight, PlaceLauncherTitle, 104},
-        {"wizard", WizardWidth, WizardHeight, PlaceWizardTitle, 22},
+        {"launcher", LauncherWidth, LauncherHeight, PlaceLauncherTitle, 104, 150},
+        {"wizard", WizardWidth, WizardHeight, PlaceWizardTitle, 22, 50},
     };
-    for (const char* title : titles) {
+    for (const auto& t : titles) {
         ArtTexts texts;
-        texts.title = title;
+        texts.title = t.title;
         std::string problem;
-        bool paintable = CheckArtTexts(texts, &problem);
+        EXPECT_EQ(CheckArtTexts(texts, &problem), t.paintable) << t.title << ": " << problem;
+        EXPECT_EQ(PlaceWizardTitle(t.title).lines.size(), t.lines) << t.title;
+        if (!t.paintable) continue;
         for (const auto& picture : pictures) {
-            SCOPED_TRACE(std::string(title) + " on the " + picture.picture);
-            TitlePlacement place = picture.place(title);
+            SCOPED_TRACE(std::string(t.title) + " on the " + picture.picture);
+            TitlePlacement place = picture.place(t.title);
             EXPECT_LE(place.height, picture.full);
-            if (!paintable) continue;
-            // Drawn into a larger mask, no ink may fall outside the picture.
+            // The lines hold the title's words, in order, without overlapping.
+            std::string words;
+            for (const TitleLine& line : place.lines)
+                words += (words.empty() ? "" : " ") + line.text;
+            EXPECT_EQ(words, t.title);
+            if (place.lines.size() == 2) {
+                EXPECT_GE(place.lines[1].top, place.lines[0].top + place.height * 1.1f);
+            }
+            // Drawn into a larger mask, no ink falls outside the picture or onto
+            // the words below the title.
             const int border = 200;
-            Ink ink = DrawIn(picture.width + 2 * border, picture.height + 2 * border, title,
-                             place.left + border, place.top + border, place.height);
+            Ink ink =
+                DrawPlaced(picture.width + 2 * border, picture.height + 2 * border, place, border);
             EXPECT_GT(ink.amount, 0);
-            EXPECT_GE(ink.left, border + 1);
-            EXPECT_LE(ink.right, border + picture.width - 1);
-            EXPECT_GE(ink.top, border + 1);
-            EXPECT_LE(ink.bottom, border + picture.height - 1);
+            EXPECT_GE(ink.left, 1);
+            EXPECT_LE(ink.right, picture.width - 1);
+            EXPECT_GE(ink.top, 1);
+            EXPECT_LE(ink.bottom, picture.textBelow - 4);
             // Centred across.
-            EXPECT_NEAR(ink.left - border, border + picture.width - ink.right, 3 + place.height);
-        }
-        if (std::string(title).size() <= 12) {
-            EXPECT_TRUE(paintable) << title << ": " << problem;
+            EXPECT_NEAR(ink.left, picture.width - ink.right, 3 + place.height);
         }
     }
     // A title that fits keeps the full size; a longer one is drawn smaller.
@@ -135,7 +170,7 @@ TEST(TitlePainting, WhatCannotBePaintedIsRefusedWithItsReason) {
         {"R&D", "", "lacks: '&'"},
         {"CAF\xC9", "", "the title has a character"},
         {"VEXLO", "50% OFF", "the tagline has a character the small face lacks: '%'"},
-        {"THE VERY LONGEST TITLE EVER", "", "too long for the launcher picture"},
+        {"THE VERY LONGEST TITLE EVER MADE FOR A GAME", "", "too long for the launcher picture"},
         {"ABCDEFGHIJKLMNO", "", "too long for the wizard picture"},
         {"VEXLO", longTagline, "the tagline is too long"},
     };

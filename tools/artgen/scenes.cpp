@@ -1,5 +1,6 @@
 #include "scenes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -204,10 +205,11 @@ void PaintComet(Canvas& canvas, float x0, float y0, float x1, float y1) {
 
 // Chrome title: shadow, outer glow, a hot metal gradient with a bright
 // horizon line, and bevelled edges.
-void PaintTitle(Canvas& canvas, const char* text, float left, float top, float height,
-                int glowRadius) {
+void PaintTitle(Canvas& canvas, const TitlePlacement& place, int glowRadius) {
+    const float height = place.height;
     Mask mask(canvas.Width(), canvas.Height());
-    DrawTitleText(mask, text, left, top, height);
+    for (const TitleLine& line : place.lines)
+        DrawTitleText(mask, line.text.c_str(), line.left, line.top, height);
     int offset = std::max(1, static_cast<int>(height / 22));
     Mask shadow = mask.Blurred(std::max(1, glowRadius / 3));
     Mask glow = mask.Blurred(glowRadius);
@@ -220,6 +222,11 @@ void PaintTitle(Canvas& canvas, const char* text, float left, float top, float h
         for (int x = 0; x < canvas.Width(); ++x) {
             float m = mask.Get(x, y);
             if (m <= 0) continue;
+            // The gradient runs down each line: the one whose middle is nearest.
+            float top = place.lines[0].top;
+            for (const TitleLine& line : place.lines)
+                if (std::fabs(y - line.top - height / 2) < std::fabs(y - top - height / 2))
+                    top = line.top;
             float t = (y + 0.5f - top) / height;
             Colour fill;
             if (t < 0.5f)
@@ -270,15 +277,61 @@ void PaintButtonPanel(Canvas& canvas, int x0, int y0, int x1, int y1) {
         }
 }
 
-// Full size where the title fits between the margins, else as large as fits.
-TitlePlacement PlaceTitle(const std::string& title, int pictureWidth, float margin,
-                          float fullHeight, float top) {
+// Where a picture has room for its title.
+struct TitleRoom {
+    int pictureWidth;
+    float margin;               // left and right
+    float fullHeight;           // cap height of a title that fits
+    float top;                  // of a full-height title; a smaller one is centred on it
+    float bandTop, bandBottom;  // where two lines may go
+    float least;                // below this a title is split in two lines where it can
+};
+
+constexpr float LineGap = 0.25f;  // between two lines, in cap heights
+
+TitleLine CentredLine(const std::string& text, int pictureWidth, float height, float top) {
+    return {text, (pictureWidth - TitleTextWidth(text.c_str(), height)) / 2, top};
+}
+
+// Full size where the title fits between the margins, else as large as fits;
+// a title that would be drawn smaller than the least size goes on two lines,
+// split at the space that lets them be largest, when that is larger.
+TitlePlacement PlaceTitle(const std::string& title, const TitleRoom& room) {
+    float across = room.pictureWidth - 2 * room.margin;
     TitlePlacement place;
-    float room = pictureWidth - 2 * margin;
-    float width = TitleTextWidth(title.c_str(), fullHeight);
-    place.height = width <= room ? fullHeight : fullHeight * room / width;
-    place.left = (pictureWidth - TitleTextWidth(title.c_str(), place.height)) / 2;
-    place.top = top + (fullHeight - place.height) / 2;  // centred on the full-size band
+    float width = TitleTextWidth(title.c_str(), room.fullHeight);
+    place.height = width <= across ? room.fullHeight : room.fullHeight * across / width;
+    // Centred on the full-size band.
+    place.lines = {CentredLine(title, room.pictureWidth, place.height,
+                               room.top + (room.fullHeight - place.height) / 2)};
+    if (place.height >= room.least) return place;
+
+    float bandHeight = room.bandBottom - room.bandTop;
+    float bestHeight = place.height;
+    size_t bestSplit = std::string::npos;
+    for (size_t i = 0; i < title.size(); ++i) {
+        if (title[i] != ' ') continue;
+        std::string first = title.substr(0, i), second = title.substr(i + 1);
+        if (first.find_first_not_of(' ') == std::string::npos ||
+            second.find_first_not_of(' ') == std::string::npos)
+            continue;
+        float widest = std::max(TitleTextWidth(first.c_str(), room.fullHeight),
+                                TitleTextWidth(second.c_str(), room.fullHeight));
+        float height = std::min(
+            {room.fullHeight, room.fullHeight * across / widest, bandHeight / (2 + LineGap)});
+        if (height > bestHeight) {
+            bestHeight = height;
+            bestSplit = i;
+        }
+    }
+    if (bestSplit == std::string::npos) return place;
+    float top = room.bandTop + (bandHeight - bestHeight * (2 + LineGap)) / 2;
+    place.height = bestHeight;
+    place.lines = {
+        CentredLine(title.substr(0, bestSplit), room.pictureWidth, bestHeight, top),
+        CentredLine(title.substr(bestSplit + 1), room.pictureWidth, bestHeight,
+                    top + bestHeight * (1 + LineGap)),
+    };
     return place;
 }
 
@@ -298,11 +351,13 @@ std::string IconLetter(const std::string& title) {
 }  // namespace
 
 TitlePlacement PlaceLauncherTitle(const std::string& title) {
-    return PlaceTitle(title, LauncherWidth, 20, 104, 30);
+    // Two lines may take the sky from above the title down to the tagline.
+    return PlaceTitle(title, {LauncherWidth, 20, 104, 30, 12, 136, LauncherTitleLeast});
 }
 
 TitlePlacement PlaceWizardTitle(const std::string& title) {
-    return PlaceTitle(title, WizardWidth, 4, 22, 16);
+    // Two lines may take the sky from the top down to "SETUP".
+    return PlaceTitle(title, {WizardWidth, 4, 22, 16, 6, 46, WizardTitleLeast});
 }
 
 bool CheckArtTexts(const ArtTexts& texts, std::string* problem) {
@@ -367,8 +422,7 @@ Canvas PaintLauncherScene(const ArtTexts& texts) {
     PaintComet(canvas, 585, 40, 500, 98);
     PaintRingedPlanet(canvas, 138, 272, 74, 5);
 
-    TitlePlacement title = PlaceLauncherTitle(texts.title);
-    PaintTitle(canvas, texts.title.c_str(), title.left, title.top, title.height, 9);
+    PaintTitle(canvas, PlaceLauncherTitle(texts.title), 9);
     if (int scale = TaglineScale(texts.tagline); !texts.tagline.empty() && scale > 0) {
         const char* tagline = texts.tagline.c_str();
         int taglineWidth = PixelTextWidth(tagline, scale);
@@ -401,8 +455,7 @@ Canvas PaintWizardScene(const ArtTexts& texts) {
     PaintGrid(canvas, horizon, 61);
     PaintRingedPlanet(canvas, 60, 142, 30, 9);
 
-    TitlePlacement title = PlaceWizardTitle(texts.title);
-    PaintTitle(canvas, texts.title.c_str(), title.left, title.top, title.height, 3);
+    PaintTitle(canvas, PlaceWizardTitle(texts.title), 3);
     const char* setup = "SETUP";
     PaintPixelText(canvas, setup, (123 - PixelTextWidth(setup, 2)) / 2, 50, 2, Hex(0xd8f4ff),
                    GlowCyan);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "art_image.h"
 
@@ -11,13 +12,19 @@ struct ArtTexts {
     std::string tagline = "THE INTERSTELLAR ARCADE";  // pixel face, under the launcher's title
 };
 
-// Where a title lies: its cap height in pixels and its top-left corner.
+// Where a title lies: its cap height in pixels and its one or two lines.
+struct TitleLine {
+    std::string text;
+    float left = 0, top = 0;  // top-left corner
+};
 struct TitlePlacement {
-    float left = 0, top = 0, height = 0;
+    float height = 0;
+    std::vector<TitleLine> lines;
 };
 
-// A title wider than its picture is drawn smaller, down to these heights; a
-// longer one is refused.
+// A title wider than its picture is drawn smaller, down to these heights;
+// below them it is split in two lines at a space, and what does not fit even
+// so is refused.
 constexpr float LauncherTitleLeast = 40;
 constexpr float WizardTitleLeast = 10;
 constexpr int LauncherWidth = 600, LauncherHeight = 450;
