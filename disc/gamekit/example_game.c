@@ -9,10 +9,12 @@
  *     RIFF/WAVE file, lists them in a window and plays one on a double click.
  *     It writes nothing.
  *
- * The names come from the build (the product's): compile with
- *   -DEXAMPLE_GAME_TITLE="\"Starfall\"" -DEXAMPLE_UNINSTALLER_MEMBER="\"Uninst.exe\""
- *   -DEXAMPLE_NOT_STARTED_TEXT="\"The Starfall uninstaller could not be started.\""
- * and link game_kit.c, winmm. */
+ * Its names are given when it is compiled; the build's GameKitExample target
+ * takes the product's. By hand, from the source tree's top:
+ *   i686-w64-mingw32-gcc -mwindows -I. '-DEXAMPLE_GAME_TITLE="Starfall"'
+ *     '-DEXAMPLE_UNINSTALLER_MEMBER="UninstDemo.exe"'
+ *     '-DEXAMPLE_NOT_STARTED_TEXT="The Starfall uninstaller could not be started."'
+ *     disc/gamekit/example_game.c disc/gamekit/game_kit.c -lwinmm -o Starfall.exe */
 #include <windows.h>
 #include <mmsystem.h>
 
