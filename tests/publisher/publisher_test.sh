@@ -19,6 +19,9 @@ cd "$(dirname "$0")/../.." || exit 1
 ROOT=$PWD
 WORK=${1:-build/publisher}
 case $WORK in /*) ;; *) WORK=$ROOT/$WORK ;; esac
+# The folder is emptied first: never one that holds anything else.
+case $WORK in /|"$ROOT"|"$ROOT/"|"$ROOT/build"|"$HOME"|"$HOME/")
+  echo "publisher_test: $WORK is no folder of its own"; exit 2 ;; esac
 FIXTURE=$ROOT/tests/publisher/starfall
 GAMEKIT=$ROOT/disc/gamekit
 WINE=${VEXLO_WINE32:-/usr/lib/wine/wine}
@@ -36,6 +39,7 @@ finish() {
   result=$1
   shift
   if [ -d "${WINEPREFIX:-/nonexistent}" ]; then "$WINESERVER" -k 2>/dev/null || true; fi
+  [ -d "$WORK/cd" ] && chmod -R u+w "$WORK/cd"
   case $result in
     skip)
       [ -n "$counts_file" ] && echo "0 0 1" >"$counts_file"
@@ -83,7 +87,7 @@ command -v xvfb-run >/dev/null || finish skip "xvfb-run is not installed"
 command -v "$GAME_CC" >/dev/null || finish skip "no $GAME_CC to build the game with"
 # The whole run in a private X server: no window reaches the user's display.
 if [ -z "${VEXLO_PUBLISHER_XVFB:-}" ]; then
-  VEXLO_PUBLISHER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$0" "$WORK"
+  VEXLO_PUBLISHER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" sh "$ROOT/tests/publisher/publisher_test.sh" "$WORK"
 fi
 
 export WINEPREFIX="$WORK/prefix"
@@ -94,6 +98,7 @@ PRODUCT=$WORK/starfall
 SHOTS=$WORK/screenshots
 DRIVE_OUT=$WORK/drive.out
 DRIVE_EXE=$WORK/tools/vexlo-drive.exe
+[ -d "$WORK/cd" ] && chmod -R u+w "$WORK/cd"
 rm -rf "$WORK"
 mkdir -p "$WORK/tools" "$SHOTS"
 
@@ -146,6 +151,8 @@ say "  game/$GAME_EXE built from disc/gamekit ($(($(date +%s) - start)) s)"
   for setting in Managed Decorated; do
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v $setting /d N /f >/dev/null 2>&1
   done
+  # S: is a CD-ROM drive (its type is read when the prefix starts).
+  "$WINE" reg add 'HKLM\Software\Wine\Drives' /v s: /d cdrom /f >/dev/null 2>&1
   "$WINESERVER" -w
   for font in /usr/share/wine/fonts/marlett.ttf; do
     [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
@@ -194,16 +201,27 @@ for name in Vexlo.cfg VexloDmo.exe; do
 done
 check "the content's files are on the disc as they are" \
   diff -r "$PRODUCT/content" "$DISC" -x Setup.exe -x AUTORUN.INF -x "$GAME_EXE" -x DXSetup -q
-# No product word of the sample is left in anything the disc holds.
-vexlo_files=$(grep -ril vexlo "$DISC" 2>/dev/null | sed "s|^$DISC/||" | tr '\n' ' ')
-check "no file on the disc says \"Vexlo\"${vexlo_files:+ (found in: $vexlo_files)}" \
+# No name of the sample product is left in anything the disc holds, as bytes
+# or as UTF-16 (resources). VEXLO_ names the project's own switches, not the
+# product's.
+vexlo_files=$(cd "$DISC" && find . -type f | sed 's|^\./||' | sort | while IFS= read -r file; do
+  { strings -a -n 4 "$file"; strings -a -el -n 4 "$file"; } | grep -qE 'Vexlo|VEXLO([^_]|$)' &&
+    printf '%s ' "$file"
+done)
+check "no file on the disc names the sample product${vexlo_files:+ (found in: $vexlo_files)}" \
   [ -z "$vexlo_files" ]
 ISO=$ROOT/build/$NAME.iso
+CD=$WORK/cd
 if check "the image build/$NAME.iso is there" has_file "$ISO"; then
   label=$(xorriso -indev "$ISO" -pvd_info 2>/dev/null | sed -n 's/^Volume Id *: *//p')
   check "its volume label is the product's ($(product_text VolumeLabel))" \
     same "$label" "$(product_text VolumeLabel)"
+  # The image as Windows reads it (Joliet names), read-only like a pressed disc.
+  xorriso -osirrox on -read_fs norock -indev "$ISO" -extract / "$CD" >"$WORK/xorriso.log" 2>&1
+  chmod -R a-w "$CD" 2>/dev/null
+  check "the image holds the disc, names and bytes" diff -r "$DISC" "$CD"
 fi
+[ -f "$CD/Setup.exe" ] || fatal "no disc to install from"
 
 # ---- installation through the UI ----
 # One step of the UI driver: its output, without the console's CRs, in $out.
@@ -254,10 +272,11 @@ shot() {
 windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
 say
-say "== Installing from the disc under 32-bit Wine"
+say "== Installing from the image, drive S: (CD-ROM), under 32-bit Wine"
 wait "$prefix_job"
 [ -f "$WINEPREFIX/system.reg" ] ||
   { cat "$WORK/prefix.log"; finish skip "32-bit Wine cannot make a prefix here"; }
+ln -sfn "$CD" "$WINEPREFIX/dosdevices/s:"
 drive windows || finish skip "32-bit Wine does not run programs here: $(tail -n 1 "$WORK/drive.err")"
 "$WINESERVER" -p 60 2>/dev/null
 
@@ -266,7 +285,7 @@ drive windows || finish skip "32-bit Wine does not run programs here: $(tail -n 
 PLAY=0x03FE INSTALL=0x03FF DEST_EDIT=0x03ED SPACE_REQUIRED=0x03FC STATUS=0x03F4 NEXT=0x3024
 FINISH=0x3025 YES=0x0006 OK=0x0001
 
-drive start "$(windows_path "$DISC/Setup.exe")" --dir "$(windows_path "$DISC")" ||
+drive start 'S:\Setup.exe' --dir 'S:\' ||
   fatal "Setup.exe does not start"
 setup_pid=$(printf '%s' "$out" | head -n 1)
 window_with "$setup_pid" $INSTALL 30 || fatal "no launcher window (with buttons Play and Install)"
@@ -404,6 +423,15 @@ done
 
 check "the game's folder is gone" no_file "$dest_unix"
 check "the Start Menu group is gone" no_file "$group_dir"
+# The uninstaller's own copy goes once it has ended (the command interpreter
+# deletes its folder).
+leftover() { find "$WINEPREFIX/drive_c" -maxdepth 7 -name 'vxu*.tmp' 2>/dev/null | head -n 1; }
+waited=0
+while [ -n "$(leftover)" ] && [ "$waited" -lt 20 ]; do
+  sleep 0.5
+  waited=$((waited + 1))
+done
+check "the uninstaller's temporary folder is gone $(leftover)" [ -z "$(leftover)" ]
 check "the Uninstall key is gone" sh -c '! "$1" reg query "$2" >/dev/null 2>&1' sh "$WINE" "$KEY"
 
 finish pass
