@@ -130,10 +130,13 @@ mkdir -p "$PRODUCT/game" "$WORK/game"
 [ -f "$GAMEKIT/game_kit.c" ] && [ -f "$GAMEKIT/example_game.c" ] ||
   fatal "no game component in disc/gamekit (game_kit.c, example_game.c)"
 start=$(date +%s)
-# shellcheck disable=SC2086 # the compiler's flags, split on purpose
-"$GAME_CC" -std=c99 -Os -Wall -mwindows -I"$GAMEKIT" -o "$WORK/game/$GAME_EXE" \
-  "$GAMEKIT/example_game.c" "$GAMEKIT/game_kit.c" ${GAME_LIBS:-} >"$WORK/game.log" 2>&1 ||
-  { cat "$WORK/game.log"; fatal "the example game does not build"; }
+# The example game with Starfall's names, as its own comment says to build it.
+"$GAME_CC" -std=c99 -Os -Wall -mwindows -I"$ROOT" \
+  -DEXAMPLE_GAME_TITLE="\"$(product_text GameWindowTitle)\"" \
+  -DEXAMPLE_UNINSTALLER_MEMBER="\"$(product_text UninstallerMember)\"" \
+  -DEXAMPLE_NOT_STARTED_TEXT="\"$(product_text UninstallerNotStartedText)\"" \
+  -o "$WORK/game/$GAME_EXE" "$GAMEKIT/example_game.c" "$GAMEKIT/game_kit.c" -lwinmm \
+  >"$WORK/game.log" 2>&1 || { cat "$WORK/game.log"; fatal "the example game does not build"; }
 cp "$WORK/game/$GAME_EXE" "$PRODUCT/game/$GAME_EXE"
 say "  game/$GAME_EXE built from disc/gamekit ($(($(date +%s) - start)) s)"
 # The UI driver, built on its own: the test's build folder may be in use.
@@ -393,7 +396,21 @@ done
 # ---- playing the installed game ----
 say
 say "== Playing the installed $GAME_EXE"
-# (filled in below once the example game's window is known)
+# The example game lists the WAV members it finds in its own archive, each
+# checked to be RIFF/WAVE, and counts them in its status line.
+SOUND_LIST=0x0064 SOUND_STATUS=0x0065
+drive start "$DEST$GAME_EXE" --dir "$DEST" || fatal "the installed $GAME_EXE does not start"
+game_pid=$(printf '%s' "$out" | head -n 1)
+if check "the game shows its window" window_with "$game_pid" $SOUND_LIST 20; then
+  game_window=$found
+  check "titled GameWindowTitle" same "$game_window" "$(product_text GameWindowTitle)"
+  drive text "$game_window" $SOUND_STATUS
+  check "it finds the four WAV members" same "$out" "4 sounds."
+  shot "$game_window" starfall-game
+  drive close "$game_window"
+  check "it ends when closed" drive wait-exit "$game_pid" 10
+fi
+drive kill "$game_pid" 2>/dev/null || true
 
 # ---- removal ----
 say
