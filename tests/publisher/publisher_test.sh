@@ -94,7 +94,8 @@ export WINEPREFIX="$WORK/prefix"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-PRODUCT=$WORK/starfall
+# The copy's folder name names its build folder and image: one of its own.
+PRODUCT=$WORK/starfall-test
 SHOTS=$WORK/screenshots
 DRIVE_OUT=$WORK/drive.out
 DRIVE_EXE=$WORK/tools/vexlo-drive.exe
@@ -165,6 +166,11 @@ say "  game/$GAME_EXE built from disc/gamekit ($(($(date +%s) - start)) s)"
 prefix_job=$!
 
 # ---- the README's commands ----
+# Nothing of an earlier run may pass for what these commands make.
+NAME=$(basename "$PRODUCT")
+DISC=$ROOT/build/product-$NAME/disc
+ISO=$ROOT/build/$NAME.iso
+rm -rf "$ROOT/build/product-$NAME" "$ISO"
 say
 say "== The README's publisher commands (PRODUCT=$PRODUCT)"
 awk '/<!-- publisher-commands -->/ { inside = 1; next }
@@ -189,9 +195,7 @@ done <"$WORK/commands.run"
 [ "$number" -gt 0 ] || fatal "no README command ran"
 
 # ---- the disc ----
-NAME=$(basename "$PRODUCT")
-DISC=$ROOT/build/product-$NAME/disc
-HOST_BIN=$ROOT/build/product-$NAME/host-tools/bin
+HOST_BIN=$ROOT/build/native/bin
 say
 say "== The disc in build/product-$NAME/disc"
 [ -f "$DISC/Setup.exe" ] || fatal "no Setup.exe in $DISC"
@@ -213,7 +217,6 @@ vexlo_files=$(cd "$DISC" && find . -type f | sed 's|^\./||' | sort | while IFS= 
 done)
 check "no file on the disc names the sample product${vexlo_files:+ (found in: $vexlo_files)}" \
   [ -z "$vexlo_files" ]
-ISO=$ROOT/build/$NAME.iso
 CD=$WORK/cd
 if check "the image build/$NAME.iso is there" has_file "$ISO"; then
   label=$(xorriso -indev "$ISO" -pvd_info 2>/dev/null | sed -n 's/^Volume Id *: *//p')
