@@ -20,7 +20,7 @@ ROOT=$PWD
 WORK=${1:-build/publisher}
 case $WORK in /*) ;; *) WORK=$ROOT/$WORK ;; esac
 # The folder is emptied first: never one that holds anything else.
-case $WORK in /|"$ROOT"|"$ROOT/"|"$ROOT/build"|"$HOME"|"$HOME/")
+case $WORK in /|"$ROOT"|"$ROOT/"|"$ROOT/build"|"${HOME:-/}"|"${HOME:-/}/")
   echo "publisher_test: $WORK is no folder of its own"; exit 2 ;; esac
 FIXTURE=$ROOT/tests/publisher/starfall
 GAMEKIT=$ROOT/disc/gamekit
@@ -94,6 +94,8 @@ export WINEPREFIX="$WORK/prefix"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Stopped half-way, it leaves no program of its prefix running.
+trap 'finish fail' INT TERM
 # The copy's folder name names its build folder and image: one of its own.
 PRODUCT=$WORK/starfall-test
 SHOTS=$WORK/screenshots
@@ -184,9 +186,11 @@ number=0
 while IFS= read -r command; do
   number=$((number + 1))
   start=$(date +%s)
-  (cd "$ROOT" && sh -c "$command") </dev/null >"$WORK/command-$number.log" 2>&1
+  # As on a build machine without a display (make demo walks by itself).
+  (cd "$ROOT" && env -u DISPLAY sh -c "$command") </dev/null >"$WORK/command-$number.log" 2>&1
   status=$?
-  say "  \$ $command    ($(($(date +%s) - start)) s)"
+  shown=$(printf '%s' "$command" | sed 's/[[:space:]]*#.*$//')
+  say "  \$ $shown    ($(($(date +%s) - start)) s)"
   if [ "$status" -ne 0 ]; then
     tail -n 25 "$WORK/command-$number.log" | sed 's/^/    | /'
     fatal "README command $number exited with $status (log: $WORK/command-$number.log)"
@@ -273,9 +277,6 @@ shot() {
     check "screenshot $2" false
   fi
 }
-
-# Windows path of a Unix one (Wine's Z: is the root).
-windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
 say
 say "== Installing from the image, drive S: (CD-ROM), under 32-bit Wine"
@@ -390,7 +391,10 @@ check "Uninstall key $(product_text ProductKeyName): DisplayName" \
 uninstall_string=$(registry_value UninstallString)
 check "its UninstallString runs $GAME_EXE /REMOVE ($uninstall_string)" \
   sh -c 'case $1 in *"$2"*/REMOVE*) exit 0 ;; esac; exit 1' sh "$uninstall_string" "$GAME_EXE"
-group_dir=$(find "$WINEPREFIX/drive_c" -type d -path "*/Start Menu/Programs/$group_title" | head -n 1)
+start_menu_group() {
+  find "$WINEPREFIX/drive_c" -type d -path "*/Start Menu/Programs/$group_title" | head -n 1
+}
+group_dir=$(start_menu_group)
 check "Start Menu group \"$group_title\"" [ -n "$group_dir" ]
 for title in "$(product_text GameShortcutTitle)" "$(product_text RemoveShortcutTitle)"; do
   check "shortcut \"$title\"" has_file "$group_dir/$title.lnk"
@@ -425,7 +429,10 @@ message_box() {
   window_with 0 "$1" "$2" || return 1
   drive msgbox-text "$found"
 }
+# The uninstaller's own copy: a vxu*.tmp folder of the temporary folder.
+uninstaller_copy() { find "$WINEPREFIX/drive_c" -maxdepth 7 -name 'vxu*.tmp' 2>/dev/null | head -n 1; }
 message_box $YES 30 || fatal "the uninstaller asked nothing"
+check "the uninstaller runs from a copy of its own ($(uninstaller_copy))" [ -n "$(uninstaller_copy)" ]
 check "the uninstaller's question is titled UninstallConfirmTitle" \
   same "$found" "$(product_text UninstallConfirmTitle)"
 check "and asks ConfirmText" same "$out" "$(product_text ConfirmText)"
@@ -442,16 +449,15 @@ while [ -e "$dest_unix" ] && [ "$waited" -lt 20 ]; do
 done
 
 check "the game's folder is gone" no_file "$dest_unix"
-check "the Start Menu group is gone" no_file "$group_dir"
-# The uninstaller's own copy goes once it has ended (the command interpreter
+check "the Start Menu group is gone" [ -z "$(start_menu_group)" ]
+# The copy goes once the uninstaller has ended (the command interpreter
 # deletes its folder).
-leftover() { find "$WINEPREFIX/drive_c" -maxdepth 7 -name 'vxu*.tmp' 2>/dev/null | head -n 1; }
 waited=0
-while [ -n "$(leftover)" ] && [ "$waited" -lt 20 ]; do
+while [ -n "$(uninstaller_copy)" ] && [ "$waited" -lt 20 ]; do
   sleep 0.5
   waited=$((waited + 1))
 done
-check "the uninstaller's temporary folder is gone $(leftover)" [ -z "$(leftover)" ]
+check "the uninstaller's copy is gone $(uninstaller_copy)" [ -z "$(uninstaller_copy)" ]
 check "the Uninstall key is gone" sh -c '! "$1" reg query "$2" >/dev/null 2>&1' sh "$WINE" "$KEY"
 
 finish pass
