@@ -26,23 +26,34 @@ test: deps
 	@sh tools/run-tests.sh
 
 # The 32-bit disc under 32-bit Wine where it runs here, else the 64-bit one.
+ifeq ($(strip $(PRODUCT)),)
 demo: deps native win32
 	@sh tools/demo-disc.sh
 
 demo-remove: deps win32
 	@sh tools/demo-disc.sh --remove
+endif
 
 # A master: the 32-bit disc configured and built clean (an incremental build
 # keeps the time stamps of the commit each program was last linked at), its
-# image and build/SHA256SUMS.
+# image and build/SHA256SUMS; and the host tools (build/native/bin).
+# With PRODUCT=path, the product in that folder (tools/product-build.sh):
+# build/product-<name>/disc, build/<name>.iso; the tests' builds keep the sample.
+ifeq ($(strip $(PRODUCT)),)
 release: deps
 	cmake --preset win32 --fresh >/dev/null
 	cmake --build build/win32 -j$(JOBS) --clean-first --target disc
 	@sh tools/make-iso.sh
+	@[ -f build/native/CMakeCache.txt ] || cmake --preset native >/dev/null
+	cmake --build build/native -j$(JOBS) --target vexlo-archive vexlo-mp3wav
 
 # The image a publisher burns: build/vexlo-demo.iso from build/disc-win32.
 iso: deps win32
 	@sh tools/make-iso.sh
+else
+release iso demo demo-remove: deps
+	@JOBS=$(JOBS) sh tools/product-build.sh $@ '$(subst ','\'',$(PRODUCT))'
+endif
 
 bench: deps native win64
 	@sh tools/bench.sh

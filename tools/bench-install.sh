@@ -32,10 +32,15 @@ build "$WIN_BUILD" -j2 --target vexlo-install-bench disc
 build "$NATIVE_BUILD" -j2 --target vexlo-mp3wav
 
 sample_disc=$(sed -n 's/^VEXLO_DISC_DIR:[A-Z]*=//p' "$WIN_BUILD/CMakeCache.txt")
+# The game's name, as the build's product gives it.
+# shellcheck disable=SC1090
+. "./$WIN_BUILD/generated/product.sh"
+game=$product_GameExeName
 
 # Four tracks of different music-like signals (chords, a sweep, noise under
-# tones), with spaces and capitals in their names. Kept between runs.
-tracks="$WIN_BUILD/bench-tracks/$TRACK_SECONDS"
+# tones), with spaces, capitals, quotes and shell characters in their names.
+# Kept between runs.
+tracks="$WIN_BUILD/bench-tracks/$TRACK_SECONDS-names"
 if [ ! -f "$tracks/done" ]; then
   rm -rf "$tracks" && mkdir -p "$tracks"
   make_track() {
@@ -45,15 +50,16 @@ if [ ! -f "$tracks/done" ]; then
     lame --quiet -b 128 "$work/track.wav" "$tracks/$name"
   }
   make_track "Track 1 - Opening.mp3" sine 220 sine 277 sine 330
-  make_track "Track 2 - Long Road.mp3" sine 110-1760 sine 165-2640
-  make_track "track 3 (night).MP3" pinknoise sine 440
-  make_track "Track 4 - Ending.mp3" pluck 220 pluck 330
+  make_track "Track 2 - Long Road & 'Home' \$5.mp3" sine 110-1760 sine 165-2640
+  make_track "track 3 (night, \`late\`).MP3" pinknoise sine 440
+  make_track "-Track 4 - Ending.mp3" pluck 220 pluck 330
   rm -f "$work/track.wav"
   touch "$tracks/done"
 fi
 disc="$WIN_BUILD/bench-disc"
 rm -rf "$disc" && cp -r "$sample_disc" "$disc"
 find "$disc" -iname '*.mp3' -exec rm -f {} +
+mkdir -p "$disc/data"
 cp "$tracks"/*.mp3 "$tracks"/*.MP3 "$disc/data/"
 # A name Windows cannot hold would only show up as a failed install.
 sh tools/check-disc-names.sh "$disc" ||
@@ -71,7 +77,7 @@ run_install() {
     sed -n 's/^install_seconds=//p'
 }
 install=$(run_install)
-install_group=$(run_install --group 'C:\vexlo-bench\Vexlo Demo')
+install_group=$(run_install --group 'C:\vexlo-bench\Bench Group')
 if [ -z "$install" ] || [ -z "$install_group" ]; then
   echo "bench-install: the install run failed:" >&2
   cat "$work/install.log" >&2
@@ -89,7 +95,7 @@ same=0
 while IFS= read -r m; do
   member="${m#./}"
   member="${member%.*}.wav"
-  "$archive_tool" extract "$bench_c/dest/VexloDmo.exe" "$member" "$work/member.wav" >/dev/null &&
+  "$archive_tool" extract "$bench_c/dest/$game" "$member" "$work/member.wav" >/dev/null &&
     "$decoder" "$disc/$m" "$work/native.wav" >/dev/null 2>&1 &&
     cmp -s "$work/member.wav" "$work/native.wav" && same=$((same + 1))
 done <"$work/mp3s"

@@ -1,18 +1,20 @@
 #!/bin/sh
-# Runs the sample disc's Setup.exe under wine64 in a fresh prefix.
+# Runs a disc's Setup.exe (the sample's by default) under Wine in a fresh prefix.
 #
 #   tools/demo.sh            install: on the user's display when DISPLAY is set;
 #                            otherwise under Xvfb, walking through the program by
 #                            itself with vexlo-drive and saving a screenshot of
 #                            every screen; then reports what was installed.
 #   tools/demo.sh --remove   removes that installation again through
-#                            VexloDmo.exe /REMOVE (answering Yes without display).
+#                            the game's /REMOVE (answering Yes without display).
 #
 # Folders (relative to the project root, overridable):
 #   NATIVE_DIR (build/native)  host tools: vexlo-archive
 #   WIN_DIR    (build/win64)   Windows programs: vexlo-drive.exe
 #   DISC_DIR   (build/disc)    the assembled disc
 #   DEMO_DIR   (build/demo)    prefix/ and screenshots/
+#   PRODUCT_NAMES (WIN_DIR/generated/product.sh)  the disc's product: its
+#              names and window titles, as the build wrote them
 set -eu
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -20,6 +22,7 @@ NATIVE_DIR=${NATIVE_DIR:-build/native}
 WIN_DIR=${WIN_DIR:-build/win64}
 DISC_DIR=${DISC_DIR:-build/disc}
 DEMO_DIR=${DEMO_DIR:-build/demo}
+PRODUCT_NAMES=${PRODUCT_NAMES:-$WIN_DIR/generated/product.sh}
 MODE=install
 [ "${1:-}" = "--remove" ] && MODE=remove
 
@@ -43,8 +46,26 @@ DRIVE_OUT="$ROOT/$DEMO_DIR/drive.out"
 DRIVE_EXE="$ROOT/$WIN_DIR/bin/vexlo-drive.exe"
 ARCHIVE_TOOL="$ROOT/$NATIVE_DIR/bin/vexlo-archive"
 DISC="$ROOT/$DISC_DIR"
-DEST_UNIX="$WINEPREFIX/drive_c/Games/Vexlo Demo"
-UNINSTALL_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VexloDemo'
+
+# The product's names: window titles, folders, the registry key.
+[ -f "$PRODUCT_NAMES" ] || { echo "demo: no $PRODUCT_NAMES: build first" >&2; exit 1; }
+case $PRODUCT_NAMES in /*) ;; *) PRODUCT_NAMES=$ROOT/$PRODUCT_NAMES ;; esac
+# shellcheck disable=SC1090
+. "$PRODUCT_NAMES"
+GAME=$product_GameExeName
+DEST_WIN=$product_DefaultDestFolder
+# C:\Games\Vexlo Demo\ is drive_c/Games/Vexlo Demo in the prefix.
+DEST_UNIX="$WINEPREFIX/drive_c/$(printf '%s' "${DEST_WIN#?:\\}" | tr '\\' / | sed 's|/*$||')"
+GROUP=$(printf '%s' "${product_GroupFolderName#\\}" | tr '\\' /)
+GROUP_TITLE=${GROUP##*/}
+UNINSTALL_KEY="HKLM\\$product_UninstallKeyPath"
+LAUNCHER=$product_LauncherCaption
+WIZARD=$product_WizardCaption
+DESTINATION=$product_DestinationCaption
+MISSING=$product_MissingFolderTitle
+READY=$product_ReadyCaption
+PROGRESS=$product_ProgressCaption
+REMOVE_TITLE=$product_UninstallConfirmTitle
 
 say() { printf '%s\n' "$*"; }
 die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
@@ -105,18 +126,18 @@ report() {
   say
   say "== Report"
   if [ ! -d "$DEST_UNIX" ]; then
-    say "Nothing installed in C:\\Games\\Vexlo Demo\\."
+    say "Nothing installed in $DEST_WIN."
     return
   fi
-  say "Files installed in C:\\Games\\Vexlo Demo\\:"
+  say "Files installed in $DEST_WIN:"
   (cd "$DEST_UNIX" && find . -type f | sed 's|^\./||' | sort | while read -r f; do
     printf '    %-20s %9s bytes\n' "$f" "$(wc -c <"$f")"
   done)
-  if [ -x "$ARCHIVE_TOOL" ] && [ -f "$DEST_UNIX/VexloDmo.exe" ]; then
-    say "Members of the installed VexloDmo.exe (size, name; the last ones appended by Setup):"
-    "$ARCHIVE_TOOL" list "$DEST_UNIX/VexloDmo.exe" | sed 's/^/    /'
+  if [ -x "$ARCHIVE_TOOL" ] && [ -f "$DEST_UNIX/$GAME" ]; then
+    say "Members of the installed $GAME (size, name; the last ones appended by Setup):"
+    "$ARCHIVE_TOOL" list "$DEST_UNIX/$GAME" | sed 's/^/    /'
   fi
-  group=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Start Menu/Programs/Vexlo Demo' 2>/dev/null | head -n 1)
+  group=$(find "$WINEPREFIX/drive_c/users" -type d -path "*Start Menu/Programs/$GROUP" 2>/dev/null | head -n 1)
   if [ -n "$group" ]; then
     say "Shortcuts made in ${group#"$WINEPREFIX"/drive_c/}:"
     (cd "$group" && ls -1 | sed 's/^/    /')
@@ -136,60 +157,60 @@ install_walk() {
   setup_pid=$!
 
   say "Launcher:"
-  drive wait-window "Vexlo" 30 || die "the launcher did not appear"
-  shot "Vexlo" launcher
-  say "  Install Vexlo Demo to Hard Drive"
-  drive click "Vexlo" 1023
+  drive wait-window "$LAUNCHER" 30 || die "the launcher did not appear"
+  shot "$LAUNCHER" launcher
+  say "  $product_InstallButtonText"
+  drive click "$LAUNCHER" 1023
 
   say "Wizard, welcome page:"
-  drive wait-window "Vexlo Setup" 30 || die "the wizard did not appear"
-  shot "Vexlo Setup" welcome
-  drive click "Vexlo Setup" next
+  drive wait-window "$WIZARD" 30 || die "the wizard did not appear"
+  shot "$WIZARD" welcome
+  drive click "$WIZARD" next
 
   say "Destination page:"
-  drive wait-window "Vexlo Setup - Select Destination" 10 || die "the destination page did not appear"
-  say "  folder:          $(drive text 'Vexlo Setup*' 1005)"
-  say "  space available: $(drive text 'Vexlo Setup*' 1019)"
-  say "  space required:  $(drive text 'Vexlo Setup*' 1020)"
-  say "  Start Menu:      $(drive text 'Vexlo Setup*' 1018)"
-  shot "Vexlo Setup - Select Destination" destination
-  drive click "Vexlo Setup*" next
+  drive wait-window "$DESTINATION" 10 || die "the destination page did not appear"
+  say "  folder:          $(drive text "$WIZARD*" 1005)"
+  say "  space available: $(drive text "$WIZARD*" 1019)"
+  say "  space required:  $(drive text "$WIZARD*" 1020)"
+  say "  Start Menu:      $(drive text "$WIZARD*" 1018)"
+  shot "$DESTINATION" destination
+  drive click "$WIZARD*" next
   # Next asks to create the missing folder, and may warn about the space.
   for question in 1 2; do
-    if drive --timeout 3 wait-window "Vexlo Setup: Folder Does Not Exist" 3 2>/dev/null; then
-      say "  question: $(drive msgbox-text 'Vexlo Setup: Folder Does Not Exist' | head -n 1)"
-      shot "Vexlo Setup: Folder Does Not Exist" question
+    if drive --timeout 3 wait-window "$MISSING" 3 2>/dev/null; then
+      say "  question: $(drive msgbox-text "$MISSING" | head -n 1)"
+      shot "$MISSING" question
       say "  answer: Yes"
-      drive answer "Vexlo Setup: Folder Does Not Exist" yes
-      drive wait-gone "Vexlo Setup: Folder Does Not Exist" 10 || true
+      drive answer "$MISSING" yes
+      drive wait-gone "$MISSING" 10 || true
     fi
   done
 
   say "Ready page:"
-  drive wait-window "Vexlo Setup - Ready To Install" 10 || die "the ready page did not appear"
-  shot "Vexlo Setup - Ready To Install" ready
+  drive wait-window "$READY" 10 || die "the ready page did not appear"
+  shot "$READY" ready
   # The installation is quick: a watcher catches the page mid-way, as soon as
   # the total bar passes a third.
   shot_number=$((shot_number + 1))
   midway=$(printf '%02d-progress' "$shot_number")
-  "$WINE" "$DRIVE_EXE" shot-at-progress "Vexlo Setup - Progress" 1013 33 "$SHOTS/$midway.bmp" 120 \
+  "$WINE" "$DRIVE_EXE" shot-at-progress "$PROGRESS" 1013 33 "$SHOTS/$midway.bmp" 120 \
     >/dev/null 2>&1 &
   watcher=$!
-  drive click "Vexlo Setup*" next
+  drive click "$WIZARD*" next
 
   say "Progress page:"
-  drive wait-window "Vexlo Setup - Progress" 10 || die "the progress page did not appear"
+  drive wait-window "$PROGRESS" 10 || die "the progress page did not appear"
   wait "$watcher" || true
   if [ -f "$SHOTS/$midway.bmp" ] && convert "$SHOTS/$midway.bmp" "$SHOTS/$midway.png"; then
     rm -f "$SHOTS/$midway.bmp"
     say "    screenshot $DEMO_DIR/screenshots/$midway.png (mid-way)"
   fi
-  drive wait-text "Vexlo Setup - Progress" 1012 "Finished" 600 || die "the installation did not finish"
-  say "  status: $(drive text 'Vexlo Setup - Progress' 1012), $(drive text 'Vexlo Setup - Progress' 1014)"
-  say "  bars: file $(drive progress 'Vexlo Setup - Progress' 1015), total $(drive progress 'Vexlo Setup - Progress' 1013)"
-  shot "Vexlo Setup - Progress" finished
+  drive wait-text "$PROGRESS" 1012 "Finished" 600 || die "the installation did not finish"
+  say "  status: $(drive text "$PROGRESS" 1012), $(drive text "$PROGRESS" 1014)"
+  say "  bars: file $(drive progress "$PROGRESS" 1015), total $(drive progress "$PROGRESS" 1013)"
+  shot "$PROGRESS" finished
   say "  Finish"
-  drive click "Vexlo Setup - Progress" finish
+  drive click "$PROGRESS" finish
 
   # Finish ends Setup.exe; one that stays (another dialog?) ends the walk.
   waited=0
@@ -204,9 +225,9 @@ install_walk() {
     say "Setup.exe ended with exit code $?."
   fi
   # The installer opened the Start Menu group in a folder window.
-  if drive --timeout 2 wait-window "Vexlo Demo" 2 2>/dev/null; then
-    shot "Vexlo Demo" start-menu-group
-    drive close "Vexlo Demo" || true
+  if drive --timeout 2 wait-window "$GROUP_TITLE" 2 2>/dev/null; then
+    shot "$GROUP_TITLE" start-menu-group
+    drive close "$GROUP_TITLE" || true
   fi
 }
 
@@ -223,11 +244,11 @@ remove_walk() {
   say "Running \"$game\" /REMOVE, as Add/Remove Programs does..."
   "$WINE" "$game" /REMOVE &
   say "Question:"
-  drive wait-window "Remove Vexlo" 30 || die "the uninstaller's question did not appear"
-  say "  $(drive msgbox-text 'Remove Vexlo')"
-  shot "Remove Vexlo" question
+  drive wait-window "$REMOVE_TITLE" 30 || die "the uninstaller's question did not appear"
+  say "  $(drive msgbox-text "$REMOVE_TITLE")"
+  shot "$REMOVE_TITLE" question
   say "  answer: Yes"
-  drive answer "Remove Vexlo" yes
+  drive answer "$REMOVE_TITLE" yes
   say "Final message:"
   drive wait-window "Uninstall Complete" 60 || die "the uninstaller did not report its end"
   say "  $(drive msgbox-text 'Uninstall Complete')"
@@ -240,14 +261,14 @@ remove_report() {
   say
   say "== Report"
   if [ -d "$DEST_UNIX" ]; then
-    say "Left in C:\\Games\\Vexlo Demo\\:"
+    say "Left in $DEST_WIN:"
     (cd "$DEST_UNIX" && find . | sed 's|^\./||; s/^/    /')
-  elif [ -d "$WINEPREFIX/drive_c/Games" ]; then
-    say "C:\\Games\\Vexlo Demo\\ is gone; C:\\Games\\ is still there."
+  elif [ -d "$(dirname "$DEST_UNIX")" ]; then
+    say "$DEST_WIN is gone; the folder that held it is still there."
   else
-    say "C:\\Games\\Vexlo Demo\\ and C:\\Games\\ are gone."
+    say "$DEST_WIN and the folder that held it are gone."
   fi
-  group=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Start Menu/Programs/Vexlo Demo' 2>/dev/null | head -n 1)
+  group=$(find "$WINEPREFIX/drive_c/users" -type d -path "*Start Menu/Programs/$GROUP" 2>/dev/null | head -n 1)
   if [ -n "$group" ]; then
     say "The Start Menu group is still there: ${group#"$WINEPREFIX"/drive_c/}"
   else

@@ -1,6 +1,8 @@
 #include "scenes.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "glyphs.h"
 
@@ -203,10 +205,11 @@ void PaintComet(Canvas& canvas, float x0, float y0, float x1, float y1) {
 
 // Chrome title: shadow, outer glow, a hot metal gradient with a bright
 // horizon line, and bevelled edges.
-void PaintTitle(Canvas& canvas, const char* text, float left, float top, float height,
-                int glowRadius) {
+void PaintTitle(Canvas& canvas, const TitlePlacement& place, int glowRadius) {
+    const float height = place.height;
     Mask mask(canvas.Width(), canvas.Height());
-    DrawTitleText(mask, text, left, top, height);
+    for (const TitleLine& line : place.lines)
+        DrawTitleText(mask, line.text.c_str(), line.left, line.top, height);
     int offset = std::max(1, static_cast<int>(height / 22));
     Mask shadow = mask.Blurred(std::max(1, glowRadius / 3));
     Mask glow = mask.Blurred(glowRadius);
@@ -219,6 +222,11 @@ void PaintTitle(Canvas& canvas, const char* text, float left, float top, float h
         for (int x = 0; x < canvas.Width(); ++x) {
             float m = mask.Get(x, y);
             if (m <= 0) continue;
+            // The gradient runs down each line: the one whose middle is nearest.
+            float top = place.lines[0].top;
+            for (const TitleLine& line : place.lines)
+                if (std::fabs(y - line.top - height / 2) < std::fabs(y - top - height / 2))
+                    top = line.top;
             float t = (y + 0.5f - top) / height;
             Colour fill;
             if (t < 0.5f)
@@ -269,9 +277,140 @@ void PaintButtonPanel(Canvas& canvas, int x0, int y0, int x1, int y1) {
         }
 }
 
+// Where a picture has room for its title.
+struct TitleRoom {
+    int pictureWidth;
+    float margin;               // left and right
+    float fullHeight;           // cap height of a title that fits
+    float top;                  // of a full-height title; a smaller one is centred on it
+    float bandTop, bandBottom;  // where two lines may go
+    float least;                // below this a title is split in two lines where it can
+};
+
+constexpr float LineGap = 0.25f;  // between two lines, in cap heights
+
+TitleLine CentredLine(const std::string& text, int pictureWidth, float height, float top) {
+    return {text, (pictureWidth - TitleTextWidth(text.c_str(), height)) / 2, top};
+}
+
+// Full size where the title fits between the margins, else as large as fits;
+// a title that would be drawn smaller than the least size goes on two lines,
+// split at the space that lets them be largest, when that is larger.
+TitlePlacement PlaceTitle(const std::string& title, const TitleRoom& room) {
+    float across = room.pictureWidth - 2 * room.margin;
+    TitlePlacement place;
+    float width = TitleTextWidth(title.c_str(), room.fullHeight);
+    place.height = width <= across ? room.fullHeight : room.fullHeight * across / width;
+    // Centred on the full-size band.
+    place.lines = {CentredLine(title, room.pictureWidth, place.height,
+                               room.top + (room.fullHeight - place.height) / 2)};
+    if (place.height >= room.least) return place;
+
+    float bandHeight = room.bandBottom - room.bandTop;
+    float bestHeight = place.height;
+    size_t bestSplit = std::string::npos;
+    for (size_t i = 0; i < title.size(); ++i) {
+        if (title[i] != ' ') continue;
+        std::string first = title.substr(0, i), second = title.substr(i + 1);
+        if (first.find_first_not_of(' ') == std::string::npos ||
+            second.find_first_not_of(' ') == std::string::npos)
+            continue;
+        float widest = std::max(TitleTextWidth(first.c_str(), room.fullHeight),
+                                TitleTextWidth(second.c_str(), room.fullHeight));
+        float height = std::min(
+            {room.fullHeight, room.fullHeight * across / widest, bandHeight / (2 + LineGap)});
+        if (height > bestHeight) {
+            bestHeight = height;
+            bestSplit = i;
+        }
+    }
+    if (bestSplit == std::string::npos) return place;
+    float top = room.bandTop + (bandHeight - bestHeight * (2 + LineGap)) / 2;
+    place.height = bestHeight;
+    place.lines = {
+        CentredLine(title.substr(0, bestSplit), room.pictureWidth, bestHeight, top),
+        CentredLine(title.substr(bestSplit + 1), room.pictureWidth, bestHeight,
+                    top + bestHeight * (1 + LineGap)),
+    };
+    return place;
+}
+
+// The tagline's pixel scale: 2 where it fits, else 1; 0 when not even that fits.
+int TaglineScale(const std::string& tagline) {
+    for (int scale = 2; scale >= 1; --scale)
+        if (PixelTextWidth(tagline.c_str(), scale) <= LauncherWidth - 2 * 10) return scale;
+    return 0;
+}
+
+std::string IconLetter(const std::string& title) {
+    for (char c : title)
+        if (c != ' ') return std::string(1, c);
+    return "";
+}
+
 }  // namespace
 
-Canvas PaintLauncherScene() {
+TitlePlacement PlaceLauncherTitle(const std::string& title) {
+    // Two lines may take the sky from above the title down to the tagline.
+    return PlaceTitle(title, {LauncherWidth, 20, 104, 30, 12, 136, LauncherTitleLeast});
+}
+
+TitlePlacement PlaceWizardTitle(const std::string& title) {
+    // Two lines may take the sky from the top down to "SETUP".
+    return PlaceTitle(title, {WizardWidth, 4, 22, 16, 6, 46, WizardTitleLeast});
+}
+
+bool CheckArtTexts(const ArtTexts& texts, std::string* problem) {
+    char text[200];
+    if (IconLetter(texts.title).empty()) {
+        *problem = "the title is empty";
+        return false;
+    }
+    for (char c : texts.title)
+        if (!HasTitleGlyph(c)) {
+            snprintf(text, sizeof text,
+                     "the title has a character the title face lacks: '%c' (it has A-Z, 0-9, "
+                     "space and - . , ! ? : ' /)",
+                     c);
+            *problem = text;
+            return false;
+        }
+    for (char c : texts.tagline)
+        if (!HasPixelGlyph(c)) {
+            snprintf(text, sizeof text,
+                     "the tagline has a character the small face lacks: '%c' (it has A-Z, "
+                     "0-9, space and - . / : ')",
+                     c);
+            *problem = text;
+            return false;
+        }
+    const struct {
+        const char* picture;
+        TitlePlacement place;
+        float least;
+    } fits[] = {
+        {"launcher", PlaceLauncherTitle(texts.title), LauncherTitleLeast},
+        {"wizard", PlaceWizardTitle(texts.title), WizardTitleLeast},
+    };
+    for (const auto& fit : fits)
+        if (fit.place.height < fit.least) {
+            snprintf(text, sizeof text,
+                     "the title is too long for the %s picture: it would be %.1f pixels high "
+                     "to fit, and at least %.0f are needed; shorten it",
+                     fit.picture, fit.place.height, fit.least);
+            *problem = text;
+            return false;
+        }
+    if (!texts.tagline.empty() && TaglineScale(texts.tagline) == 0) {
+        snprintf(text, sizeof text, "the tagline is too long: at most %d characters fit",
+                 (LauncherWidth - 2 * 10 + 1) / 6);
+        *problem = text;
+        return false;
+    }
+    return true;
+}
+
+Canvas PaintLauncherScene(const ArtTexts& texts) {
     Canvas canvas(600, 450);
     const int horizon = 384;
     PaintSky(canvas, horizon);
@@ -283,12 +422,13 @@ Canvas PaintLauncherScene() {
     PaintComet(canvas, 585, 40, 500, 98);
     PaintRingedPlanet(canvas, 138, 272, 74, 5);
 
-    float titleHeight = 104;
-    float titleWidth = TitleTextWidth("VEXLO", titleHeight);
-    PaintTitle(canvas, "VEXLO", (600 - titleWidth) / 2, 30, titleHeight, 9);
-    const char* tagline = "THE INTERSTELLAR ARCADE";
-    int taglineWidth = PixelTextWidth(tagline, 2);
-    PaintPixelText(canvas, tagline, (600 - taglineWidth) / 2, 150, 2, Hex(0xd8f4ff), GlowCyan);
+    PaintTitle(canvas, PlaceLauncherTitle(texts.title), 9);
+    if (int scale = TaglineScale(texts.tagline); !texts.tagline.empty() && scale > 0) {
+        const char* tagline = texts.tagline.c_str();
+        int taglineWidth = PixelTextWidth(tagline, scale);
+        PaintPixelText(canvas, tagline, (600 - taglineWidth) / 2, 150, scale, Hex(0xd8f4ff),
+                       GlowCyan);
+    }
 
     PaintButtonPanel(canvas, ButtonLeft - 16, PlayButtonTopLeast - 38,
                      ButtonLeft + ButtonWidth + 16, InstallButtonBottomMost + 12);
@@ -304,7 +444,7 @@ Canvas PaintLauncherScene() {
     return canvas;
 }
 
-Canvas PaintWizardScene() {
+Canvas PaintWizardScene(const ArtTexts& texts) {
     Canvas canvas(123, 263);
     const int horizon = 226;
     PaintSky(canvas, horizon);
@@ -315,24 +455,24 @@ Canvas PaintWizardScene() {
     PaintGrid(canvas, horizon, 61);
     PaintRingedPlanet(canvas, 60, 142, 30, 9);
 
-    float titleHeight = 22;
-    float titleWidth = TitleTextWidth("VEXLO", titleHeight);
-    PaintTitle(canvas, "VEXLO", (123 - titleWidth) / 2, 16, titleHeight, 3);
+    PaintTitle(canvas, PlaceWizardTitle(texts.title), 3);
     const char* setup = "SETUP";
     PaintPixelText(canvas, setup, (123 - PixelTextWidth(setup, 2)) / 2, 50, 2, Hex(0xd8f4ff),
                    GlowCyan);
     return canvas;
 }
 
-Canvas PaintIconScene(int size, std::vector<uint8_t>& opaque) {
+Canvas PaintIconScene(int size, const ArtTexts& texts, std::vector<uint8_t>& opaque) {
     Canvas canvas(size, size);
     opaque.assign(static_cast<size_t>(size) * size, 0);
     float centre = size / 2.0f, radius = size / 2.0f - 0.5f;
-    // Title face letter V, glowing on a disc of space.
+    // The title's first letter, glowing on a disc of space.
+    std::string initial = IconLetter(texts.title);
     Mask letter(size, size);
     float height = size * 0.62f;
-    float width = TitleTextWidth("V", height);
-    DrawTitleText(letter, "V", centre - width / 2, centre - height / 2 + size * 0.02f, height);
+    float width = TitleTextWidth(initial.c_str(), height);
+    DrawTitleText(letter, initial.c_str(), centre - width / 2, centre - height / 2 + size * 0.02f,
+                  height);
     Mask glow = letter.Blurred(std::max(1, size / 16));
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
