@@ -130,8 +130,9 @@ say "== Starfall's product folder, with its game built from the game component"
 cp -R "$FIXTURE" "$PRODUCT" || fatal "cannot copy $FIXTURE"
 GAME_EXE=$(product_text GameExeName)
 mkdir -p "$PRODUCT/game" "$WORK/game"
-[ -f "$GAMEKIT/game_kit.c" ] && [ -f "$GAMEKIT/example_game.c" ] ||
+if [ ! -f "$GAMEKIT/game_kit.c" ] || [ ! -f "$GAMEKIT/example_game.c" ]; then
   fatal "no game component in disc/gamekit (game_kit.c, example_game.c)"
+fi
 start=$(date +%s)
 # The example game with Starfall's names, as its own comment says to build it.
 "$GAME_CC" -std=c99 -Os -Wall -mwindows -I"$ROOT" \
@@ -160,9 +161,9 @@ say "  game/$GAME_EXE built from disc/gamekit ($(($(date +%s) - start)) s)"
   # S: is a CD-ROM drive (its type is read when the prefix starts).
   "$WINE" reg add 'HKLM\Software\Wine\Drives' /v s: /d cdrom /f >/dev/null 2>&1
   "$WINESERVER" -w
-  for font in /usr/share/wine/fonts/marlett.ttf; do
-    [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-  done
+  # Wine's own title bars want the symbol font of their buttons.
+  font=/usr/share/wine/fonts/marlett.ttf
+  if [ -f "$font" ]; then cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"; fi
   "$WINE" cmd /c exit >/dev/null 2>&1
 ) >"$WORK/prefix.log" 2>&1 &
 prefix_job=$!
@@ -389,8 +390,8 @@ registry_value() { tr -d '\r' <"$WORK/key.txt" | sed -n "s/^ *$1 *REG_SZ *//p"; 
 check "Uninstall key $(product_text ProductKeyName): DisplayName" \
   same "$(registry_value DisplayName)" "$(product_text ProductDisplayName)"
 uninstall_string=$(registry_value UninstallString)
-check "its UninstallString runs $GAME_EXE /REMOVE ($uninstall_string)" \
-  sh -c 'case $1 in *"$2"*/REMOVE*) exit 0 ;; esac; exit 1' sh "$uninstall_string" "$GAME_EXE"
+runs_removal() { case $1 in *"$DEST$GAME_EXE"*" /REMOVE") return 0 ;; esac; return 1; }
+check "its UninstallString runs $GAME_EXE /REMOVE ($uninstall_string)" runs_removal "$uninstall_string"
 start_menu_group() {
   find "$WINEPREFIX/drive_c" -type d -path "*/Start Menu/Programs/$group_title" | head -n 1
 }
@@ -458,6 +459,7 @@ while [ -n "$(uninstaller_copy)" ] && [ "$waited" -lt 20 ]; do
   waited=$((waited + 1))
 done
 check "the uninstaller's copy is gone $(uninstaller_copy)" [ -z "$(uninstaller_copy)" ]
-check "the Uninstall key is gone" sh -c '! "$1" reg query "$2" >/dev/null 2>&1' sh "$WINE" "$KEY"
+no_key() { ! "$WINE" reg query "$1" >/dev/null 2>&1; }
+check "the Uninstall key is gone" no_key "$KEY"
 
 finish pass
