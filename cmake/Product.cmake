@@ -20,8 +20,14 @@
 # headers into VEXLO_GENERATED_DIR: product_names.h (a constexpr char array
 # per key, for C++) and product_names.rh (PRODUCT_<Key> string macros, for
 # the resource scripts).
+#
+# It also runs as a script, for checking a product folder without a build:
+#   cmake -DVEXLO_PRODUCT_DIR=folder -DVEXLO_GENERATED_DIR=out -P cmake/Product.cmake
 
-set(VEXLO_SAMPLE_PRODUCT_DIR ${PROJECT_SOURCE_DIR}/disc/product)
+if(CMAKE_SCRIPT_MODE_FILE)
+  cmake_minimum_required(VERSION 3.25)
+endif()
+get_filename_component(VEXLO_SAMPLE_PRODUCT_DIR ${CMAKE_CURRENT_LIST_DIR}/../disc/product ABSOLUTE)
 
 # _vexlo_parse_ini(FILE PREFIX): sets ${PREFIX}_KEYS and ${PREFIX}_<Key>.
 function(_vexlo_parse_ini file prefix)
@@ -83,6 +89,10 @@ function(_vexlo_literals c_out rc_out text)
   string(REPLACE "\\" "\\\\" c "${text}")
   set(rc "${c}")
   string(REPLACE "\"" "\\\"" c "${c}")
+  # "??" followed by = / ' ( ) ! < > - would be a trigraph to a C compiler.
+  while(c MATCHES "\\?\\?")
+    string(REPLACE "??" "?\\?" c "${c}")
+  endwhile()
   string(REPLACE "\"" "\"\"" rc "${rc}")
   string(REPLACE "\r\n" "\\r\\n" c "${c}")
   string(REPLACE "\r\n" "\\r\\n" rc "${rc}")
@@ -95,8 +105,10 @@ function(vexlo_read_product)
   set(ini ${dir}/product.ini)
   _vexlo_parse_ini(${ini} given)
   _vexlo_parse_ini(${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini sample)
-  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-               ${ini} ${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini)
+  if(NOT CMAKE_SCRIPT_MODE_FILE)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${ini} ${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini)
+  endif()
 
   foreach(key IN LISTS given_KEYS)
     if(NOT key IN_LIST sample_KEYS)
@@ -165,3 +177,12 @@ function(vexlo_read_product)
     configure_file(${VEXLO_GENERATED_DIR}/${header}.new ${VEXLO_GENERATED_DIR}/${header} COPYONLY)
   endforeach()
 endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  if(NOT VEXLO_PRODUCT_DIR OR NOT VEXLO_GENERATED_DIR)
+    message(FATAL_ERROR "usage: cmake -DVEXLO_PRODUCT_DIR=folder -DVEXLO_GENERATED_DIR=out "
+                        "-P ${CMAKE_CURRENT_LIST_FILE}")
+  endif()
+  file(MAKE_DIRECTORY ${VEXLO_GENERATED_DIR})
+  vexlo_read_product()
+endif()

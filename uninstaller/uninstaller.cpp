@@ -26,29 +26,15 @@ constexpr char UninstallKeyRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 constexpr char UninstallListName[] = "Remove.txt";
 constexpr char HighScoreFileName[] = "HighScores.data";
 
-constexpr char ConfirmTitle[] = "Remove Vexlo";
 constexpr char NotInstalledTitle[] = "Not installed!";
 constexpr char CompleteTitle[] = "Uninstall Complete";
 constexpr char ErrorTitle[] = "UNINSTALL ERROR";
-constexpr char ListMissingText[] =
-    "Couldn't find the Uninstall List (\"Remove.txt\").  Could not remove Vexlo from your "
-    "system.";
 
-// Files that could not be deleted: "Couldn't remove %u file(s):" and the
-// first few names, in the product's plain voice.
-constexpr char PartialOneText[] =
-    "Couldn't remove 1 file:\r\n\r\n%s\r\n\r\n"
-    "Close Vexlo and any program that uses it, then remove Vexlo "
-    "again.";
-constexpr char PartialManyText[] =
-    "Couldn't remove %u files:\r\n\r\n%s%s\r\n"
-    "Close Vexlo and any program that uses them, then remove Vexlo "
-    "again.";
+// Files that could not be deleted: PartialOneText or PartialManyText (the
+// product's) with the first few names.
 constexpr char MoreFilesText[] = "and %u more\r\n";
 constexpr unsigned NamedFailures = 8;
 
-// One removal at a time: a second one waits, then finds the entry gone.
-constexpr char RemovalMutexName[] = "VexloUninstallRunning";
 // The game's /REMOVE puts the uninstaller (and the list) into a folder of
 // its own in the temporary folder, named like this.
 constexpr char TempCopyPrefix[] = "vxu";
@@ -70,7 +56,7 @@ bool CopyText(char* buffer, size_t size, const char* text) {
 }
 
 void MakeInstallKeyPath(char* buffer, size_t size) {
-    snprintf(buffer, size, "%s%s", UninstallKeyRoot, ProductKeyName);
+    snprintf(buffer, size, "%s%s", UninstallKeyRoot, BuildSetting.keyName);
 }
 
 // Reads one value of the key as text, always terminated.
@@ -463,12 +449,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char gameDest[PathBufferSize];
     char uninstallString[PathBufferSize];
     if (!ReadInstallInfo(gameDest, uninstallString)) {
-        MessageBoxA(nullptr, NotInstalledText, NotInstalledTitle, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxA(nullptr, BuildSetting.notInstalledText, NotInstalledTitle,
+                    MB_OK | MB_ICONEXCLAMATION);
         CleanUpTempCopy();
         return 0;
     }
     // Only a Yes goes on: a box that could not be shown (0) is no consent.
-    if (MessageBoxA(nullptr, ConfirmText, ConfirmTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (MessageBoxA(nullptr, BuildSetting.confirmText, UninstallConfirmTitle,
+                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
         CleanUpTempCopy();
         return 0;
     }
@@ -488,14 +476,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     switch (outcome) {
         case Outcome::Removed:
-            MessageBoxA(nullptr, RemovedText, CompleteTitle, MB_OK | MB_ICONINFORMATION);
+            MessageBoxA(nullptr, BuildSetting.removedText, CompleteTitle,
+                        MB_OK | MB_ICONINFORMATION);
             break;
         case Outcome::Partial:
             ShowPartialRemoval(report);
             break;
         case Outcome::NotInstalled:
         case Outcome::Gone:
-            MessageBoxA(nullptr, NotInstalledText, NotInstalledTitle, MB_OK | MB_ICONEXCLAMATION);
+            MessageBoxA(nullptr, BuildSetting.notInstalledText, NotInstalledTitle,
+                        MB_OK | MB_ICONEXCLAMATION);
             break;
         case Outcome::ListMissing:
             break;

@@ -4,11 +4,8 @@
 #include <windows.h>
 #include <cstdint>
 
-// Address of the help page opened from dialog 103; set at build time.
-#ifndef VEXLO_DIRECTX_HELP_PAGE
-#define VEXLO_DIRECTX_HELP_PAGE "https://www.vexlo.example/DirectX.htm"
-#endif
-constexpr const char DirectXHelpPage[] = VEXLO_DIRECTX_HELP_PAGE;
+// DirectXHelpPage: the page opened from dialog 103, and the dialogs' texts.
+#include "product_names.h"
 
 // Version codes: major version in bits 8-15, minor in bits 0-7.
 constexpr uint32_t DirectXNone = 0;

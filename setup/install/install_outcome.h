@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// InstallFailedTitle and the product's name in the message.
+#include "product_names.h"
+
 enum class FailureCause : uint8_t {
     None,
     DiskFull,
@@ -50,5 +53,4 @@ FailureCause CauseOfErrno(int error);
 FailureCause CauseOfResult(HRESULT result);
 
 // The message shown when the installation failed.
-constexpr char InstallFailedTitle[] = "Vexlo Setup: Installation Failed";
 void FormatInstallFailure(char* text, size_t size);

@@ -202,7 +202,7 @@ void ShowFinished() {
 
 void ShowNotInstalled() {
     SetTotalLabel("Not installed");
-    SetStatusLine("Vexlo Demo could not be installed.");
+    SetStatusLine(InstallFailedStatus);
     SetTotalBar(0);
     SetFileBar(0);
     if (setupState.progressPage)

@@ -22,7 +22,6 @@
 namespace {
 
 constexpr uint32_t NameStride = 512;
-constexpr const char GameTitle[] = "VexloDmo";
 
 bool MakeLinkPath(char* linkPath, size_t size, const char* title) {
     return JoinPath(linkPath, size, setupState.groupFolder, title) &&
@@ -133,7 +132,13 @@ void CreateRemoveShortcut() {
 
 bool ShortcutTitle(char* title, size_t size, const char* relativeName) {
     if (!ConcatPath(title, size, relativeName) || !ReplaceExtension(title, size, "")) return false;
-    if (strcasecmp(title, GameTitle) == 0) return ConcatPath(title, size, ProductDisplayName);
+    // The game executable's shortcut carries the product's name, not the file's.
+    char gameTitle[sizeof GameExeName];
+    if (!ConcatPath(gameTitle, sizeof gameTitle, GameExeName) ||
+        !ReplaceExtension(gameTitle, sizeof gameTitle, "")) {
+        return false;
+    }
+    if (strcasecmp(title, gameTitle) == 0) return ConcatPath(title, size, GameShortcutTitle);
     return true;
 }
 

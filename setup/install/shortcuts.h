@@ -14,5 +14,6 @@ HRESULT CreateShellLink(const char* target, const char* arguments, const char* l
                         const char* description);
 
 // The shortcut's title for a relative name: without its extension, and
-// "Vexlo Demo" for the game executable. False when it does not fit.
+// GameShortcutTitle ("Vexlo Demo") for the game executable. False when it
+// does not fit.
 bool ShortcutTitle(char* title, size_t size, const char* relativeName);

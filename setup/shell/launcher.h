@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-// Title of the self-extractor's window that is hidden at start.
-constexpr const char DecompressWindowTitle[] = "Vexlo Setup Decompressing...";
+// DecompressWindowTitle: the self-extractor's window that is hidden at start.
+#include "product_names.h"
 
 // EnumWindows callback: lParam is the title to hide. Stops at the first match.
 BOOL CALLBACK HideDecompressWindow(HWND window, LPARAM title);

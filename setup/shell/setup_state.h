@@ -5,6 +5,10 @@
 #include <windows.h>
 #include <cstdint>
 
+// The product's names and texts (GameExeName, ProductDisplayName,
+// UninstallKeyPath, ...), made by the build from the product folder.
+#include "product_names.h"
+
 constexpr size_t StatePathSize = 260;
 
 struct SetupState {
@@ -26,11 +30,5 @@ struct SetupState {
 
 extern SetupState setupState;
 
-constexpr const char GameExeName[] = "VexloDmo.exe";
 constexpr const char RemoveSwitch[] = "/REMOVE";
-constexpr const char ProductDisplayName[] = "Vexlo Demo";
 constexpr const char UninstallListName[] = "Remove.txt";
-// Title of the Start Menu shortcut that removes the game.
-constexpr const char RemoveShortcutTitle[] = "Remove Vexlo Demo";
-constexpr const char UninstallKeyPath[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VexloDemo";

@@ -19,34 +19,9 @@
 namespace {
 
 constexpr size_t SizeTextSize = 64;
-constexpr const char BrowseDestTitle[] = "Select Folder To Install Vexlo In";
-constexpr const char BrowseGroupTitle[] = "Select Location for Vexlo Folder";
-constexpr const char MissingFolderTitle[] = "Vexlo Setup: Folder Does Not Exist";
-constexpr const char CreateFailedTitle[] = "Vexlo Setup: Error creating folder";
 constexpr const char MissingFolderText[] =
     "The folder \"%s\" does not exist. Would you like to create it?";
 constexpr const char CreateFailedText[] = "The folder \"%s\" could not be created.";
-constexpr const char LowSpaceText[] =
-    "The folder \"%s\" does not appear to have enough space available to install Vexlo.  An "
-    "addition %s of free space is required.  Would you like to attempt to install Vexlo anyway? "
-    "\r\n\r\nPress Yes to try to install Vexlo.\r\nPress No to select a different location.";
-constexpr const char TooLongTitle[] = "Vexlo Setup: Folder Name Too Long";
-constexpr const char TooLongText[] =
-    "The folder \"%s\" has too long a name to install Vexlo in: the path of \"%s\" in it would "
-    "be %u characters long, and at most %u are allowed.  Please choose a folder with a shorter "
-    "name.";
-constexpr const char CommandTooLongText[] =
-    "The folder \"%s\" has too long a name to install Vexlo in: the command that removes Vexlo "
-    "would be %u characters long, and at most %u are allowed.  Please choose a folder with a "
-    "shorter name.";
-constexpr const char GroupTooLongText[] =
-    "The Start Menu folder \"%s\" has too long a name for the Vexlo shortcuts: the path of "
-    "\"%s\" in it would be %u characters long, and at most %u are allowed.  Please choose a "
-    "shorter Start Menu folder, or None.";
-constexpr const char SemicolonTitle[] = "Vexlo Setup: Folder Name Not Allowed";
-constexpr const char SemicolonText[] =
-    "The folder \"%s\" has a semicolon (;) in its name, and Vexlo cannot be installed in such a "
-    "folder.  Please choose another folder.";
 
 // Property sheet flags of the wizard (together 0x1AC).
 constexpr DWORD WizardSheetFlags =

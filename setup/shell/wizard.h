@@ -7,12 +7,11 @@
 
 // RequiredSpace: bytes the installed game needs, measured by the build.
 #include "required_space.h"
+// DefaultDestFolder, GroupFolderName, WizardCaption and the wizard's texts.
+#include "product_names.h"
 
-constexpr const char DefaultDestFolder[] = "C:\\Games\\Vexlo Demo\\";
-constexpr const char GroupFolderName[] = "\\Vexlo Demo";
 constexpr const char GroupLabelPrefix[] = "Start Menu";
 constexpr const char SpacePlaceholder[] = "?";
-constexpr const char WizardCaption[] = "Vexlo Setup";
 
 // Sets the default group, shows the four-page sheet, returns when it closes.
 void RunInstallWizard();

@@ -291,7 +291,7 @@ TEST(DirectXMissingDialog, ButtonsEndTheDialogAsTheLauncherExpects) {
                  {IDCANCEL, IDCANCEL},
                  {PressEscape, IDCANCEL}};
     for (const auto& c : cases) {
-        DialogAnswerer answerer({{"Vexlo Setup Error", c.button}});
+        DialogAnswerer answerer({{DirectXErrorCaption, c.button}});
         EXPECT_EQ(DialogBoxParamA(setupState.instance, MAKEINTRESOURCEA(IDD_DIRECTX_ERROR), nullptr,
                                   DirectXMissingDialogProc, 0),
                   c.result);

@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "product_names.h"
 #include "test_support.h"
 
-constexpr char DemoKeyName[] = "VexloDemo";
-constexpr char FullGameKeyName[] = "Vexlo";
+// The Uninstall subkeys of the demo's and the full game's installs.
+constexpr const char* DemoKeyName = ProductKeyName;
+constexpr const char* FullGameKeyName = FullProductKeyName;
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);

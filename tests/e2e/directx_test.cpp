@@ -100,7 +100,7 @@ TEST_F(DirectXTest, FailedSetupShowsTheErrorDialogWhoseButtonsEndOrGoOn) {
         HWND error = run.Wait(DirectXErrorTitle);
         ASSERT_NE(error, nullptr);
         EXPECT_EQ(ControlText(error, DownloadButton), "Download Direct X now");
-        EXPECT_EQ(ControlText(error, WithoutDirectXButton), "Install Vexlo without Direct X");
+        EXPECT_EQ(ControlText(error, WithoutDirectXButton), InstallWithoutDirectXButton);
         if (goOn) {
             ASSERT_TRUE(ClickButton(error, WithoutDirectXButton));
             CancelWizard(run);

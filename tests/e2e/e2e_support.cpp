@@ -4,24 +4,42 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-const char LauncherTitle[] = "Vexlo";
-const char WizardTitlePattern[] = "Vexlo Setup*";
-const char WelcomeTitle[] = "Vexlo Setup";
-const char DestinationTitle[] = "Vexlo Setup - Select Destination";
-const char ReadyTitle[] = "Vexlo Setup - Ready To Install";
-const char ProgressTitle[] = "Vexlo Setup - Progress";
-const char CancelQuestionTitle[] = "Cancel Vexlo Setup?";
-const char FolderQuestionTitle[] = "Vexlo Setup: Folder Does Not Exist";
-const char FolderErrorTitle[] = "Vexlo Setup: Error creating folder";
+const char* const LauncherTitle = LauncherCaption;
+const char* const WelcomeTitle = WizardCaption;
+const char* const DestinationTitle = DestinationCaption;
+const char* const ReadyTitle = ReadyCaption;
+const char* const ProgressTitle = ProgressCaption;
+const char* const CancelQuestionTitle = CancelCaption;
+const char* const FolderQuestionTitle = MissingFolderTitle;
+const char* const FolderErrorTitle = CreateFailedTitle;
 const char DirectXOfferTitle[] = "Install Microsoft Direct X";
 const char DirectXMessageTitle[] = "Microsoft Direct X Installation";
-const char DirectXErrorTitle[] = "Vexlo Setup Error";
-const char RestartTitle[] = "Must Rest Before Playing Vexlo";
-const char GameTitle[] = "Vexlo Demo";
+const char* const DirectXErrorTitle = DirectXErrorCaption;
+const char* const RestartTitle = RestartCaption;
+const char* const GameTitle = GameWindowTitle;
+
+std::string Formatted(const char* format, ...) {
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+std::string DefaultGroupLabel() {
+    return std::string("Start Menu\\Programs") + GroupFolderName;
+}
+
+const char* GroupWindowTitle() {
+    const char* name = strrchr(GroupFolderName, '\\');
+    return name ? name + 1 : GroupFolderName;
+}
 
 namespace {
 
@@ -265,7 +283,7 @@ void CloseGroupFolderWindows(DWORD setupProcessId) {
         for (int i = 0; i < count; ++i) {
             DWORD owner = WindowProcessId(windows[i]);
             if (owner == setupProcessId || owner == GetCurrentProcessId()) continue;
-            if (WindowTitle(windows[i]) != GameTitle) continue;
+            if (WindowTitle(windows[i]) != GroupWindowTitle()) continue;
             // Only the shell's folder window, never a game window.
             char className[64] = "";
             GetClassNameA(windows[i], className, sizeof className);

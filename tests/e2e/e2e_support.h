@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "prefix_state.h"
+// The product's names and texts, which the programs under test are built with.
+#include "product_names.h"
 #include "ui_driver.h"
 
 constexpr unsigned WindowWaitMs = 20000;
@@ -16,20 +18,26 @@ constexpr unsigned ExitWaitMs = 20000;
 constexpr unsigned InstallWaitMs = 180000;
 
 // Window titles and control ids of the setup program.
-extern const char LauncherTitle[];
-extern const char WizardTitlePattern[];
-extern const char WelcomeTitle[];
-extern const char DestinationTitle[];
-extern const char ReadyTitle[];
-extern const char ProgressTitle[];
-extern const char CancelQuestionTitle[];
-extern const char FolderQuestionTitle[];
-extern const char FolderErrorTitle[];
+extern const char* const LauncherTitle;
+extern const char* const WelcomeTitle;
+extern const char* const DestinationTitle;
+extern const char* const ReadyTitle;
+extern const char* const ProgressTitle;
+extern const char* const CancelQuestionTitle;
+extern const char* const FolderQuestionTitle;
+extern const char* const FolderErrorTitle;
 extern const char DirectXOfferTitle[];
 extern const char DirectXMessageTitle[];
-extern const char DirectXErrorTitle[];
-extern const char RestartTitle[];
-extern const char GameTitle[];
+extern const char* const DirectXErrorTitle;
+extern const char* const RestartTitle;
+// The game's window.
+extern const char* const GameTitle;
+// The shell's window on the Start Menu group: the group folder's name.
+const char* GroupWindowTitle();
+// One of the product's message texts with its blanks filled in.
+std::string Formatted(const char* format, ...);
+// The label of the destination page's group button for the default group.
+std::string DefaultGroupLabel();
 
 enum SetupControl {
     PlayButton = 1022,

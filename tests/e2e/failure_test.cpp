@@ -15,8 +15,7 @@
 
 namespace {
 
-const char FailedTitle[] = "Vexlo Setup: Installation Failed";
-const char DefaultFolder[] = "C:\\Games\\Vexlo Demo\\";
+const char* const DefaultFolder = DefaultDestFolder;
 
 // The small drives of small_drives.sh: O: fills during the copy of the game
 // executable, P: during the audio members, R: is read-only.
@@ -85,7 +84,7 @@ class FailureTest : public ::testing::Test {
         RemoveTree(DefaultFolder);
         RemoveEmptyParents("C:\\Games");
         RemoveTree(ScratchFolder() + "Damaged Disc");
-        RemoveTree(ProgramsFolder() + "\\Vexlo Demo");
+        RemoveTree(ProgramsFolder() + GroupFolderName);
     }
 
     // Launcher, Install, the destination typed in, every question about the
@@ -116,7 +115,7 @@ class FailureTest : public ::testing::Test {
         uint32_t start = DriverClock();
         while (DriverClock() - start < InstallWaitMs) {
             if (ControlText(sheet, StatusLine) == "Finished") return "<the page said Finished>";
-            if (HWND box = FindTopWindow(FailedTitle, run.Id())) {
+            if (HWND box = FindTopWindow(InstallFailedTitle, run.Id())) {
                 text = MessageText(box);
                 EXPECT_EQ(ControlText(sheet, TotalLabel), "Not installed");
                 AnswerMessageBox(box, IDOK);
@@ -159,7 +158,7 @@ class FailureTest : public ::testing::Test {
         return disc + "Setup.exe";
     }
 
-    static void ExpectContains(const std::string& text, const char* part) {
+    static void ExpectContains(const std::string& text, const std::string& part) {
         EXPECT_NE(text.find(part), std::string::npos) << "\"" << part << "\" not in: " << text;
     }
 
@@ -172,13 +171,13 @@ TEST_F(FailureTest, DriveFullDuringTheCopyIsUndoneAndSaid) {
     // The drive must fill while the game executable is copied, whatever the
     // build's size (the stripped 32-bit one is far smaller).
     std::string game;
-    ASSERT_TRUE(ReadFileBytes(DiscFolder() + "VexloDmo.exe", &game));
+    ASSERT_TRUE(ReadFileBytes(DiscFolder() + GameExeName, &game));
     ASSERT_TRUE(SmallDrive('O', game.size() / 2)) << "O: holds the whole game executable";
     HWND sheet = StartInstall("O:\\Vexlo Demo");
     ASSERT_NE(sheet, nullptr);
     std::string message = FailureMessage(sheet);
-    ExpectContains(message, "Vexlo Demo could not be installed.");
-    ExpectContains(message, "VexloDmo.exe");
+    ExpectContains(message, std::string(ProductDisplayName) + " could not be installed.");
+    ExpectContains(message, GameExeName);
     ExpectContains(message, "The drive is full.");
     ExpectContains(message, "Everything Setup had written has been removed again.");
     ExpectStateBefore();
@@ -212,12 +211,12 @@ TEST_F(FailureTest, ReadOnlyFolderIsSaidAndNothingStays) {
 // is gone. Refused before anything is written.
 TEST_F(FailureTest, DamagedGameOnTheDiscIsSaidBeforeAnythingIsWritten) {
     std::string setup = CopyDisc([](const std::string& relative, std::string* bytes) {
-        if (relative == "VexloDmo.exe") bytes->resize(bytes->size() - 100);
+        if (relative == GameExeName) bytes->resize(bytes->size() - 100);
     });
     HWND sheet = StartInstall(DefaultFolder, setup.c_str());
     ASSERT_NE(sheet, nullptr);
     std::string message = FailureMessage(sheet);
-    ExpectContains(message, "VexloDmo.exe on the CD-ROM cannot be read.");
+    ExpectContains(message, std::string(GameExeName) + " on the CD-ROM cannot be read.");
     ExpectContains(message, "Clean the disc");
     ExpectContains(message, "Nothing has been changed on your computer.");
     // The folder the wizard made for the installation went again.
@@ -259,7 +258,7 @@ TEST_F(FailureTest, ANameTheRulesRefuseEndsSetupBeforeAnythingIsWritten) {
 TEST_F(FailureTest, KilledDuringTheMembersIsUndoneAtTheNextStart) {
     HWND sheet = StartInstall(DefaultFolder);
     ASSERT_NE(sheet, nullptr);
-    std::string unfinished = std::string(DefaultFolder) + "VexloDmo.exe.new";
+    std::string unfinished = std::string(DefaultFolder) + GameExeName + ".new";
     uint32_t start = DriverClock();
     while (ControlText(sheet, StatusLine).find(".wav") == std::string::npos) {
         ASSERT_LT(DriverClock() - start, InstallWaitMs) << ControlText(sheet, StatusLine);
@@ -271,7 +270,7 @@ TEST_F(FailureTest, KilledDuringTheMembersIsUndoneAtTheNextStart) {
     // What the kill left: the entry, a game not in place.
     EXPECT_TRUE(UninstallEntryExists(DemoKeyName));
     EXPECT_TRUE(FileExists(unfinished));
-    EXPECT_FALSE(FileExists(std::string(DefaultFolder) + "VexloDmo.exe"));
+    EXPECT_FALSE(FileExists(std::string(DefaultFolder) + GameExeName));
 
     SetupRun next;
     ASSERT_TRUE(next.Start());

@@ -19,7 +19,7 @@
 
 namespace {
 
-const char DefaultFolder[] = "C:\\Games\\Vexlo Demo\\";
+const char* const DefaultFolder = DefaultDestFolder;
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return _strnicmp(text.c_str(), prefix, strlen(prefix)) == 0;
@@ -52,7 +52,10 @@ std::string Relative(const std::string& name) {
 std::string ShortcutTitle(const std::string& relative) {
     size_t dot = relative.find_last_of('.');
     std::string title = dot == std::string::npos ? relative : relative.substr(0, dot);
-    return _stricmp(title.c_str(), "VexloDmo") == 0 ? "Vexlo Demo" : title;
+    std::string game = GameExeName;
+    return _stricmp(title.c_str(), game.substr(0, game.find_last_of('.')).c_str()) == 0
+               ? GameShortcutTitle
+               : title;
 }
 
 // The uninstall list the installation must leave: the copied files in the
@@ -73,7 +76,7 @@ std::string ExpectedList(const std::string& folder, const std::string& group) {
             continue;
         list += group + "\\" + ShortcutTitle(relative) + ".lnk\r\n";
     }
-    return list + group + "\\Remove Vexlo Demo.lnk\r\n";
+    return list + group + "\\" + RemoveShortcutTitle + ".lnk\r\n";
 }
 
 std::string ReferenceWav(const std::string& member) {
@@ -151,7 +154,7 @@ class InstallTest : public ::testing::Test {
         RemoveTree(ScratchFolder() + "Custom Demo");
         RemoveTree(Group());
     }
-    static std::string Group() { return ProgramsFolder() + "\\Vexlo Demo"; }
+    static std::string Group() { return ProgramsFolder() + GroupFolderName; }
 
     // Ready page → Next; follows the progress page until "Finished", checking
     // the bars on the way; leaves the page finished.
@@ -218,7 +221,7 @@ class InstallTest : public ::testing::Test {
             } else if (relative.find('/') != std::string::npos) {
                 // No sub-folder is made: such a file is listed, not copied.
                 EXPECT_FALSE(FileExists(installed)) << installed;
-            } else if (relative != "VexloDmo.exe") {
+            } else if (relative != GameExeName) {
                 std::string original, copy;
                 ASSERT_TRUE(ReadFileBytes(disc + relative, &original));
                 ASSERT_TRUE(ReadFileBytes(installed, &copy)) << installed;
@@ -240,12 +243,12 @@ class InstallTest : public ::testing::Test {
 
         std::vector<ArchiveMember> discMembers, members;
         uint32_t discDirectory = 0;
-        ASSERT_TRUE(ReadArchiveMembers(disc + "VexloDmo.exe", &discMembers, &discDirectory));
-        ASSERT_TRUE(ReadArchiveMembers(folder + "VexloDmo.exe", &members));
+        ASSERT_TRUE(ReadArchiveMembers(disc + GameExeName, &discMembers, &discDirectory));
+        ASSERT_TRUE(ReadArchiveMembers(folder + GameExeName, &members));
         ASSERT_EQ(members.size(), discMembers.size() + expectedWavs.size() + 1);
         std::string discGame, installedGame;
-        ASSERT_TRUE(ReadFileBytes(disc + "VexloDmo.exe", &discGame));
-        ASSERT_TRUE(ReadFileBytes(folder + "VexloDmo.exe", &installedGame));
+        ASSERT_TRUE(ReadFileBytes(disc + GameExeName, &discGame));
+        ASSERT_TRUE(ReadFileBytes(folder + GameExeName, &installedGame));
         EXPECT_TRUE(installedGame.compare(0, discDirectory, discGame, 0, discDirectory) == 0)
             << "the program and its own members changed";
         for (size_t i = 0; i < discMembers.size(); ++i) {
@@ -267,11 +270,11 @@ class InstallTest : public ::testing::Test {
     void CheckUninstallKey(const std::string& folder) {
         std::string value;
         EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "UninstallString", &value));
-        EXPECT_EQ(value, "\"" + folder + "VexloDmo.exe\" /REMOVE");
+        EXPECT_EQ(value, "\"" + folder + GameExeName + "\" /REMOVE");
         EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "DisplayName", &value));
-        EXPECT_EQ(value, "Vexlo Demo");
+        EXPECT_EQ(value, ProductDisplayName);
         EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "GameDest", &value));
-        EXPECT_EQ(value, folder + "VexloDmo.exe");
+        EXPECT_EQ(value, folder + GameExeName);
     }
 
     // Launcher, Install, the wizard with its defaults, the whole installation
@@ -323,12 +326,12 @@ TEST_F(InstallTest, DefaultInstallation) {
     EXPECT_LT(installed - RequiredSpace, 4096u) << installed << " bytes installed";
 
     struct {
-        const char* link;
+        std::string link;
         const char* target;
         const char* arguments;
-    } shortcuts[] = {{"Vexlo Demo.lnk", "VexloDmo.exe", ""},
+    } shortcuts[] = {{std::string(GameShortcutTitle) + ".lnk", GameExeName, ""},
                      {"ReadMe.lnk", "ReadMe.txt", ""},
-                     {"Remove Vexlo Demo.lnk", "VexloDmo.exe", "/REMOVE"}};
+                     {std::string(RemoveShortcutTitle) + ".lnk", GameExeName, "/REMOVE"}};
     for (const auto& expected : shortcuts) {
         ShortcutInfo info;
         std::string path = Group() + "\\" + expected.link;
@@ -380,7 +383,7 @@ TEST_F(InstallTest, RemovalThroughTheUninstallEntryLeavesNothingBehind) {
     std::vector<std::string> before = SnapshotOfPrefix();
     InstallWithDefaults();
     CloseGroupFolderWindows(run.Id());
-    ASSERT_TRUE(FileExists(std::string(DefaultFolder) + "VexloDmo.exe"));
+    ASSERT_TRUE(FileExists(std::string(DefaultFolder) + GameExeName));
     // The game's high scores go too.
     FILE* scores = fopen((std::string(DefaultFolder) + "HighScores.data").c_str(), "wb");
     ASSERT_NE(scores, nullptr);
@@ -402,15 +405,14 @@ TEST_F(InstallTest, RemovalThroughTheUninstallEntryLeavesNothingBehind) {
     WaitProcessEnd(game.process, ExitWaitMs, nullptr);
     CloseStartedProcess(&game);
 
-    HWND question = WaitMessageBox("Remove Vexlo", 0, WindowWaitMs);
+    HWND question = WaitMessageBox(UninstallConfirmTitle, 0, WindowWaitMs);
     ASSERT_NE(question, nullptr);
     DWORD uninstaller = WindowProcessId(question);
-    EXPECT_EQ(MessageText(question),
-              "Are you sure you want to completely remove The Vexlo Demo from your system?");
+    EXPECT_EQ(MessageText(question), ConfirmText);
     ASSERT_TRUE(AnswerMessageBox(question, IDYES));
     HWND done = WaitMessageBox("Uninstall Complete", uninstaller, WindowWaitMs);
     ASSERT_NE(done, nullptr);
-    EXPECT_EQ(MessageText(done), "The Vexlo Demo has been removed from your system.");
+    EXPECT_EQ(MessageText(done), RemovedText);
     ASSERT_TRUE(AnswerMessageBox(done, IDOK));
     if (!WaitProcessIdEnd(uninstaller, ExitWaitMs, nullptr)) KillProcessId(uninstaller);
 

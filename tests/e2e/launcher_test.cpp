@@ -20,8 +20,8 @@ class LauncherTest : public ::testing::Test {
         ASSERT_TRUE(run.Start());
         HWND launcher = run.Wait(LauncherTitle);
         ASSERT_NE(launcher, nullptr);
-        EXPECT_EQ(ControlText(launcher, PlayButton), "Play Vexlo Demo From CD-ROM");
-        EXPECT_EQ(ControlText(launcher, InstallButton), "Install Vexlo Demo to Hard Drive");
+        EXPECT_EQ(ControlText(launcher, PlayButton), PlayButtonText);
+        EXPECT_EQ(ControlText(launcher, InstallButton), InstallButtonText);
         ASSERT_TRUE(closeBox ? CloseTopWindow(launcher) : PressKey(launcher, VK_ESCAPE));
         DWORD code = 1;
         ASSERT_TRUE(run.WaitEnd(&code)) << (closeBox ? "close box" : "Esc");
@@ -38,7 +38,7 @@ TEST_F(LauncherTest, StaleUninstallKeyIsDeletedAtStart) {
 
 TEST_F(LauncherTest, UninstallKeyIsKeptWhenGameExistsOrAValueIsMissing) {
     // The game named by GameDest exists: the key stays as it is.
-    std::string game = ScratchFolder() + "VexloDmo.exe";
+    std::string game = ScratchFolder() + GameExeName;
     FILE* file = fopen(game.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     fclose(file);

@@ -10,7 +10,8 @@
 
 namespace {
 
-const char GameFolder[] = "C:\\Games\\Vexlo Demo";
+// The default destination, without its final backslash.
+const std::string GameFolder(DefaultDestFolder, strlen(DefaultDestFolder) - 1);
 
 // The shell's window on the new Start Menu group, which the install opens
 // and which would outlive the test: waited for, then closed.
@@ -23,9 +24,9 @@ void CloseGroupFolderWindow(DWORD setupProcessId) {
         for (int i = 0; i < count && !seen; ++i) {
             char className[64] = "";
             GetClassNameA(windows[i], className, sizeof className);
-            seen =
-                WindowTitle(windows[i]) == GameTitle && (strcmp(className, "ExplorerWClass") == 0 ||
-                                                         strcmp(className, "CabinetWClass") == 0);
+            seen = WindowTitle(windows[i]) == GroupWindowTitle() &&
+                   (strcmp(className, "ExplorerWClass") == 0 ||
+                    strcmp(className, "CabinetWClass") == 0);
         }
         if (!seen) Sleep(100);
     }
@@ -43,7 +44,7 @@ class LinkTest : public ::testing::Test {
         DeleteUninstallEntry(DemoKeyName);
         RemoveTree(std::string(GameFolder) + "\\");
         RemoveEmptyParents("C:\\Games");
-        RemoveTree(ProgramsFolder() + "\\Vexlo Demo");
+        RemoveTree(ProgramsFolder() + GroupFolderName);
     }
 
     SetupRun run;
@@ -89,7 +90,7 @@ TEST_F(LinkTest, PlantedLinkIsNeitherWrittenNorDeletedThrough) {
         }
         // What was not copied is not listed either.
         std::vector<ArchiveMember> members;
-        ASSERT_TRUE(ReadArchiveMembers(std::string(GameFolder) + "\\VexloDmo.exe", &members));
+        ASSERT_TRUE(ReadArchiveMembers(GameFolder + "\\" + GameExeName, &members));
         ASSERT_FALSE(members.empty());
         EXPECT_EQ(members.back().name, "Remove.txt");
         EXPECT_EQ(members.back().data.find(std::string(GameFolder) + "\\DXSetup"),
@@ -98,18 +99,18 @@ TEST_F(LinkTest, PlantedLinkIsNeitherWrittenNorDeletedThrough) {
 
         // The removal, as the system's list of programs starts it.
         StartedProcess game;
-        std::string gamePath = std::string(GameFolder) + "\\VexloDmo.exe";
+        std::string gamePath = GameFolder + "\\" + GameExeName;
         ASSERT_TRUE(
             StartProgram(gamePath.c_str(), "/REMOVE", ScratchFolder().c_str(), nullptr, &game));
         WaitProcessEnd(game.process, ExitWaitMs, nullptr);
         CloseStartedProcess(&game);
-        HWND question = WaitMessageBox("Remove Vexlo", 0, WindowWaitMs);
+        HWND question = WaitMessageBox(UninstallConfirmTitle, 0, WindowWaitMs);
         ASSERT_NE(question, nullptr);
         DWORD uninstaller = WindowProcessId(question);
         ASSERT_TRUE(AnswerMessageBox(question, IDYES));
         HWND done = WaitMessageBox("Uninstall Complete", uninstaller, WindowWaitMs);
         ASSERT_NE(done, nullptr);
-        EXPECT_EQ(MessageText(done), "The Vexlo Demo has been removed from your system.");
+        EXPECT_EQ(MessageText(done), RemovedText);
         ASSERT_TRUE(AnswerMessageBox(done, IDOK));
         if (!WaitProcessIdEnd(uninstaller, ExitWaitMs, nullptr)) KillProcessId(uninstaller);
         EXPECT_FALSE(FileExists(gamePath));

@@ -16,8 +16,6 @@
 
 namespace {
 
-const char TooLongTitle[] = "Vexlo Setup: Folder Name Too Long";
-const char NotAllowedTitle[] = "Vexlo Setup: Folder Name Not Allowed";
 constexpr uint64_t MiB = 1 << 20;
 // Free space moves while other programs write to the disk: figures read at
 // different moments agree within this.
@@ -123,20 +121,21 @@ std::string FolderOfLength(size_t length) {
 // this disc: worked out here from the disc's files as the install names them.
 size_t LongestAcceptedFolder() {
     const size_t reserve = 8;
-    size_t longest = 259 - strlen("\"VexloDmo.exe\" /REMOVE") - 1;
-    longest = std::min(longest, 259 - reserve - strlen("VexloDmo.exe;Remove.txt"));
+    // "\"<folder>VexloDmo.exe\" /REMOVE" and the member "VexloDmo.exe;Remove.txt".
+    size_t longest = 259 - (1 + strlen(GameExeName) + 2 + strlen("/REMOVE")) - 1;
+    longest = std::min(longest, 259 - reserve - (strlen(GameExeName) + strlen(";Remove.txt")));
     for (const std::string& entry : ListDiscFiles()) {
         std::string name = entry.substr(2);  // "./"
         if (name.compare(0, 5, "Setup") == 0) continue;
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".mp3") == 0)
-            longest = std::min(longest, 255 - reserve - strlen("VexloDmo.exe;") - name.size());
+            longest = std::min(longest, 255 - reserve - (strlen(GameExeName) + 1) - name.size());
         else
             longest = std::min(longest, 259 - reserve - name.size());
     }
     return longest;
 }
 
-const char DefaultFolder[] = "C:\\Games\\Vexlo Demo\\";
+const char* const DefaultFolder = DefaultDestFolder;
 const char MissingDriveFolder[] = "Q:\\Vexlo Demo";
 // What the build measured on the disc, as the page shows it.
 const std::string RequiredSpaceText = FormatSize(RequiredSpace);
@@ -191,7 +190,7 @@ TEST_F(WizardTest, DestinationPageDefaultsAndTyping) {
     EXPECT_NE(available.find_first_of("0123456789"), std::string::npos) << available;
     EXPECT_EQ(ReadButtonCheck(sheet, GroupRadio), BST_CHECKED);
     EXPECT_EQ(ReadButtonCheck(sheet, GroupNoneRadio), BST_UNCHECKED);
-    EXPECT_EQ(ControlText(sheet, GroupRadio), "Start Menu\\Programs\\Vexlo Demo");
+    EXPECT_EQ(ControlText(sheet, GroupRadio), DefaultGroupLabel());
 
     // Typing shows "?" until the edit box loses the focus; then the space of
     // the typed folder's drive is shown, and the typed text stays as typed.
@@ -274,13 +273,13 @@ TEST_F(WizardTest, NothingMovesBehindTheCancelQuestion) {
     EXPECT_EQ(WindowTitle(sheet), ReadyTitle);
     EXPECT_EQ(CountTopWindows(CancelQuestionTitle, run.Id()), 1);
     EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
-    EXPECT_FALSE(FileExists(scratch + "VexloDmo.exe"));
+    EXPECT_FALSE(FileExists(scratch + GameExeName));
 
     // Exit Setup: the program ends with nothing installed.
     ASSERT_TRUE(ClickButton(question, ExitSetupButton));
     ExpectEnd();
     EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
-    EXPECT_FALSE(FileExists(scratch + "VexloDmo.exe"));
+    EXPECT_FALSE(FileExists(scratch + GameExeName));
 }
 
 TEST_F(WizardTest, AFolderWhosePathsDoNotFitIsRefusedBeforeAnythingIsWritten) {
@@ -293,10 +292,10 @@ TEST_F(WizardTest, AFolderWhosePathsDoNotFitIsRefusedBeforeAnythingIsWritten) {
     ASSERT_TRUE(WaitControlText(sheet, FolderEdit, typed.c_str(), WindowWaitMs));
     ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
     std::string text = Answer(TooLongTitle, IDOK);
-    EXPECT_EQ(text, "The folder \"" + typed +
-                        "\\\" has too long a name to install Vexlo in: the command that removes "
-                        "Vexlo would be 305 characters long, and at most 259 are allowed.  Please "
-                        "choose a folder with a shorter name.");
+    // The command: the quoted folder and game executable, a space, the switch.
+    unsigned command =
+        static_cast<unsigned>(typed.size() + 1 + 2 + strlen(GameExeName) + 1 + strlen("/REMOVE"));
+    EXPECT_EQ(text, Formatted(CommandTooLongText, (typed + "\\").c_str(), command, 259u));
     EXPECT_TRUE(StaysAway(run, FolderQuestionTitle, 1000));
     EXPECT_TRUE(OnDestinationPage());
     EXPECT_EQ(ControlText(sheet, FolderEdit), typed);  // whole, as typed
@@ -321,9 +320,7 @@ TEST_F(WizardTest, AFolderWhosePathsDoNotFitIsRefusedBeforeAnythingIsWritten) {
     // A semicolon cannot be carried by the paths of the game's members.
     ASSERT_TRUE(SetEditText(sheet, FolderEdit, "C:\\Games\\Vexlo;Demo"));
     ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
-    EXPECT_EQ(Answer(NotAllowedTitle, IDOK),
-              "The folder \"C:\\Games\\Vexlo;Demo\\\" has a semicolon (;) in its name, and "
-              "Vexlo cannot be installed in such a folder.  Please choose another folder.");
+    EXPECT_EQ(Answer(SemicolonTitle, IDOK), Formatted(SemicolonText, "C:\\Games\\Vexlo;Demo\\"));
     EXPECT_TRUE(StaysAway(run, FolderQuestionTitle, 1000));
     EXPECT_TRUE(OnDestinationPage());
 
@@ -384,12 +381,7 @@ TEST_F(WizardTest, NextOnAMissingDriveAsksBothQuestionsAndStays) {
     EXPECT_EQ(Answer(FolderErrorTitle, IDOK),
               "The folder \"Q:\\Vexlo Demo\\\" could not be created.");
     EXPECT_EQ(Answer(FolderQuestionTitle, IDNO),
-              "The folder \"Q:\\Vexlo Demo\\\" does not appear to have enough space available to "
-              "install Vexlo.  An addition " +
-                  RequiredSpaceText +
-                  " of free space is required.  Would you like to "
-                  "attempt to install Vexlo anyway? \r\n\r\nPress Yes to try to install Vexlo.\r\n"
-                  "Press No to select a different location.");
+              Formatted(LowSpaceText, "Q:\\Vexlo Demo\\", RequiredSpaceText.c_str()));
     EXPECT_TRUE(OnDestinationPage());
     EXPECT_EQ(ControlText(sheet, SpaceAvailableText), "0 bytes");
 
@@ -408,8 +400,8 @@ TEST_F(WizardTest, NextCreatesTheMissingFolderAndBackKeepsTheChoice) {
     ASSERT_FALSE(FolderExists(DefaultFolder));
     ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
     EXPECT_EQ(Answer(FolderQuestionTitle, IDYES),
-              "The folder \"C:\\Games\\Vexlo Demo\\\" does not exist. Would you like to create "
-              "it?");
+              "The folder \"" + std::string(DefaultFolder) +
+                  "\" does not exist. Would you like to create it?");
     ASSERT_TRUE(WaitTitle(sheet, ReadyTitle));
     EXPECT_TRUE(FolderExists(DefaultFolder));
     // Back and Next again: the folder exists now, so no question.
@@ -446,7 +438,7 @@ TEST_F(WizardTest, GroupNoneThenChangeSelectsTheGroupAgain) {
     ASSERT_TRUE(WaitWindowGone(browser, WindowWaitMs));
     EXPECT_TRUE(WaitButtonCheck(sheet, GroupRadio, BST_CHECKED, ShortWaitMs));
     EXPECT_EQ(ReadButtonCheck(sheet, GroupNoneRadio), BST_UNCHECKED);
-    EXPECT_EQ(ControlText(sheet, GroupRadio), "Start Menu\\Programs\\Vexlo Demo");
+    EXPECT_EQ(ControlText(sheet, GroupRadio), DefaultGroupLabel());
 }
 
 TEST_F(WizardTest, CancelOnTheWelcomePageEndsAtOnce) {

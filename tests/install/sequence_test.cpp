@@ -151,9 +151,9 @@ class InstallSequence : public testing::Test {
 
     void WriteGame(bool withArchive) {
         if (withArchive)
-            WriteEmptyArchive(disc / "VexloDmo.exe", GameBody);
+            WriteEmptyArchive(disc / GameExeName, GameBody);
         else
-            WriteFileBytes(disc / "VexloDmo.exe", GameBody);
+            WriteFileBytes(disc / GameExeName, GameBody);
     }
 
     void RunInstall() {
@@ -188,10 +188,12 @@ class InstallSequence : public testing::Test {
                 EndsWithNoCase(relative, ".cfg"))
                 continue;
             std::string title = relative.substr(0, relative.find_last_of('.'));
-            if (lstrcmpiA(title.c_str(), "VexloDmo") == 0) title = "Vexlo Demo";
+            std::string game = GameExeName;
+            if (lstrcmpiA(title.c_str(), game.substr(0, game.find_last_of('.')).c_str()) == 0)
+                title = GameShortcutTitle;
             lines.push_back(groupFolder + "\\" + title + ".lnk");
         }
-        lines.push_back(groupFolder + "\\Remove Vexlo Demo.lnk");
+        lines.push_back(groupFolder + "\\" + RemoveShortcutTitle + ".lnk");
         return lines;
     }
 
@@ -233,7 +235,7 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
 
     // The game: its own bytes, then the .wav members and the list, last.
     std::vector<ArchiveMember> members;
-    std::string game = output / "Vexlo Demo\\VexloDmo.exe";
+    std::string game = destFolder + GameExeName;
     ASSERT_TRUE(ReadArchiveMembers(game, &members));
     EXPECT_EQ(ReadFileBytes(game).compare(0, sizeof GameBody - 1, GameBody), 0);
     ASSERT_EQ(members.size(), 3u);
@@ -269,9 +271,9 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), destFolder + "data/Setup.dat"), lines.end());
 
     // Shortcuts, read back through the shell's link object.
-    ShortcutInfo game_ = ReadShortcut(groupFolder + "\\Vexlo Demo.lnk");
+    ShortcutInfo game_ = ReadShortcut(groupFolder + "\\" + GameShortcutTitle + ".lnk");
     ASSERT_TRUE(game_.loaded);
-    EXPECT_EQ(game_.path, destFolder + "VexloDmo.exe");
+    EXPECT_EQ(game_.path, destFolder + GameExeName);
     EXPECT_EQ(game_.arguments, "");
     EXPECT_EQ(game_.workingFolder, destFolder);
     ShortcutInfo readMe = ReadShortcut(groupFolder + "\\ReadMe.lnk");
@@ -279,9 +281,9 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     EXPECT_EQ(readMe.path, destFolder + "ReadMe.txt");
     EXPECT_EQ(readMe.workingFolder, destFolder);
     EXPECT_TRUE(ReadShortcut(groupFolder + "\\LICENSE.lnk").loaded);
-    ShortcutInfo remove = ReadShortcut(groupFolder + "\\Remove Vexlo Demo.lnk");
+    ShortcutInfo remove = ReadShortcut(groupFolder + "\\" + RemoveShortcutTitle + ".lnk");
     ASSERT_TRUE(remove.loaded);
-    EXPECT_EQ(remove.path, destFolder + "VexloDmo.exe");
+    EXPECT_EQ(remove.path, destFolder + GameExeName);
     EXPECT_EQ(remove.arguments, "/REMOVE");
     EXPECT_EQ(remove.workingFolder, destFolder);
     // The title "docs/a" names a folder the group does not have: not saved.
@@ -292,8 +294,8 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     // Registry entry and the page's final state.
     char gameDest[260], uninstallString[260];
     ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
-    EXPECT_EQ(std::string(gameDest), destFolder + "VexloDmo.exe");
-    EXPECT_EQ(std::string(uninstallString), "\"" + destFolder + "VexloDmo.exe\" /REMOVE");
+    EXPECT_EQ(std::string(gameDest), destFolder + GameExeName);
+    EXPECT_EQ(std::string(uninstallString), "\"" + destFolder + GameExeName + "\" /REMOVE");
     EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
     EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Finished");
     EXPECT_EQ(page.BarPosition(IDC_TOTAL_BAR), 100);
@@ -311,14 +313,15 @@ TEST_F(InstallSequence, GameWithoutArchiveIsRefusedBeforeAnythingIsWritten) {
     RunInstall();
 
     EXPECT_TRUE(installOutcome.discGameDamaged);
-    EXPECT_NE(Failure().find("VexloDmo.exe on the CD-ROM cannot be read"), std::string::npos)
+    EXPECT_NE(Failure().find(std::string(GameExeName) + " on the CD-ROM cannot be read"),
+              std::string::npos)
         << Failure();
     EXPECT_NE(Failure().find("Nothing has been changed"), std::string::npos);
     EXPECT_TRUE(ListFolder(destFolder).empty());
     EXPECT_FALSE(PathExists(groupFolder));
     char gameDest[260], uninstallString[260];
     EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Vexlo Demo could not be installed.");
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), InstallFailedStatus);
     EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Not installed");
 }
 
@@ -331,7 +334,7 @@ TEST_F(InstallSequence, WithoutStartMenuGroupNoShortcutsAreMade) {
 
     EXPECT_FALSE(PathExists(groupFolder));
     std::vector<ArchiveMember> members;
-    ASSERT_TRUE(ReadArchiveMembers(output / "Vexlo Demo\\VexloDmo.exe", &members));
+    ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
     ASSERT_EQ(members.size(), 1u);
     bool crlfOnly = false;
     EXPECT_EQ(SplitCrlfLines(members[0].data, &crlfOnly), CopyLines());
@@ -394,16 +397,16 @@ TEST_F(InstallSequence, AudioSortingBeforeTheGameIsNotLost) {
     RunInstall();
     ASSERT_EQ(Failure(), "");
     ASSERT_LT(std::find(tree.begin(), tree.end(), "./AAA.mp3") - tree.begin(),
-              std::find(tree.begin(), tree.end(), "./VexloDmo.exe") - tree.begin())
+              std::find(tree.begin(), tree.end(), std::string("./") + GameExeName) - tree.begin())
         << "the walk lists the game first: the test proves nothing";
 
     std::vector<ArchiveMember> members;
-    ASSERT_TRUE(ReadArchiveMembers(destFolder + "VexloDmo.exe", &members));
+    ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
     ASSERT_EQ(members.size(), 2u);
     EXPECT_EQ(members[0].name, "AAA.wav");
     EXPECT_EQ(members[0].data.compare(0, 4, "RIFF"), 0);
     EXPECT_EQ(members[1].name, "Remove.txt");
-    EXPECT_FALSE(PathExists(destFolder + "VexloDmo.exe.new"));
+    EXPECT_FALSE(PathExists(destFolder + GameExeName + ".new"));
 }
 
 // An .mp3 of random bytes gives no sound: a damaged disc file, and the
@@ -416,8 +419,8 @@ TEST_F(InstallSequence, AnMp3WithoutSoundFailsAndIsUndone) {
     for (int i = 0; i < 4000; ++i)
         noise += char((i * 7919 + 13) >> 3);
     WriteFileBytes(disc / "data/noise.mp3", noise);
-    ASSERT_TRUE(WriteUninstallKey("D:\\Old Place\\", "VexloDmo.exe", "VexloDmo.exe", "/REMOVE",
-                                  "Vexlo Demo"));
+    ASSERT_TRUE(WriteUninstallKey("D:\\Old Place\\", GameExeName, GameExeName, RemoveSwitch,
+                                  ProductDisplayName));
     PageHost page;
     RunInstall();
 
@@ -428,8 +431,8 @@ TEST_F(InstallSequence, AnMp3WithoutSoundFailsAndIsUndone) {
     EXPECT_FALSE(PathExists(groupFolder));
     char gameDest[260], uninstallString[260];
     ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
-    EXPECT_EQ(std::string(gameDest), "D:\\Old Place\\VexloDmo.exe");
-    EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Vexlo Demo could not be installed.");
+    EXPECT_EQ(std::string(gameDest), std::string("D:\\Old Place\\") + GameExeName);
+    EXPECT_EQ(page.Text(IDC_STATUS_LINE), InstallFailedStatus);
 }
 
 // A read-only file of the same name in the folder is not ours: refused,
@@ -466,7 +469,7 @@ TEST_F(InstallSequence, ASemicolonInTheFolderFailsAndIsUndone) {
     RunInstall();
 
     EXPECT_TRUE(InstallFailed());
-    EXPECT_NE(Failure().find("VexloDmo.exe"), std::string::npos) << Failure();
+    EXPECT_NE(Failure().find(GameExeName), std::string::npos) << Failure();
     EXPECT_FALSE(installOutcome.undoIncomplete);
     EXPECT_FALSE(PathExists(destFolder));
     char gameDest[260], uninstallString[260];
@@ -483,19 +486,19 @@ class CutShortInstall : public InstallSequence {
         WriteFileBytes(destFolder + "ReadMe.txt", "text");
         CreateDirectoryA(groupFolder.c_str(), nullptr);
         WriteFileBytes(groupFolder + "\\ReadMe.lnk", "link");
-        WriteFileBytes(destFolder + "Remove.txt", destFolder + "VexloDmo.exe\n" + destFolder +
+        WriteFileBytes(destFolder + "Remove.txt", destFolder + GameExeName + "\n" + destFolder +
                                                       "ReadMe.txt\n" + groupFolder +
                                                       "\\ReadMe.lnk\n");
-        WriteEmptyArchive(destFolder + "VexloDmo.exe.new", GameBody);
+        WriteEmptyArchive(destFolder + GameExeName + ".new", GameBody);
         if (gameComplete) {
             ASSERT_TRUE(FileStream::CopyNamedFile(
                 (destFolder + "Remove.txt").c_str(), StreamAbsolute,
-                (destFolder + "VexloDmo.exe.new;Remove.txt").c_str(), StreamAbsolute, nullptr));
+                (destFolder + GameExeName + ".new;Remove.txt").c_str(), StreamAbsolute, nullptr));
         }
-        ASSERT_TRUE(WriteUninstallKey(destFolder.c_str(), "VexloDmo.exe", "VexloDmo.exe", "/REMOVE",
-                                      "Vexlo Demo"));
+        ASSERT_TRUE(WriteUninstallKey(destFolder.c_str(), GameExeName, GameExeName, RemoveSwitch,
+                                      ProductDisplayName));
     }
-    std::string GameDest() const { return destFolder + "VexloDmo.exe"; }
+    std::string GameDest() const { return destFolder + GameExeName; }
 };
 
 TEST_F(CutShortInstall, BeforeTheListIsInTheGameEverythingIsUndone) {
@@ -518,7 +521,7 @@ TEST_F(CutShortInstall, AfterTheListIsInTheGameItMovesIntoPlace) {
     EXPECT_EQ(members[0].name, "Remove.txt");
     Lines left = ListFolder(destFolder);
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (Lines{"ReadMe.txt", "VexloDmo.exe"}));
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
     EXPECT_TRUE(PathExists(groupFolder + "\\ReadMe.lnk"));
 }
 
@@ -534,7 +537,7 @@ TEST_F(CutShortInstall, OverAnEarlierGameTheEarlierOneStays) {
     EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
     Lines left = ListFolder(destFolder);
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (Lines{"ReadMe.txt", "VexloDmo.exe"}));
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
 }
 
 }  // namespace

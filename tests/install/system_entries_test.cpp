@@ -34,16 +34,17 @@ class UninstallKey : public testing::Test {
 };
 
 TEST_F(UninstallKey, WritesTheThreeValuesAndReadsThemBack) {
-    ASSERT_TRUE(WriteUninstallKey("C:\\Games\\Vexlo Demo\\", GameExeName, GameExeName, RemoveSwitch,
+    ASSERT_TRUE(WriteUninstallKey(DefaultDestFolder, GameExeName, GameExeName, RemoveSwitch,
                                   ProductDisplayName));
-    EXPECT_EQ(ReadValue("UninstallString"), "\"C:\\Games\\Vexlo Demo\\VexloDmo.exe\" /REMOVE");
-    EXPECT_EQ(ReadValue("DisplayName"), "Vexlo Demo");
-    EXPECT_EQ(ReadValue("GameDest"), "C:\\Games\\Vexlo Demo\\VexloDmo.exe");
+    std::string game = std::string(DefaultDestFolder) + GameExeName;
+    EXPECT_EQ(ReadValue("UninstallString"), "\"" + game + "\" /REMOVE");
+    EXPECT_EQ(ReadValue("DisplayName"), ProductDisplayName);
+    EXPECT_EQ(ReadValue("GameDest"), game);
 
     char gameDest[260] = "", uninstallString[260] = "";
     ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
-    EXPECT_STREQ(gameDest, "C:\\Games\\Vexlo Demo\\VexloDmo.exe");
-    EXPECT_STREQ(uninstallString, "\"C:\\Games\\Vexlo Demo\\VexloDmo.exe\" /REMOVE");
+    EXPECT_EQ(gameDest, game);
+    EXPECT_EQ(uninstallString, "\"" + game + "\" /REMOVE");
 
     DeleteUninstallKey();
     EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));

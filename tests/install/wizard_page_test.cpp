@@ -93,7 +93,7 @@ TEST(ProgressWizard, RunsOnceStaysResponsiveAndEndsWithFinish) {
     ScratchFolder disc, output;
     std::string dest = output / "Vexlo Demo\\";
     CreateDirectoryA(dest.c_str(), nullptr);
-    WriteEmptyArchive(disc / "VexloDmo.exe", "MZ game");
+    WriteEmptyArchive(disc / GameExeName, "MZ game");
     for (int i = 0; i < 12; ++i)
         WriteFileOfSize(disc / ("part" + std::to_string(i) + ".dat"), 1500000);
     snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", dest.c_str());
@@ -112,7 +112,7 @@ TEST(ProgressWizard, RunsOnceStaysResponsiveAndEndsWithFinish) {
     header.dwSize = sizeof header;
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_WIZARD | PSH_NOAPPLYNOW;
     header.hInstance = setupState.instance;
-    header.pszCaption = "Vexlo Setup";
+    header.pszCaption = WizardCaption;
     header.nPages = 1;
     header.ppsp = &page;
     UINT_PTR timer = SetTimer(nullptr, 0, 10, Observe);
@@ -138,7 +138,7 @@ TEST(ProgressWizard, RunsOnceStaysResponsiveAndEndsWithFinish) {
 
     // One run: every file once in the list, which went into the game.
     std::vector<ArchiveMember> members;
-    ASSERT_TRUE(ReadArchiveMembers(dest + "VexloDmo.exe", &members));
+    ASSERT_TRUE(ReadArchiveMembers(dest + GameExeName, &members));
     ASSERT_EQ(members.size(), 1u);
     bool crlfOnly = false;
     EXPECT_EQ(SplitCrlfLines(members[0].data, &crlfOnly).size(), 13u);

@@ -46,22 +46,27 @@ Check CheckListing(const std::string& folder, const char* group, const std::vect
     return check;
 }
 
+// The game executable as the walk names it.
+const std::string GameEntry = std::string("./") + GameExeName;
+
 const std::vector<char> SampleDisc =
-    Listing({"./VexloDmo.exe", "./ReadMe.txt", "./Vexlo.cfg", "./Setup.exe", "./data/level1.mp3",
+    Listing({GameEntry.c_str(), "./ReadMe.txt", "./Vexlo.cfg", "./Setup.exe", "./data/level1.mp3",
              "./data/menu.mp3", "./data/title.mp3"});
 
 TEST(PathLimits, TheLongestAudioMemberDecidesOnTheSampleDisc) {
-    // "VexloDmo.exe;data/level1.wav" is 28 characters; with the staging
-    // reserve the member path may have 255 - 8 = 247.
-    ASSERT_EQ(FolderOfLength(219).size(), 219u);
-    Check longest = CheckListing(FolderOfLength(219), nullptr, SampleDisc);
+    // "VexloDmo.exe;data/level1.wav" (28 characters for the sample product);
+    // with the staging reserve the member path may have 255 - 8 = 247.
+    std::string member = std::string(GameExeName) + ";data/level1.wav";
+    size_t longestFolder = 247 - member.size();
+    ASSERT_EQ(FolderOfLength(longestFolder).size(), longestFolder);
+    Check longest = CheckListing(FolderOfLength(longestFolder), nullptr, SampleDisc);
     EXPECT_TRUE(longest.fits);
     EXPECT_EQ(longest.fault.kind, PathLimitKind::Fits);
 
-    Check over = CheckListing(FolderOfLength(220), nullptr, SampleDisc);
+    Check over = CheckListing(FolderOfLength(longestFolder + 1), nullptr, SampleDisc);
     EXPECT_FALSE(over.fits);
     EXPECT_EQ(over.fault.kind, PathLimitKind::Member);
-    EXPECT_STREQ(over.fault.name, "VexloDmo.exe;data/level1.wav");
+    EXPECT_EQ(over.fault.name, member);
     EXPECT_EQ(over.fault.length, 248u);
     EXPECT_EQ(over.fault.limit, 247u);
     EXPECT_EQ(StagingNameReserve, 8u);
@@ -70,7 +75,7 @@ TEST(PathLimits, TheLongestAudioMemberDecidesOnTheSampleDisc) {
 TEST(PathLimits, CopiedFilesKeepRoomForTheStagingSuffix) {
     const char manual[] = "docs/A rather long manual name.txt";
     std::string entry = std::string("./") + manual;
-    auto names = Listing({"./VexloDmo.exe", entry.c_str(), "./data/a.mp3"});
+    auto names = Listing({GameEntry.c_str(), entry.c_str(), "./data/a.mp3"});
     size_t longest = 259 - 8 - strlen(manual);
     EXPECT_TRUE(CheckListing(FolderOfLength(longest), nullptr, names).fits);
     Check over = CheckListing(FolderOfLength(longest + 1), nullptr, names);
@@ -82,44 +87,49 @@ TEST(PathLimits, CopiedFilesKeepRoomForTheStagingSuffix) {
 
 TEST(PathLimits, SetupFilesAreNotCopiedSoTheirNamesDoNotCount) {
     std::string longName = "./Setup/" + std::string(400, 's') + ".mp3";
-    auto names = Listing({"./VexloDmo.exe", "./SETUP.EXE", longName.c_str()});
+    auto names = Listing({GameEntry.c_str(), "./SETUP.EXE", longName.c_str()});
     EXPECT_TRUE(CheckListing(FolderOfLength(200), nullptr, names).fits);
 }
 
 TEST(PathLimits, WithoutFilesTheCommandAndTheListMemberStillCount) {
     std::vector<char> none;
-    // "\"" + folder + "VexloDmo.exe\" /REMOVE" within 259: the folder at most 237.
-    Check command = CheckListing(FolderOfLength(238), nullptr, none);
+    // "\"" + folder + "VexloDmo.exe\" /REMOVE" within 259: the folder at most
+    // 237 for the sample product.
+    size_t commandFolder = 259 - 3 - strlen(GameExeName) - strlen(RemoveSwitch);
+    Check command = CheckListing(FolderOfLength(commandFolder + 1), nullptr, none);
     EXPECT_EQ(command.fault.kind, PathLimitKind::UninstallCommand);
     EXPECT_EQ(command.fault.length, 260u);
     EXPECT_EQ(command.fault.limit, 259u);
-    // The list's member "VexloDmo.exe;Remove.txt" (23) of the staged game: at most 228.
-    EXPECT_TRUE(CheckListing(FolderOfLength(228), nullptr, none).fits);
-    Check member = CheckListing(FolderOfLength(229), nullptr, none);
+    // The list's member "VexloDmo.exe;Remove.txt" of the staged game, within 251.
+    std::string listMember = std::string(GameExeName) + ";Remove.txt";
+    EXPECT_TRUE(CheckListing(FolderOfLength(251 - listMember.size()), nullptr, none).fits);
+    Check member = CheckListing(FolderOfLength(252 - listMember.size()), nullptr, none);
     EXPECT_EQ(member.fault.kind, PathLimitKind::Member);
-    EXPECT_STREQ(member.fault.name, "VexloDmo.exe;Remove.txt");
+    EXPECT_EQ(member.fault.name, listMember);
 }
 
 TEST(PathLimits, ShortcutsCountOnlyWithAGroup) {
-    std::string group = "C:\\" + std::string(220, 'g') + "\\Vexlo Demo";  // 234 characters
-    auto names = Listing({"./VexloDmo.exe", "./ReadMe.txt", "./Vexlo.cfg", "./data/a.mp3"});
-    // "Vexlo Demo.lnk" and "ReadMe.lnk" fit; "Remove Vexlo Demo.lnk" gives 234+1+21 = 256.
-    EXPECT_TRUE(CheckListing("C:\\Games\\Vexlo Demo\\", group.c_str(), names).fits);
-    group += std::string(4, 'x');  // 238: the removal shortcut has 260
-    Check over = CheckListing("C:\\Games\\Vexlo Demo\\", group.c_str(), names);
+    // The game's shortcut and "ReadMe.lnk" are shorter than the removal
+    // shortcut ("\Remove Vexlo Demo.lnk"), which is the longest path.
+    std::string removal = std::string("\\") + RemoveShortcutTitle + ".lnk";
+    std::string group = "C:\\" + std::string(259 - 3 - removal.size(), 'g');
+    auto names = Listing({GameEntry.c_str(), "./ReadMe.txt", "./Vexlo.cfg", "./data/a.mp3"});
+    EXPECT_TRUE(CheckListing(DefaultDestFolder, group.c_str(), names).fits);
+    group += 'x';  // the removal shortcut has 260
+    Check over = CheckListing(DefaultDestFolder, group.c_str(), names);
     EXPECT_EQ(over.fault.kind, PathLimitKind::Shortcut);
-    EXPECT_STREQ(over.fault.name, "\\Remove Vexlo Demo.lnk");
+    EXPECT_EQ(over.fault.name, removal);
     EXPECT_EQ(over.fault.length, 260u);
     EXPECT_EQ(over.fault.limit, 259u);
-    EXPECT_TRUE(CheckListing("C:\\Games\\Vexlo Demo\\", nullptr, names).fits);
+    EXPECT_TRUE(CheckListing(DefaultDestFolder, nullptr, names).fits);
 
     // A file's shortcut is titled by its name without extension; the game's
-    // is "Vexlo Demo"; configuration files and audio get none.
+    // is GameShortcutTitle; configuration files and audio get none.
     std::string longTitle = "./" + std::string(30, 't') + ".txt";
     std::string longConfig = "./" + std::string(60, 'c') + ".cfg";
     std::string longAudio = "./data/" + std::string(60, 'm') + ".mp3";
     auto titled =
-        Listing({"./VexloDmo.exe", longConfig.c_str(), longAudio.c_str(), longTitle.c_str()});
+        Listing({GameEntry.c_str(), longConfig.c_str(), longAudio.c_str(), longTitle.c_str()});
     std::string shortGroup = "C:\\" + std::string(221, 'g');  // + "\" + 30 + ".lnk" = 259
     EXPECT_TRUE(CheckListing("C:\\V\\", shortGroup.c_str(), titled).fits);
     shortGroup += 'g';
@@ -163,7 +173,7 @@ class PathLimitsOnDisk : public ::testing::Test {
         CreateDirectoryA(root.c_str(), nullptr);
         CreateDirectoryA((root + "\\data").c_str(), nullptr);
         CreateDirectoryA((root + "\\data\\voices").c_str(), nullptr);
-        Touch("VexloDmo.exe");
+        Touch(GameExeName);
         Touch("ReadMe.txt");
         Touch("data\\menu.mp3");
         Touch("data\\voices\\" + LongStem + ".mp3");
@@ -172,7 +182,7 @@ class PathLimitsOnDisk : public ::testing::Test {
     }
     void TearDown() override {
         SetCurrentDirectoryA(previous);
-        for (const char* file : {"VexloDmo.exe", "ReadMe.txt", "data\\menu.mp3"})
+        for (const char* file : {GameExeName, "ReadMe.txt", "data\\menu.mp3"})
             DeleteFileA((root + "\\" + file).c_str());
         DeleteFileA((root + "\\data\\voices\\" + LongStem + ".mp3").c_str());
         RemoveDirectoryA((root + "\\data\\voices").c_str());
@@ -191,12 +201,15 @@ class PathLimitsOnDisk : public ::testing::Test {
 };
 
 TEST_F(PathLimitsOnDisk, TheDeepestAudioFileOfTheTreeIsFound) {
-    // "VexloDmo.exe;data/voices/<stem>.wav" = 12 + 1 + 12 + 41 + 4 = 70.
+    // "VexloDmo.exe;data/voices/<stem>.wav" = 12 + 1 + 12 + 41 + 4 = 70 for
+    // the sample product, within 247.
+    std::string member = std::string(GameExeName) + ";data/voices/" + LongStem + ".wav";
     PathLimitFault fault;
-    EXPECT_TRUE(CheckInstallPathLimits(FolderOfLength(177).c_str(), nullptr, &fault));
-    EXPECT_FALSE(CheckInstallPathLimits(FolderOfLength(178).c_str(), nullptr, &fault));
+    size_t longest = 247 - member.size();
+    EXPECT_TRUE(CheckInstallPathLimits(FolderOfLength(longest).c_str(), nullptr, &fault));
+    EXPECT_FALSE(CheckInstallPathLimits(FolderOfLength(longest + 1).c_str(), nullptr, &fault));
     EXPECT_EQ(fault.kind, PathLimitKind::Member);
-    EXPECT_EQ(std::string(fault.name), "VexloDmo.exe;data/voices/" + LongStem + ".wav");
+    EXPECT_EQ(std::string(fault.name), member);
     EXPECT_EQ(fault.length, 248u);
 }
 

@@ -40,11 +40,14 @@ TEST(DecompressWindow, OnlyTheFirstExactMatchIsHidden) {
                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     HWND second = CreateWindowA("Static", DecompressWindowTitle, WS_POPUP | WS_VISIBLE, 0, 0, 10,
                                 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    HWND otherCase =
-        CreateWindowA("Static", "vexlo setup decompressing...", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
-                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    HWND longer = CreateWindowA("Static", "Vexlo Setup Decompressing... 50%", WS_POPUP | WS_VISIBLE,
-                                0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    std::string lowerCase = DecompressWindowTitle;
+    CharLowerA(&lowerCase[0]);
+    ASSERT_NE(lowerCase, DecompressWindowTitle);
+    HWND otherCase = CreateWindowA("Static", lowerCase.c_str(), WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    std::string longerTitle = std::string(DecompressWindowTitle) + " 50%";
+    HWND longer = CreateWindowA("Static", longerTitle.c_str(), WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     EnumWindows(HideDecompressWindow, reinterpret_cast<LPARAM>(DecompressWindowTitle));
     EXPECT_EQ(IsWindowVisible(first) + IsWindowVisible(second), 1);
     EXPECT_TRUE(IsWindowVisible(otherCase));
@@ -66,10 +69,10 @@ TEST(CenteredDialog, EndsWithTheIdOfTheButtonPressedAndIsCentred) {
         int button;
         INT_PTR result;
     } cases[] = {
-        {IDD_RESTART, "Must Rest Before Playing Vexlo", IDOK, IDOK},
-        {IDD_RESTART, "Must Rest Before Playing Vexlo", IDCANCEL, IDCANCEL},
-        {IDD_RESTART, "Must Rest Before Playing Vexlo", PressEscape, IDCANCEL},
-        {IDD_CANCEL_QUESTION, "Cancel Vexlo Setup?", IDC_EXIT_SETUP, IDC_EXIT_SETUP},
+        {IDD_RESTART, RestartCaption, IDOK, IDOK},
+        {IDD_RESTART, RestartCaption, IDCANCEL, IDCANCEL},
+        {IDD_RESTART, RestartCaption, PressEscape, IDCANCEL},
+        {IDD_CANCEL_QUESTION, CancelCaption, IDC_EXIT_SETUP, IDC_EXIT_SETUP},
         {IDD_DIRECTX_OFFER, "Install Microsoft Direct X", IDOK, IDOK},
         {IDD_DIRECTX_OFFER, "Install Microsoft Direct X", PressEscape, IDCANCEL},
     };
@@ -83,15 +86,15 @@ TEST(CenteredDialog, EndsWithTheIdOfTheButtonPressedAndIsCentred) {
 }
 
 TEST(CenteredDialog, CloseBoxEndsWithCancel) {
-    DialogAnswerer answerer({{"Cancel Vexlo Setup?", CloseBox}});
+    DialogAnswerer answerer({{CancelCaption, CloseBox}});
     EXPECT_EQ(RunDialog(IDD_CANCEL_QUESTION), IDCANCEL);
     // Messages other than initialisation and commands are left to the dialog manager.
     EXPECT_EQ(CenteredDialogProc(nullptr, WM_PAINT, 0, 0), FALSE);
 }
 
 TEST(Messages, ShowMessageIsAPlainBoxWithoutOwner) {
-    DialogAnswerer answerer({{"Vexlo test title", IDOK}});
-    ShowMessage("Vexlo test title", "Some text");
+    DialogAnswerer answerer({{"A test title", IDOK}});
+    ShowMessage("A test title", "Some text");
     auto answered = answerer.Finish();
     ASSERT_EQ(answered.size(), 1u);
     EXPECT_EQ(answered[0].text, "Some text");

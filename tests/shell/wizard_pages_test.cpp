@@ -5,6 +5,7 @@
 #include <prsht.h>
 #include <shlobj.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -20,11 +21,22 @@
 
 namespace {
 
-constexpr char MissingTitle[] = "Vexlo Setup: Folder Does Not Exist";
-constexpr char TooLongTitle[] = "Vexlo Setup: Folder Name Too Long";
-constexpr char NotAllowedTitle[] = "Vexlo Setup: Folder Name Not Allowed";
-constexpr char CancelTitle[] = "Cancel Vexlo Setup?";
 constexpr uint64_t GiB = 1ull << 30;
+
+// One of the product's message texts with its blanks filled in.
+std::string Formatted(const char* format, ...) {
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+// The label of the default group: "Start Menu\Programs" and the group's name.
+std::string DefaultGroupLabel() {
+    return std::string("Start Menu\\Programs") + GroupFolderName;
+}
 
 // A drive of a chosen size: the free-space calls that the code under test
 // makes go to fakes, with or without the extended call being present.
@@ -92,7 +104,7 @@ bool FakeDrive::extendedCallPresent;
 TEST(FreeSpace, TheWholeFigureOfTheExtendedCall) {
     FakeDrive drive(5 * GiB + 123);
     ASSERT_TRUE(drive.patched);
-    EXPECT_EQ(GetDriveFreeBytes("C:\\Games\\Vexlo Demo\\"), 5 * GiB + 123);
+    EXPECT_EQ(GetDriveFreeBytes(DefaultDestFolder), 5 * GiB + 123);
     EXPECT_STREQ(FakeDrive::askedRoot, "C:\\");
 }
 
@@ -143,8 +155,9 @@ class WizardPages : public ::testing::Test {
     void SetUp() override {
         setupState = SetupState();
         setupState.instance = GetModuleHandleA(nullptr);
-        strcpy(setupState.groupLabel, "Start Menu\\Programs\\Vexlo Demo");
-        strcpy(setupState.groupFolder, "C:\\Start Menu\\Programs\\Vexlo Demo");
+        strcpy(setupState.groupLabel, DefaultGroupLabel().c_str());
+        snprintf(setupState.groupFolder, StatePathSize, "C:\\Start Menu\\Programs%s",
+                 GroupFolderName);
         parent = CreateTestParent();
         ResetWizardButtons();
         GetCurrentDirectoryA(sizeof previousFolder, previousFolder);
@@ -173,9 +186,9 @@ TEST_F(WizardPages, DestinationOpensWithDefaultFolderSizesAndGroup) {
     FakeDrive drive(4 * GiB + 1048576);  // past what 32 bits hold
     ASSERT_TRUE(drive.patched);
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
-    EXPECT_STREQ(setupState.destFolder, "C:\\Games\\Vexlo Demo\\");
-    EXPECT_EQ(ControlText(page, IDC_DEST_EDIT), "C:\\Games\\Vexlo Demo\\");
-    EXPECT_EQ(ControlText(page, IDC_GROUP_START_MENU), "Start Menu\\Programs\\Vexlo Demo");
+    EXPECT_STREQ(setupState.destFolder, DefaultDestFolder);
+    EXPECT_EQ(ControlText(page, IDC_DEST_EDIT), DefaultDestFolder);
+    EXPECT_EQ(ControlText(page, IDC_GROUP_START_MENU), DefaultGroupLabel());
     EXPECT_EQ(IsDlgButtonChecked(page, IDC_GROUP_START_MENU), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(page, IDC_GROUP_NONE), BST_UNCHECKED);
     EXPECT_EQ(ControlText(page, IDC_SPACE_REQUIRED), std::string(FormatSize(RequiredSpace)));
@@ -199,7 +212,7 @@ TEST_F(WizardPages, TheSpaceTestComparesTheWholeFigure) {
 
     // Short by one byte: the question names the shortfall.
     drive.SetFree(RequiredSpace - 1);
-    DialogAnswerer answerer({{MissingTitle, IDNO}});
+    DialogAnswerer answerer({{MissingFolderTitle, IDNO}});
     EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
     auto answered = answerer.Finish();
     ASSERT_EQ(answered.size(), 1u);
@@ -222,7 +235,7 @@ TEST_F(WizardPages, TypingShowsPlaceholderUntilTheEditLosesFocus) {
     // Setting the text makes the edit box report EN_CHANGE to the page.
     SetDlgItemTextA(page, IDC_DEST_EDIT, "Q:\\Typed Folder");
     EXPECT_EQ(ControlText(page, IDC_SPACE_AVAILABLE), "?");
-    EXPECT_STREQ(setupState.destFolder, "C:\\Games\\Vexlo Demo\\");
+    EXPECT_STREQ(setupState.destFolder, DefaultDestFolder);
 
     EditNotification(page, EN_KILLFOCUS);
     EXPECT_STREQ(setupState.destFolder, "Q:\\Typed Folder\\");
@@ -243,7 +256,7 @@ TEST_F(WizardPages, NextOnMissingDriveAsksBothQuestionsAndStays) {
     CheckDlgButton(page, IDC_GROUP_NONE, BST_CHECKED);
 
     // No to the creation, then Yes to installing anyway: the page still stays.
-    DialogAnswerer answerer({{MissingTitle, IDNO}, {MissingTitle, IDYES}});
+    DialogAnswerer answerer({{MissingFolderTitle, IDNO}, {MissingFolderTitle, IDYES}});
     INT_PTR handled = FALSE;
     LONG_PTR result = Notify(page, PSN_WIZNEXT, &handled);
     auto answered = answerer.Finish();
@@ -261,20 +274,14 @@ TEST_F(WizardPages, NextOnMissingDriveAsksBothQuestionsAndStays) {
         EXPECT_FALSE(question.ownerEnabled) << question.title;
     }
     EXPECT_EQ(answered[1].text,
-              "The folder \"Q:\\Nowhere\\\" does not appear to have enough space available to "
-              "install Vexlo.  An addition " +
-                  std::string(FormatSize(RequiredSpace)) +
-                  " of free space is required.  Would you like to "
-                  "attempt to install Vexlo anyway? \r\n\r\nPress Yes to try to install Vexlo.\r\n"
-                  "Press No to select a different location.");
+              Formatted(LowSpaceText, "Q:\\Nowhere\\", FormatSize(RequiredSpace)));
 }
 
 TEST_F(WizardPages, NextOnMissingDriveThatCannotBeCreatedReportsIt) {
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
     SetDlgItemTextA(page, IDC_DEST_EDIT, "Q:\\Nowhere\\");
-    DialogAnswerer answerer({{MissingTitle, IDYES},
-                             {"Vexlo Setup: Error creating folder", IDOK},
-                             {MissingTitle, IDNO}});
+    DialogAnswerer answerer(
+        {{MissingFolderTitle, IDYES}, {CreateFailedTitle, IDOK}, {MissingFolderTitle, IDNO}});
     LONG_PTR result = Notify(page, PSN_WIZNEXT);
     auto answered = answerer.Finish();
     EXPECT_EQ(result, 1);
@@ -287,7 +294,7 @@ TEST_F(WizardPages, NextCreatesAMissingFolderWithItsParentsAndMovesOn) {
     std::string folder = base + "\\sub\\deeper";
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
     SetDlgItemTextA(page, IDC_DEST_EDIT, folder.c_str());
-    DialogAnswerer answerer({{MissingTitle, IDYES}});
+    DialogAnswerer answerer({{MissingFolderTitle, IDYES}});
     LONG_PTR result = Notify(page, PSN_WIZNEXT);
     auto answered = answerer.Finish();
     ASSERT_EQ(answered.size(), 1u);
@@ -310,7 +317,7 @@ TEST_F(WizardPages, NextCreatesAMissingFolderWithItsParentsAndMovesOn) {
 TEST_F(WizardPages, CancelQuestionDecidesWhetherTheSheetCloses) {
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
     {
-        DialogAnswerer answerer({{"Cancel Vexlo Setup?", IDC_EXIT_SETUP}});
+        DialogAnswerer answerer({{CancelCaption, IDC_EXIT_SETUP}});
         EXPECT_EQ(Notify(page, PSN_QUERYCANCEL), 0);
         auto answered = answerer.Finish();
         ASSERT_EQ(answered.size(), 1u);
@@ -320,11 +327,11 @@ TEST_F(WizardPages, CancelQuestionDecidesWhetherTheSheetCloses) {
     }
     EXPECT_TRUE(IsWindowEnabled(parent));
     {
-        DialogAnswerer answerer({{"Cancel Vexlo Setup?", PressEscape}});
+        DialogAnswerer answerer({{CancelCaption, PressEscape}});
         EXPECT_EQ(Notify(page, PSN_QUERYCANCEL), 1);
     }
     {
-        DialogAnswerer answerer({{"Cancel Vexlo Setup?", IDOK}});  // Resume
+        DialogAnswerer answerer({{CancelCaption, IDOK}});  // Resume
         EXPECT_EQ(Notify(page, PSN_QUERYCANCEL), 1);
     }
 }
@@ -392,7 +399,7 @@ TEST_F(WizardPages, NothingMovesWhileTheCancelQuestionIsOpen) {
         ASSERT_NE(OpenPage(want.first, want.second), nullptr);
         LONG_PTR next = 0, back = 0, finish = 0, cancel = 0;
         bool browsed = false;
-        DialogAnswerer answerer({{CancelTitle, IDC_EXIT_SETUP, [&](HWND) {
+        DialogAnswerer answerer({{CancelCaption, IDC_EXIT_SETUP, [&](HWND) {
                                       next = NotifyFromOutside(page, PSN_WIZNEXT);
                                       back = NotifyFromOutside(page, PSN_WIZBACK);
                                       finish = NotifyFromOutside(page, PSN_WIZFINISH);
@@ -439,18 +446,18 @@ TEST_F(WizardPages, AFolderTooLongForItsPathsIsRefusedNotCut) {
     ASSERT_EQ(answered.size(), 1u);
     EXPECT_EQ(answered[0].owner, parent);
     EXPECT_FALSE(answered[0].ownerEnabled);
+    // The command: the quoted folder and game executable, a space, the switch.
+    unsigned command = static_cast<unsigned>(typed.size() + 1 + 2 + strlen(GameExeName) + 1 +
+                                             strlen(RemoveSwitch));
     EXPECT_EQ(answered[0].text,
-              "The folder \"" + typed +
-                  "\\\" has too long a name to install Vexlo in: the command that removes Vexlo "
-                  "would be 305 characters long, and at most 259 are allowed.  Please choose a "
-                  "folder with a shorter name.");
+              Formatted(CommandTooLongText, (typed + "\\").c_str(), command, 259u));
     EXPECT_EQ(ControlText(page, IDC_DEST_EDIT), typed);
-    EXPECT_STREQ(setupState.destFolder, "C:\\Games\\Vexlo Demo\\");  // not a cut copy
+    EXPECT_STREQ(setupState.destFolder, DefaultDestFolder);  // not a cut copy
 
     // Losing the focus keeps the old folder too, but shows the typed drive's space.
     setupState.freeSpace = 7;
     EditNotification(page, EN_KILLFOCUS);
-    EXPECT_STREQ(setupState.destFolder, "C:\\Games\\Vexlo Demo\\");
+    EXPECT_STREQ(setupState.destFolder, DefaultDestFolder);
     EXPECT_NE(setupState.freeSpace, 7u);
 }
 
@@ -477,7 +484,7 @@ TEST_F(WizardPages, AFolderThatFitsTheBoxButNotTheInstallIsRefused) {
         << answered[0].text;
 
     SetDlgItemTextA(page, IDC_DEST_EDIT, base.c_str());
-    DialogAnswerer accepted({{MissingTitle, IDNO}, {MissingTitle, IDNO}});
+    DialogAnswerer accepted({{MissingFolderTitle, IDNO}, {MissingFolderTitle, IDNO}});
     EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
     EXPECT_EQ(accepted.Finish().size(), 2u);
     EXPECT_STREQ(setupState.destFolder, (base + "\\").c_str());
@@ -488,19 +495,17 @@ TEST_F(WizardPages, AFolderThatFitsTheBoxButNotTheInstallIsRefused) {
 TEST_F(WizardPages, ASemicolonInTheFolderIsRefused) {
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
     SetDlgItemTextA(page, IDC_DEST_EDIT, "C:\\Games;Vexlo");
-    DialogAnswerer answerer({{NotAllowedTitle, IDOK}});
+    DialogAnswerer answerer({{SemicolonTitle, IDOK}});
     EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
     auto answered = answerer.Finish();
     ASSERT_EQ(answered.size(), 1u);
-    EXPECT_EQ(answered[0].text,
-              "The folder \"C:\\Games;Vexlo\\\" has a semicolon (;) in its name, and Vexlo cannot "
-              "be installed in such a folder.  Please choose another folder.");
+    EXPECT_EQ(answered[0].text, Formatted(SemicolonText, "C:\\Games;Vexlo\\"));
     EXPECT_FALSE(FolderExists("C:\\Games;Vexlo\\"));
 }
 
 TEST_F(WizardPages, AGroupTooLongForItsShortcutsIsRefusedUnlessNone) {
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
-    std::string group = "C:\\" + std::string(240, 'g') + "\\Vexlo Demo";
+    std::string group = "C:\\" + std::string(240, 'g') + GroupFolderName;
     strcpy(setupState.groupFolder, group.c_str());
     std::string folder = TempFolder() + "-dest";
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -512,7 +517,9 @@ TEST_F(WizardPages, AGroupTooLongForItsShortcutsIsRefusedUnlessNone) {
         ASSERT_EQ(answered.size(), 1u);
         EXPECT_EQ(answered[0].text.find("The Start Menu folder \"" + group + "\""), 0u)
             << answered[0].text;
-        EXPECT_NE(answered[0].text.find("\"\\Remove Vexlo Demo.lnk\" in it would be 276"),
+        std::string shortcut = std::string("\\") + RemoveShortcutTitle + ".lnk";
+        std::string length = std::to_string(group.size() + shortcut.size());
+        EXPECT_NE(answered[0].text.find("\"" + shortcut + "\" in it would be " + length),
                   std::string::npos)
             << answered[0].text;
     }
@@ -550,13 +557,14 @@ TEST(GroupLabel, PrefixReplacesTheStartMenuFolderWhateverItsCase) {
     std::string upper = startMenu;
     for (char& c : upper)
         c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    snprintf(setupState.groupFolder, StatePathSize, "%s\\Programs\\Vexlo Demo", upper.c_str());
+    snprintf(setupState.groupFolder, StatePathSize, "%s\\Programs%s", upper.c_str(),
+             GroupFolderName);
     MakeGroupLabel();
-    EXPECT_STREQ(setupState.groupLabel, "Start Menu\\Programs\\Vexlo Demo");
+    EXPECT_EQ(setupState.groupLabel, DefaultGroupLabel());
 
-    strcpy(setupState.groupFolder, "D:\\Games\\Vexlo Demo");
+    strcpy(setupState.groupFolder, "D:\\Games\\Elsewhere");
     MakeGroupLabel();
-    EXPECT_STREQ(setupState.groupLabel, "Start MenuD:\\Games\\Vexlo Demo");
+    EXPECT_STREQ(setupState.groupLabel, "Start MenuD:\\Games\\Elsewhere");
 }
 
 TEST(WizardRecords, PagesUseTheFirstRecordLayout) {

@@ -64,9 +64,9 @@ class GameTest : public ::testing::Test {
     void SetUp() override {
         DeleteUninstallEntry(DemoKeyName);
         gameFolder = scratch.Path() + "\\Games\\Vexlo Demo";
-        gamePath = gameFolder + "\\VexloDmo.exe";
+        gamePath = gameFolder + "\\" + GameExeName;
         ASSERT_TRUE(MakeFolders(gameFolder));
-        ASSERT_TRUE(CopyFileTo(ProgramPath("VexloDmo.exe"), gamePath));
+        ASSERT_TRUE(CopyFileTo(ProgramPath(GameExeName), gamePath));
         ASSERT_TRUE(AppendEmptyArchive(gamePath));
     }
     void TearDown() override { DeleteUninstallEntry(DemoKeyName); }
@@ -89,7 +89,7 @@ class GameTest : public ::testing::Test {
 
     // The uninstaller the game started: its question box, from another process.
     HWND WaitUninstallerQuestion() {
-        HWND box = WaitMessageBox("Remove Vexlo", 0, WindowTimeoutMs);
+        HWND box = WaitMessageBox(UninstallConfirmTitle, 0, WindowTimeoutMs);
         EXPECT_TRUE(box) << "the uninstaller did not ask";
         if (!box) return nullptr;
         uninstallerId = WindowProcessId(box);
@@ -170,9 +170,9 @@ TEST_F(GameTest, RemoveKeepsAPlainListWhenTheGameCarriesNone) {
 TEST_F(GameTest, RemoveWithoutAnUninstallerSaysSo) {
     ASSERT_TRUE(AddMember(gamePath, "Remove.txt", gamePath + "\r\n"));
     ASSERT_TRUE(processes.Start(gamePath.c_str(), "/remove", &game));
-    HWND box = WaitMessageBox("Vexlo Demo", game.processId, WindowTimeoutMs);
+    HWND box = WaitMessageBox(GameWindowTitle, game.processId, WindowTimeoutMs);
     ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), "The Vexlo Demo uninstaller could not be started.");
+    EXPECT_EQ(BoxText(box), UninstallerNotStartedText);
     ASSERT_TRUE(AnswerMessageBox(box, IDOK));
     DWORD exitCode = 0;
     EXPECT_TRUE(WaitProcessEnd(game.process, ProcessEndTimeoutMs, &exitCode));
@@ -185,7 +185,7 @@ TEST_F(GameTest, WindowListsTheMembersAndPlaysOnlySounds) {
     ASSERT_TRUE(AddMember(gamePath, "data/music1.wav", wave));
 
     ASSERT_TRUE(processes.Start(gamePath.c_str(), nullptr, &game));
-    HWND window = WaitTopWindow("Vexlo Demo", game.processId, WindowTimeoutMs);
+    HWND window = WaitTopWindow(GameWindowTitle, game.processId, WindowTimeoutMs);
     ASSERT_TRUE(window);
     EXPECT_TRUE(WaitControlText(window, StatusTextId, "2 members.", WindowTimeoutMs));
     HWND list = FindControl(window, MemberListId);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,8 +16,15 @@
 
 namespace {
 
-constexpr char RemovedText[] = "The Vexlo Demo has been removed from your system.";
-constexpr char NotInstalledText[] = "The Vexlo Demo is not installed on your system.";
+// One of the product's message texts with its blanks filled in.
+std::string Formatted(const char* format, ...) {
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
 
 // Runs a program to its end; false if it could not start or did not end.
 bool RunToEnd(ProcessList& processes, const std::string& program, const std::string& arguments,
@@ -45,11 +54,11 @@ class RemovalTest : public ::testing::Test {
     void SetUp() override {
         DeleteUninstallEntry(DemoKeyName);
         gameFolder = scratch.Path() + "\\Games\\Vexlo Demo";
-        gamePath = gameFolder + "\\VexloDmo.exe";
+        gamePath = gameFolder + "\\" + GameExeName;
         outside = scratch.Path() + "\\outside";
         ASSERT_TRUE(MakeFolders(gameFolder));
         ASSERT_TRUE(MakeFolders(outside));
-        ASSERT_TRUE(CopyFileTo(ProgramPath("VexloDmo.exe"), gamePath));
+        ASSERT_TRUE(CopyFileTo(ProgramPath(GameExeName), gamePath));
         ASSERT_TRUE(AppendEmptyArchive(gamePath));
         ASSERT_TRUE(AddMemberFromFile(gamePath, "UninstDemo.exe", ProgramPath("UninstDemo.exe")));
         ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, gamePath.c_str(),
@@ -107,7 +116,7 @@ class RemovalTest : public ::testing::Test {
         DWORD exitCode = 1;
         EXPECT_TRUE(WaitProcessEnd(game.process, ProcessEndTimeoutMs, &exitCode));
         EXPECT_EQ(exitCode, 0u);
-        HWND box = WaitMessageBox("Remove Vexlo", 0, WindowTimeoutMs);
+        HWND box = WaitMessageBox(UninstallConfirmTitle, 0, WindowTimeoutMs);
         EXPECT_TRUE(box) << "the uninstaller did not ask";
         if (box) {
             uninstallerId = WindowProcessId(box);
@@ -269,7 +278,7 @@ TEST_F(RemovalTest, FilesInUseAreNamedAndTheRemovalCanRunAgain) {
     // letting them be deleted.
     StartedProcess game;
     ASSERT_TRUE(processes.Start(gamePath.c_str(), nullptr, &game));
-    ASSERT_TRUE(WaitTopWindow("Vexlo Demo", game.processId, WindowTimeoutMs));
+    ASSERT_TRUE(WaitTopWindow(GameWindowTitle, game.processId, WindowTimeoutMs));
     auto hold = [](const std::string& path) {
         return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                            nullptr);
@@ -281,7 +290,7 @@ TEST_F(RemovalTest, FilesInUseAreNamedAndTheRemovalCanRunAgain) {
     auto removeExpecting = [&](const char* title, const std::string& text) {
         StartedProcess uninstaller;
         ASSERT_TRUE(processes.Start("UninstDemo.exe", nullptr, &uninstaller));
-        HWND box = WaitMessageBox("Remove Vexlo", uninstaller.processId, WindowTimeoutMs);
+        HWND box = WaitMessageBox(UninstallConfirmTitle, uninstaller.processId, WindowTimeoutMs);
         ASSERT_TRUE(box);
         box = AnswerAndWait(box, IDYES, title, uninstaller.processId);
         ASSERT_TRUE(box);
@@ -301,9 +310,8 @@ TEST_F(RemovalTest, FilesInUseAreNamedAndTheRemovalCanRunAgain) {
     };
 
     ASSERT_NO_FATAL_FAILURE(removeExpecting(
-        "UNINSTALL ERROR", "Couldn't remove 2 files:\r\n\r\n" + readMe + "\r\n" + manual +
-                               "\r\n\r\nClose Vexlo and any program that uses them, then "
-                               "remove Vexlo again."));
+        "UNINSTALL ERROR",
+        Formatted(PartialManyText, 2u, (readMe + "\r\n" + manual + "\r\n").c_str(), "")));
     expectKeptForNextTry();
     EXPECT_TRUE(FileExists(readMe));
     EXPECT_TRUE(FileExists(manual));
@@ -312,16 +320,14 @@ TEST_F(RemovalTest, FilesInUseAreNamedAndTheRemovalCanRunAgain) {
     CloseHandle(heldManual);
 
     // Only the running game is left.
-    ASSERT_NO_FATAL_FAILURE(removeExpecting(
-        "UNINSTALL ERROR", "Couldn't remove 1 file:\r\n\r\n" + gamePath +
-                               "\r\n\r\nClose Vexlo and any program that uses it, then remove "
-                               "Vexlo again."));
+    ASSERT_NO_FATAL_FAILURE(
+        removeExpecting("UNINSTALL ERROR", Formatted(PartialOneText, gamePath.c_str())));
     expectKeptForNextTry();
     EXPECT_FALSE(FileExists(readMe));
     EXPECT_FALSE(FileExists(manual));
 
     // Nothing in use any more: the removal completes.
-    ASSERT_TRUE(CloseTopWindow(FindTopWindow("Vexlo Demo", game.processId)));
+    ASSERT_TRUE(CloseTopWindow(FindTopWindow(GameWindowTitle, game.processId)));
     ASSERT_TRUE(WaitProcessEnd(game.process, ProcessEndTimeoutMs, nullptr));
     ASSERT_NO_FATAL_FAILURE(removeExpecting("Uninstall Complete", RemovedText));
     ExpectInstalledGone();
@@ -344,8 +350,8 @@ TEST_F(RemovalTest, TwoRemovalsAtOnce) {
     StartedProcess first, second;
     ASSERT_TRUE(processes.Start("UninstDemo.exe", nullptr, &first));
     ASSERT_TRUE(processes.Start("UninstDemo.exe", nullptr, &second));
-    HWND firstBox = WaitMessageBox("Remove Vexlo", first.processId, WindowTimeoutMs);
-    HWND secondBox = WaitMessageBox("Remove Vexlo", second.processId, WindowTimeoutMs);
+    HWND firstBox = WaitMessageBox(UninstallConfirmTitle, first.processId, WindowTimeoutMs);
+    HWND secondBox = WaitMessageBox(UninstallConfirmTitle, second.processId, WindowTimeoutMs);
     ASSERT_TRUE(firstBox && secondBox);
     // The read-me is in use for a moment, so the first removal is still at
     // work when the second one is answered.

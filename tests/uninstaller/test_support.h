@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "prefix_state.h"
+// The product's names and texts: the programs under test are built with them.
+#include "product_names.h"
 #include "ui_driver.h"
 
 // Waits, in milliseconds. Starting a program under Wine takes a second or so.

@@ -10,18 +10,6 @@
 
 namespace {
 
-constexpr char DemoConfirmText[] =
-    "Are you sure you want to completely remove The Vexlo Demo from your system?";
-constexpr char DemoRemovedText[] = "The Vexlo Demo has been removed from your system.";
-constexpr char DemoNotInstalledText[] = "The Vexlo Demo is not installed on your system.";
-constexpr char FullConfirmText[] =
-    "Are you sure you want to completely remove Vexlo from your system?";
-constexpr char FullRemovedText[] = "Vexlo has been removed from your system.";
-constexpr char FullNotInstalledText[] = "Vexlo is not installed on your system.";
-constexpr char ListMissingText[] =
-    "Couldn't find the Uninstall List (\"Remove.txt\").  Could not remove Vexlo from your "
-    "system.";
-
 class UninstallerTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -29,7 +17,7 @@ class UninstallerTest : public ::testing::Test {
         DeleteUninstallEntry(FullGameKeyName);
         games = scratch.Path() + "\\Games";
         gameFolder = games + "\\Vexlo Demo";
-        gamePath = gameFolder + "\\VexloDmo.exe";
+        gamePath = gameFolder + "\\" + GameExeName;
         ASSERT_TRUE(MakeFolders(gameFolder));
     }
     void TearDown() override {
@@ -52,9 +40,9 @@ class UninstallerTest : public ::testing::Test {
         listed = {gamePath,
                   gameFolder + "\\ReadMe.txt",
                   gameFolder + "\\Vexlo.cfg",
-                  group + "\\Vexlo Demo.lnk",
+                  group + "\\" + GameShortcutTitle + ".lnk",
                   group + "\\ReadMe.lnk",
-                  group + "\\Remove Vexlo Demo.lnk"};
+                  group + "\\" + RemoveShortcutTitle + ".lnk"};
         std::string list;
         for (const std::string& path : listed) {
             AddFile(path);
@@ -98,7 +86,7 @@ class UninstallerTest : public ::testing::Test {
     }
 
     // The message of a program that finds no complete entry; OK ends it.
-    void ExpectNotInstalled(const char* program, const char* text = DemoNotInstalledText) {
+    void ExpectNotInstalled(const char* program, const char* text = NotInstalledText) {
         HWND box = StartAndWaitBox(program, "Not installed!");
         ASSERT_TRUE(box);
         EXPECT_EQ(BoxText(box), text);
@@ -106,9 +94,9 @@ class UninstallerTest : public ::testing::Test {
     }
 
     // Yes to the question, OK to the final message; their texts checked.
-    void RemoveWithYes(const char* program, const char* confirmText = DemoConfirmText,
-                       const char* removedText = DemoRemovedText) {
-        HWND box = StartAndWaitBox(program, "Remove Vexlo");
+    void RemoveWithYes(const char* program, const char* confirmText = ConfirmText,
+                       const char* removedText = RemovedText) {
+        HWND box = StartAndWaitBox(program, UninstallConfirmTitle);
         ASSERT_TRUE(box);
         EXPECT_EQ(BoxText(box), confirmText);
         box = AnswerAndWaitBox(box, IDYES, "Uninstall Complete");
@@ -154,7 +142,7 @@ TEST_F(UninstallerTest, YesRemovesTheInstallationAndItsEntry) {
 TEST_F(UninstallerTest, NoChangesNothing) {
     MakeInstallation();
     RegisterDemo();
-    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    HWND box = StartAndWaitBox("UninstDemo.exe", UninstallConfirmTitle);
     ASSERT_TRUE(box);
     AnswerAndExpectEnd(box, IDNO);
     ExpectInstallationIntact();
@@ -177,7 +165,7 @@ TEST_F(UninstallerTest, MissingListIsReportedAndNothingElseHappens) {
     ASSERT_TRUE(DeleteFileA((gameFolder + "\\Remove.txt").c_str()));
     RegisterDemo();
 
-    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    HWND box = StartAndWaitBox("UninstDemo.exe", UninstallConfirmTitle);
     ASSERT_TRUE(box);
     box = AnswerAndWaitBox(box, IDYES, "UNINSTALL ERROR");
     ASSERT_TRUE(box);
@@ -264,11 +252,11 @@ TEST_F(UninstallerTest, ASecondRemovalSaysNotInstalled) {
     ASSERT_NO_FATAL_FAILURE(ExpectNotInstalled("UninstDemo.exe"));
 
     RegisterDemo();
-    HWND box = StartAndWaitBox("UninstDemo.exe", "Remove Vexlo");
+    HWND box = StartAndWaitBox("UninstDemo.exe", UninstallConfirmTitle);
     ASSERT_TRUE(box);
     box = AnswerAndWaitBox(box, IDYES, "Not installed!");
     ASSERT_TRUE(box);
-    EXPECT_EQ(BoxText(box), DemoNotInstalledText);
+    EXPECT_EQ(BoxText(box), NotInstalledText);
     AnswerAndExpectEnd(box, IDOK);
     EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
 }
