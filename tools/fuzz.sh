@@ -11,7 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 BUILD=${FUZZ_BUILD:-build/fuzz}
 SECONDS_TO_RUN=${FUZZ_SECONDS:-60}
-TARGETS=${FUZZ_TARGETS:-mp3 tagged_mp3 archive removal}
+TARGETS=${FUZZ_TARGETS:-mp3 tagged_mp3 archive gamekit removal}
 SEEDS="$BUILD/corpus/seeds"
 REGRESSIONS=tests/fuzz_regressions
 
@@ -101,6 +101,7 @@ for target in $TARGETS; do
     mp3) seed_mp3 "$seeds"; dict=fuzz/mp3.dict; max_len=32768 ;;
     tagged_mp3) seed_tagged_mp3 "$seeds"; dict=fuzz/mp3.dict; max_len=65536 ;;
     archive) seed_archive "$seeds"; dict=fuzz/archive.dict; max_len=16384 ;;
+    gamekit) seed_archive "$seeds"; dict=fuzz/archive.dict; max_len=16384 ;;
     removal) seed_removal "$seeds"; dict=fuzz/removal.dict; max_len=4096 ;;
     *) echo "fuzz.sh: no such target: $target"; exit 1 ;;
   esac

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "game_archive.h"
+#include "disc/gamekit/game_kit.h"
+#include "product_names.h"
 
 namespace {
 
-constexpr char WindowClassName[] = "VexloDemoWindow";
-constexpr char WindowTitle[] = "Vexlo Demo";
+constexpr char WindowClassName[] = "StandInGameWindow";
 constexpr uint32_t MaxMembers = 512;
 constexpr int ClientWidth = 480;
 constexpr int ClientHeight = 360;
@@ -23,7 +23,7 @@ constexpr int StatusHeight = 20;
 constexpr int BannerBands = 48;
 
 struct MemberRecord {
-    char name[ArchiveFormat::MaxEntryName + 1];
+    char name[GAME_KIT_MAX_NAME + 1];
     uint32_t size;
 };
 
@@ -35,8 +35,7 @@ struct GameWindow {
     HWND status = nullptr;
     HFONT titleFont = nullptr;
     HFONT textFont = nullptr;
-    ArchiveReader archive;
-    bool archiveOpen = false;
+    GameKitArchive archive = {};
     MemberRecord members[MaxMembers] = {};
     uint32_t memberCount = 0;
     uint8_t* sound = nullptr;  // the member being played; kept until stopped
@@ -62,14 +61,40 @@ void StopSound() {
     game.sound = nullptr;
 }
 
+// Members whose records are damaged are left out.
+void ListMembers() {
+    uint32_t count = GameKitMemberCount(&game.archive);
+    for (uint32_t i = 0; i < count && game.memberCount < MaxMembers; ++i) {
+        GameKitMember member;
+        if (GameKitGetMember(&game.archive, i, &member) != GameKitOk) continue;
+        MemberRecord& record = game.members[game.memberCount++];
+        memcpy(record.name, member.name, sizeof record.name);
+        record.size = member.size;
+    }
+}
+
+// The whole of a stored member in a buffer from malloc; null when it is
+// missing, compressed or unreadable.
+uint8_t* ReadMember(const char* name) {
+    GameKitMember member;
+    if (GameKitFindMember(&game.archive, name, &member) != GameKitOk) return nullptr;
+    uint8_t* bytes = static_cast<uint8_t*>(malloc(size_t(member.size) + 1));
+    uint32_t got = 0;
+    if (bytes &&
+        (GameKitReadMember(&game.archive, &member, 0, bytes, member.size, &got) != GameKitOk ||
+         got != member.size)) {
+        free(bytes);
+        bytes = nullptr;
+    }
+    return bytes;
+}
+
 void LoadMembers() {
-    game.archiveOpen = OpenOwnArchive(game.archive);
-    if (!game.archiveOpen) {
+    if (GameKitOpenOwnArchive(&game.archive) != GameKitOk) {
         SetWindowTextA(game.status, "This copy of the game carries no archive.");
         return;
     }
-    game.memberCount = game.archive.ListEntries("*", game.members[0].name, &game.members[0].size,
-                                                sizeof(MemberRecord), MaxMembers, false, true, 0);
+    ListMembers();
     for (uint32_t i = 0; i < game.memberCount; ++i) {
         char line[sizeof game.members[i].name + 32];
         snprintf(line, sizeof line, "%s\t%lu bytes", game.members[i].name,
@@ -92,8 +117,7 @@ void PlaySelectedMember() {
         return;
     }
     StopSound();
-    uint32_t size = 0;
-    game.sound = ReadMember(game.archive, name, &size);
+    game.sound = ReadMember(name);
     if (!game.sound) {
         ShowStatus("Could not read %s.", name);
         return;
@@ -159,9 +183,9 @@ void PaintBanner(HDC dc, int width) {
     SetBkMode(dc, TRANSPARENT);
     RECT shadowRect = {4, 4, width + 4, BannerHeight + 4};
     SetTextColor(dc, RGB(10, 0, 30));
-    DrawTextA(dc, "VEXLO", -1, &shadowRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextA(dc, ArtTitle, -1, &shadowRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SetTextColor(dc, RGB(255, 196, 48));
-    DrawTextA(dc, "VEXLO", -1, &titleRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextA(dc, ArtTitle, -1, &titleRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SelectObject(dc, oldFont);
 }
 
@@ -214,7 +238,7 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_DESTROY:
             StopSound();
-            game.archive.CloseArchive();
+            GameKitCloseArchive(&game.archive);
             DeleteObject(game.titleFont);
             PostQuitMessage(0);
             return 0;
@@ -238,7 +262,7 @@ int RunGameWindow(HINSTANCE instance, int showCommand) {
     DWORD style = WS_OVERLAPPEDWINDOW;
     RECT frame = {0, 0, ClientWidth, ClientHeight};
     AdjustWindowRect(&frame, style, FALSE);
-    HWND window = CreateWindowExA(0, WindowClassName, WindowTitle, style, CW_USEDEFAULT,
+    HWND window = CreateWindowExA(0, WindowClassName, GameWindowTitle, style, CW_USEDEFAULT,
                                   CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
                                   nullptr, nullptr, instance, nullptr);
     if (!window) return 1;

@@ -1,5 +1,5 @@
-// The game's window: "Vexlo Demo", listing the members of the game's archive
-// with their sizes and playing the .wav members.
+// The game's window, titled with the product's GameWindowTitle: the members
+// of the game's archive with their sizes; the .wav members play.
 #pragma once
 
 #include <windows.h>
