@@ -42,6 +42,7 @@ stage "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)" native_tests
 stage --background "32-bit disc target (i686: build, imports, tests under 32-bit Wine)" \
   sh tools/test-win32.sh
 stage "Windows tests under wine64 and Xvfb" wine64_tests
+stage "publisher's disc: Starfall made with the README's commands, installed, played, removed (32-bit Wine)" sh tests/publisher/publisher_test.sh
 # Two builds of the 32-bit disc in two other build folders, a little apart,
 # are byte-identical (cheap with ccache; `make verify-master` is the full check).
 stage --background "32-bit disc built twice elsewhere: byte-identical" sh tools/verify-master.sh --quick
