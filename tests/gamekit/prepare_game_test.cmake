@@ -122,6 +122,18 @@ execute_process(COMMAND "${ARCHIVE_TOOL}" add "${WORK}/alone.zip" "${WORK}/level
 execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${WORK}/game.exe" "${WORK}/alone.zip"
                 OUTPUT_FILE "${WORK}/damaged.exe")
 expect_failure("a damaged archive" "${WORK}/damaged.exe" "${WORK}/damaged.exe")
+# A game whose archive ends in a comment: refused rather than given a second
+# archive that would hide the first one's members.
+file(WRITE "${WORK}/commented.zip" "")
+execute_process(COMMAND "${ARCHIVE_TOOL}" init "${WORK}/commented.zip")
+execute_process(COMMAND "${ARCHIVE_TOOL}" add "${WORK}/commented.zip" "${WORK}/level.dat" Level.dat)
+# Its comment length (last two bytes) set to 5, and the comment "hello".
+execute_process(COMMAND sh -c "head -c -2 commented.zip > tail.zip && printf '\\005\\000hello' >> tail.zip && cat game.exe tail.zip > commented.exe"
+                WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE made)
+if(NOT made EQUAL 0)
+  message(FATAL_ERROR "cannot make commented.exe")
+endif()
+expect_failure("an archive ending in a comment" "${WORK}/commented.exe" "${WORK}/commented.exe")
 file(MAKE_DIRECTORY "${WORK}/listed")
 file(WRITE "${WORK}/listed/remove.TXT" "a list")
 expect_failure("a member named as the list" "${WORK}/listed/remove.TXT" "${WORK}/game.exe"
