@@ -4,7 +4,6 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,15 +21,6 @@ const char DirectXMessageTitle[] = "Microsoft Direct X Installation";
 const char* const DirectXErrorTitle = DirectXErrorCaption;
 const char* const RestartTitle = RestartCaption;
 const char* const GameTitle = GameWindowTitle;
-
-std::string Formatted(const char* format, ...) {
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    return text;
-}
 
 std::string DefaultGroupLabel() {
     return std::string("Start Menu\\Programs") + GroupFolderName;

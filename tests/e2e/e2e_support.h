@@ -34,8 +34,6 @@ extern const char* const RestartTitle;
 extern const char* const GameTitle;
 // The shell's window on the Start Menu group: the group folder's name.
 const char* GroupWindowTitle();
-// One of the product's message texts with its blanks filled in.
-std::string Formatted(const char* format, ...);
 // The label of the destination page's group button for the default group.
 std::string DefaultGroupLabel();
 

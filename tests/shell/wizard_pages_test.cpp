@@ -5,7 +5,6 @@
 #include <prsht.h>
 #include <shlobj.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,20 +17,11 @@
 #include "setup/shell/resource.h"
 #include "setup/shell/setup_state.h"
 #include "setup/shell/wizard.h"
+#include "test_support.h"
 
 namespace {
 
 constexpr uint64_t GiB = 1ull << 30;
-
-// One of the product's message texts with its blanks filled in.
-std::string Formatted(const char* format, ...) {
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    return text;
-}
 
 // The label of the default group: "Start Menu\Programs" and the group's name.
 std::string DefaultGroupLabel() {

@@ -1,10 +1,20 @@
 #include "test_support.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "setup/media/archive_format.h"
+
+std::string Formatted(const char* format, ...) {
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");

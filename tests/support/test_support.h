@@ -7,6 +7,10 @@
 #include <vector>
 
 // The whole file into bytes; false when it cannot be opened or read.
+// One of the product's message texts with its blanks filled in (as the
+// programs fill them, with printf's rules).
+std::string Formatted(const char* format, ...);
+
 bool ReadFileBytes(const std::string& path, std::string* bytes);
 // The whole file; empty when it cannot be read. exists tells which.
 std::string ReadFileBytes(const std::string& path, bool* exists = nullptr);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,16 +14,6 @@
 #include "test_support.h"
 
 namespace {
-
-// One of the product's message texts with its blanks filled in.
-std::string Formatted(const char* format, ...) {
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    return text;
-}
 
 // Runs a program to its end; false if it could not start or did not end.
 bool RunToEnd(ProcessList& processes, const std::string& program, const std::string& arguments,
