@@ -1,9 +1,10 @@
 #!/bin/sh
 # The README's "Making a disc for your game", done by a publisher: the Starfall
 # product (tests/publisher/starfall, copied) gets its own game executable,
-# built from the game component (disc/gamekit), then exactly the commands
+# built from the game component (disc/gamekit) and its own pictures, made
+# with ImageMagick by the README's art commands, then exactly the commands
 # between the README's publisher-commands markers run with PRODUCT naming the
-# copy. The disc they make is installed under 32-bit Wine through its Setup.exe
+# copy. Its Setup.exe must hold the given pictures' pixels. The disc is installed under 32-bit Wine through its Setup.exe
 # (windows found by their control ids, never by a product's texts), checked on
 # the prefix's drive and registry, played, removed with "StarDemo.exe /REMOVE"
 # and checked gone.
@@ -143,6 +144,46 @@ start=$(date +%s)
   >"$WORK/game.log" 2>&1 || { cat "$WORK/game.log"; fatal "the example game does not build"; }
 cp "$WORK/game/$GAME_EXE" "$PRODUCT/game/$GAME_EXE"
 say "  game/$GAME_EXE built from disc/gamekit ($(($(date +%s) - start)) s)"
+
+# Its own pictures, as a publisher makes them: a picture of any kind from
+# ImageMagick (a plasma with the title), made a setup picture with exactly the
+# README's commands (between its art-commands markers), run in the product
+# folder. ImageMagick's own BMP, for comparison, is kept aside.
+say
+say "== Starfall's pictures, made with ImageMagick and the README's art commands"
+command -v convert >/dev/null || fatal "no ImageMagick convert (tools/install-deps.sh installs it)"
+ART_SOURCES=$WORK/art-sources
+mkdir -p "$ART_SOURCES" "$PRODUCT/art"
+# painting NAME WIDTH HEIGHT POINTSIZE TOP: a plasma of that size with the title.
+painting() {
+  title=
+  # The title only where ImageMagick has a font to write it with.
+  if convert -list font 2>/dev/null | grep -q 'Font: DejaVu-Sans-Bold$'; then
+    title="-font DejaVu-Sans-Bold -fill white -stroke black -pointsize $4 -gravity north -annotate +0+$5 STARFALL"
+  fi
+  # shellcheck disable=SC2086  # the title's options, split on purpose
+  convert -size "$2x$3" -seed 1998 plasma:midnightblue-darkorange $title "$ART_SOURCES/$1"
+}
+if ! painting picture.png 600 450 72 60 || ! painting side.png 123 263 22 20; then
+  fatal "ImageMagick cannot paint the pictures"
+fi
+awk '/<!-- art-commands -->/ { inside = 1; next }
+     /<!-- \/art-commands -->/ { inside = 0 }
+     inside && /^```/ { fence = !fence; next }
+     inside && fence' README.md | grep -v '^[[:space:]]*\(#.*\)\{0,1\}$' >"$WORK/art-commands.run" ||
+  fatal "README.md has no commands between <!-- art-commands --> markers"
+cp "$ART_SOURCES/picture.png" "$ART_SOURCES/side.png" "$PRODUCT/"
+while IFS= read -r command; do
+  say "  \$ $command"
+  (cd "$PRODUCT" && sh -c "$command") </dev/null >"$WORK/art.log" 2>&1 ||
+    { cat "$WORK/art.log"; fatal "the README's art command fails: $command"; }
+done <"$WORK/art-commands.run"
+rm -f "$PRODUCT/picture.png" "$PRODUCT/side.png"
+for name in autoplay.bmp wizard.bmp; do
+  has_file "$PRODUCT/art/$name" || fatal "the README's art commands made no art/$name"
+done
+# What ImageMagick writes when asked for nothing more than a BMP.
+convert "$ART_SOURCES/picture.png" -colors 256 -type Palette "$ART_SOURCES/autoplay.bmp"
 # The UI driver, built on its own: the test's build folder may be in use.
 "$DRIVER_CXX" -std=c++17 -O1 -I"$ROOT/tests/driver" -o "$DRIVE_EXE" \
   "$ROOT/tests/driver/vexlo_drive.cpp" "$ROOT/tests/driver/ui_driver.cpp" \
@@ -233,6 +274,40 @@ if check "the image build/$NAME.iso is there" has_file "$ISO"; then
   check "the image holds the disc, names and bytes" diff -r "$DISC" "$CD"
 fi
 [ -f "$CD/Setup.exe" ] || fatal "no disc to install from"
+
+# ---- Starfall's pictures, in its Setup.exe ----
+say
+say "== Starfall's pictures in its Setup.exe"
+# A bitmap resource is the picture's file after its file header: the info
+# header (the build writes its own), the colour table and the pixel rows.
+# The given colours and rows must be in Setup.exe byte for byte; bytes as
+# " xx" each, so a match never straddles two bytes.
+hex_bytes() { od -An -v -tx1 | tr -d '\n'; }
+hex_bytes <"$DISC/Setup.exe" >"$WORK/setup.hex"
+u32_at() { od -An -tu4 -j "$2" -N 4 "$1" | tr -d ' '; }
+setup_holds() { grep -q -F -f "$1" "$WORK/setup.hex"; }
+for name in autoplay.bmp wizard.bmp; do
+  given=$PRODUCT/art/$name
+  pixels_at=$(u32_at "$given" 10)
+  header=$(u32_at "$given" 14)
+  colours=$(u32_at "$given" 46)
+  [ "$colours" -ne 0 ] || colours=256
+  tail -c +$((pixels_at + 1)) "$given" | hex_bytes >"$WORK/$name.rows.hex"
+  head -c $((14 + header + 4 * colours)) "$given" | tail -c +$((15 + header)) | hex_bytes \
+    >"$WORK/$name.colours.hex"
+  check "Setup.exe holds the given $name's pixel rows" setup_holds "$WORK/$name.rows.hex"
+  check "and its $colours colours" setup_holds "$WORK/$name.colours.hex"
+done
+# ImageMagick's plain BMP is refused by the build's own check, which names it.
+ARTGEN=$(find "$ROOT/build/product-$NAME" -path '*/bin/vexlo-artgen' -type f | head -n 1)
+refused_naming() {
+  ! "$ARTGEN" --check "$1" 600 450 >"$WORK/refused.txt" 2>&1 &&
+    grep -qF "$1" "$WORK/refused.txt" && sed 's/^/        /' "$WORK/refused.txt"
+}
+if check "the product's build has its picture check (vexlo-artgen)" [ -n "$ARTGEN" ]; then
+  check "ImageMagick's plain 256-colour BMP is refused, named" \
+    refused_naming "$ART_SOURCES/autoplay.bmp"
+fi
 
 # ---- installation through the UI ----
 # One step of the UI driver: its output, without the console's CRs, in $out.
@@ -397,9 +472,20 @@ start_menu_group() {
 }
 group_dir=$(start_menu_group)
 check "Start Menu group \"$group_title\"" [ -n "$group_dir" ]
-for title in "$(product_text GameShortcutTitle)" "$(product_text RemoveShortcutTitle)"; do
+# The game, each installed file but the settings (ReadMe.txt: "ReadMe") and
+# the removal: no more.
+for title in "$(product_text GameShortcutTitle)" ReadMe "$(product_text RemoveShortcutTitle)"; do
   check "shortcut \"$title\"" has_file "$group_dir/$title.lnk"
 done
+shortcuts=$(cd "$group_dir" 2>/dev/null && ls | sort | tr '\n' '|')
+check "no other shortcut in the group" same "$shortcuts" "$(printf '%s\n' \
+  "$(product_text GameShortcutTitle).lnk" ReadMe.lnk "$(product_text RemoveShortcutTitle).lnk" |
+  sort | tr '\n' '|')"
+# The shortcut's target, as ANSI or UTF-16 text in the .lnk file.
+link_targets() {
+  { strings -a -n 8 "$1"; strings -a -el -n 8 "$1"; } 2>/dev/null | grep -qiF "$2"
+}
+check "\"ReadMe\" opens ${DEST}ReadMe.txt" link_targets "$group_dir/ReadMe.lnk" "${DEST}ReadMe.txt"
 
 # ---- playing the installed game ----
 say
@@ -451,6 +537,7 @@ done
 
 check "the game's folder is gone" no_file "$dest_unix"
 check "the Start Menu group is gone" [ -z "$(start_menu_group)" ]
+check "the \"ReadMe\" shortcut is gone" no_file "$group_dir/ReadMe.lnk"
 # The copy goes once the uninstaller has ended (the command interpreter
 # deletes its folder).
 waited=0
