@@ -7,7 +7,7 @@
 # copy. Its Setup.exe must hold the given pictures' pixels. The disc is installed under 32-bit Wine through its Setup.exe
 # (windows found by their control ids, never by a product's texts), checked on
 # the prefix's drive and registry, played, removed with "StarDemo.exe /REMOVE"
-# and checked gone.
+# and checked gone. Last, a 24-bit picture in art/ must stop make release.
 #
 #   tests/publisher/publisher_test.sh [WORK_DIR]     (default build/publisher)
 #
@@ -548,5 +548,18 @@ done
 check "the uninstaller's copy is gone $(uninstaller_copy)" [ -z "$(uninstaller_copy)" ]
 no_key() { ! "$WINE" reg query "$1" >/dev/null 2>&1; }
 check "the Uninstall key is gone" no_key "$KEY"
+
+# ---- a picture the dialogs cannot show ----
+say
+say "== A 24-bit art/autoplay.bmp given to make release"
+convert "$ART_SOURCES/picture.png" -type TrueColor BMP3:"$PRODUCT/art/autoplay.bmp"
+start=$(date +%s)
+(cd "$ROOT" && env -u DISPLAY make release PRODUCT="$PRODUCT") </dev/null >"$WORK/bad-art.log" 2>&1
+status=$?
+say "  \$ make release PRODUCT=\"\$PRODUCT\"    ($(($(date +%s) - start)) s, exit $status)"
+grep -F 'vexlo-artgen:' "$WORK/bad-art.log" | sed 's/^/        /'
+check "it stops" [ "$status" -ne 0 ]
+check "naming the file and its 24 bits per pixel" \
+  grep -qF "$PRODUCT/art/autoplay.bmp has 24 bits per pixel" "$WORK/bad-art.log"
 
 finish pass
