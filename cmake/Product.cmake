@@ -100,6 +100,35 @@ function(_vexlo_literals c_out rc_out text)
   set(${rc_out} "${rc}" PARENT_SCOPE)
 endfunction()
 
+# The keys that become file names, registry subkeys and folders must have the
+# shape the programs build paths from: a name with a folder in it would put
+# the game, the uninstaller or the Uninstall entry somewhere else.
+function(_vexlo_check_shape ini key value)
+  set(forbidden "[\\\\/:*?\"<>|;]")
+  if(key MATCHES "^(GameExeName|UninstallerMember)$")
+    if(value MATCHES "${forbidden}" OR NOT value MATCHES "[^. ]\\.[Ee][Xx][Ee]$")
+      message(FATAL_ERROR "${ini}: ${key} \"${value}\" must be a plain file name ending in .exe "
+                          "(no folder, none of \\ / : * ? \" < > | ;)")
+    endif()
+  elseif(key MATCHES "^(ProductKeyName|FullProductKeyName)$")
+    if(value MATCHES "[\\\\]")
+      message(FATAL_ERROR "${ini}: ${key} \"${value}\" must be one registry subkey name, "
+                          "without a backslash")
+    endif()
+  elseif(key STREQUAL "GroupFolderName")
+    string(SUBSTRING "${value}" 1 -1 folder_name)
+    if(NOT value MATCHES "^[\\\\]" OR folder_name STREQUAL "" OR folder_name MATCHES "${forbidden}")
+      message(FATAL_ERROR "${ini}: GroupFolderName \"${value}\" must be a backslash and one "
+                          "folder name (as \\Vexlo Demo)")
+    endif()
+  elseif(key STREQUAL "DefaultDestFolder")
+    if(NOT value MATCHES "^[A-Za-z]:[\\\\].*[\\\\]$" OR value MATCHES "[/*?\"<>|;]")
+      message(FATAL_ERROR "${ini}: DefaultDestFolder \"${value}\" must be a full folder path "
+                          "ending in a backslash (as C:\\Games\\Vexlo Demo\\)")
+    endif()
+  endif()
+endfunction()
+
 function(vexlo_read_product)
   get_filename_component(dir "${VEXLO_PRODUCT_DIR}" ABSOLUTE)
   set(ini ${dir}/product.ini)
@@ -158,6 +187,7 @@ function(vexlo_read_product)
     if(value STREQUAL "")
       message(FATAL_ERROR "${ini}: ${key} is empty")
     endif()
+    _vexlo_check_shape(${ini} ${key} "${value}")
     set(VEXLO_PRODUCT_${key} "${value}" PARENT_SCOPE)
     _vexlo_literals(c_literal rc_literal "${value}")
     string(APPEND cxx "constexpr char ${key}[] = \"${c_literal}\";\n")

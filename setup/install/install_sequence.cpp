@@ -33,9 +33,10 @@
 //    that a cut leaves is named there.
 // 4. The game executable is copied as VexloDmo.exe.new, first of all files;
 //    the audio members and last the list go into it there.
-// 5. When the list is in, VexloDmo.exe.new moves into place (an earlier
-//    VexloDmo.exe is deleted just before: cut between the two, the next start
-//    finds the .new complete, with its list, and moves it).
+// 5. When the list is in and VexloDmo.exe.new has been flushed to the disk,
+//    it moves into place (an earlier VexloDmo.exe is deleted just before: cut
+//    between the two, the next start finds the .new complete, with its list,
+//    and moves it).
 // 6. The plain list goes; one left over is deleted by the next start.
 // A step that fails is recorded with its cause; the installation then undoes
 // steps 2 to 5 as the next start would, puts back the entry of an earlier
@@ -153,6 +154,21 @@ void MoveUninstallListIntoGame() {
         RecordFailure(UninstallListName, CauseAtDestination(errno, 64 * 1024));
 }
 
+// The game's bytes reach the disk before its registered name does: a power
+// loss just after the move never leaves a half-written game under that name.
+bool FlushToDisk(const char* path, DWORD* error) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    bool flushed = FlushFileBuffers(file) != 0;
+    *error = flushed ? 0 : GetLastError();
+    CloseHandle(file);
+    return flushed;
+}
+
 // The game executable, complete, takes its registered name.
 void PutGameInPlace() {
     char unfinished[StatePathSize];
@@ -162,6 +178,11 @@ void PutGameInPlace() {
         !JoinPath(game, sizeof game, setupState.destFolder, GameExeName) ||
         !JoinPath(listPath, sizeof listPath, setupState.destFolder, UninstallListName)) {
         RecordFailure(GameExeName, FailureCause::PathTooLong);
+        return;
+    }
+    DWORD flushError = 0;
+    if (!FlushToDisk(unfinished, &flushError)) {
+        RecordFailure(GameExeName, CauseOfError(flushError));
         return;
     }
     // MoveFileEx, which replaces, is not there on Windows 95.

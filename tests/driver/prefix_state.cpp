@@ -68,7 +68,7 @@ bool WriteUninstallEntry(const char* keyName, const char* gameDest, const char* 
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, KeyPath(keyName).c_str(), &key) != ERROR_SUCCESS)
         return false;
     bool written = (!uninstallString || SetText(key, "UninstallString", uninstallString)) &&
-                   SetText(key, "DisplayName", "Vexlo Demo") &&
+                   SetText(key, "DisplayName", ProductDisplayName) &&
                    (!gameDest || SetText(key, "GameDest", gameDest));
     RegCloseKey(key);
     return written;
