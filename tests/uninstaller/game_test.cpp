@@ -12,33 +12,6 @@
 
 namespace {
 
-// A short, silent 8 kHz mono 16-bit RIFF/WAVE file.
-std::string SilentWave() {
-    const uint32_t dataSize = 1600;
-    std::string wave = "RIFF";
-    auto u32 = [&wave](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            wave += char((v >> (8 * i)) & 0xFF);
-    };
-    auto u16 = [&wave](uint16_t v) {
-        wave += char(v & 0xFF);
-        wave += char(v >> 8);
-    };
-    u32(36 + dataSize);
-    wave += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(16000);
-    u16(2);
-    u16(16);
-    wave += "data";
-    u32(dataSize);
-    wave += std::string(dataSize, '\0');
-    return wave;
-}
-
 // Line `index` of the game's member list, "" when it cannot be read.
 std::string MemberLine(HWND window, int index) {
     char text[1024];

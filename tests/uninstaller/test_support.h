@@ -36,6 +36,9 @@ class ScratchFolder {
 
 bool CopyFileTo(const std::string& from, const std::string& to);
 
+// A silent 8 kHz mono 16-bit RIFF/WAVE file of dataSize sample bytes.
+std::string SilentWave(uint32_t dataSize = 1600);
+
 // Gives a file an empty archive at its end; then members can be added.
 bool AppendEmptyArchive(const std::string& path);
 bool AddMember(const std::string& archivePath, const char* name, const std::string& bytes);
