@@ -24,7 +24,11 @@ if(WIN32)
   # tests need, every target of tests/ and GoogleTest is compiled and linked
   # through a launcher that swaps in the tests' compiler (vexlo_test_compilers).
   if(VEXLO_TEST_THREAD_MODEL AND NOT VEXLO_TEST_THREAD_MODEL STREQUAL MINGW_THREAD_MODEL)
-    set(VEXLO_CCACHE_OR_NOTHING "${VEXLO_CCACHE}")
+    # The compiler cache only where one was found: a missing ccache is no error.
+    set(VEXLO_CCACHE_OR_NOTHING "")
+    if(VEXLO_CCACHE)
+      set(VEXLO_CCACHE_OR_NOTHING "${VEXLO_CCACHE}")
+    endif()
     configure_file(${CMAKE_CURRENT_LIST_DIR}/test-compiler.sh.in ${CMAKE_BINARY_DIR}/test-compiler
                    @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                           GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -3,7 +3,7 @@
 # Idempotent: does nothing when every package is already present.
 set -eu
 
-PACKAGES="cmake make g++ ninja-build libgtest-dev googletest libbenchmark-dev
+PACKAGES="cmake make git ccache g++ ninja-build libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64
   wine64 fonts-wine xvfb x11-apps imagemagick xauth
   clang libclang-rt-14-dev clang-format
