@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 DEPS := tools/install-deps.sh
 
-.PHONY: all deps native native-asan win64 win32 fuzz-build demo demo-remove test release iso bench fuzz format clean
+.PHONY: all deps fresh-check native native-asan win64 win32 fuzz-build demo demo-remove test release iso bench fuzz format clean
 
 all: native win64
 
@@ -54,6 +54,11 @@ else
 release iso demo demo-remove: deps
 	@JOBS=$(JOBS) sh tools/product-build.sh $@ '$(subst ','\'',$(PRODUCT))'
 endif
+
+# What CI sees: the README's commands in a fresh Debian 12 root, on a clean
+# clone of HEAD (what is committed; tools/fresh-root.sh).
+fresh-check:
+	@bash tools/fresh-root.sh
 
 bench: deps native win64
 	@sh tools/bench.sh

@@ -42,6 +42,7 @@ export WINEDEBUG=-all
 # shortcuts that the installer makes inside the prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 SHOTS="$ROOT/$DEMO_DIR/screenshots"
+REPORT="$ROOT/$DEMO_DIR/report.txt"
 DRIVE_OUT="$ROOT/$DEMO_DIR/drive.out"
 DRIVE_EXE="$ROOT/$WIN_DIR/bin/vexlo-drive.exe"
 ARCHIVE_TOOL="$ROOT/$NATIVE_DIR/bin/vexlo-archive"
@@ -67,7 +68,8 @@ READY=$product_ReadyCaption
 PROGRESS=$product_ProgressCaption
 REMOVE_TITLE=$product_UninstallConfirmTitle
 
-say() { printf '%s\n' "$*"; }
+# What the demo tells is also kept in its report file.
+say() { printf '%s\n' "$*" | tee -a "$REPORT"; }
 die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 
 # One step of the UI driver: its output without the console's CRs, its status.
@@ -285,6 +287,7 @@ remove_report() {
 
 [ -f "$DISC/Setup.exe" ] || die "no $DISC_DIR/Setup.exe: build first (make win64)"
 mkdir -p "$ROOT/$DEMO_DIR"
+[ "$MODE" = install ] && : >"$REPORT"
 # A walk that stops half-way leaves no program of the demo's prefix running.
 [ "$AUTOMATIC" = 1 ] && trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 
@@ -305,6 +308,8 @@ if [ "$MODE" = install ]; then
   report
   say
   say "The installation stays in $DEMO_DIR/prefix; 'make demo-remove' removes it."
+  [ "$AUTOMATIC" = 1 ] && say "Screenshots: $DEMO_DIR/screenshots/"
+  say "Report: $DEMO_DIR/report.txt"
 else
   [ -f "$WINEPREFIX/system.reg" ] || die "no $DEMO_DIR/prefix: run 'make demo' first"
   game=$(installed_game)
@@ -325,4 +330,6 @@ else
     "$WINESERVER" -w
   fi
   remove_report
+  [ "$AUTOMATIC" = 1 ] && say "Screenshots: $DEMO_DIR/screenshots/ (remove-*.png)"
+  say "Report: $DEMO_DIR/report.txt"
 fi

@@ -14,6 +14,9 @@ WINE_JOBS=${WINE_JOBS:-2}
 . tools/test-lib.sh
 started=$(date +%s)
 mkdir -p build
+# Whatever the tests write to a temporary folder stays inside the build folder.
+TMPDIR=$PWD/build/tmp TEST_TMPDIR=$PWD/build/tmp
+rm -rf "$TMPDIR" && mkdir -p "$TMPDIR" && export TMPDIR TEST_TMPDIR
 
 native_tests() {
   build native-asan || { echo "native-asan build failed"; return 1; }
