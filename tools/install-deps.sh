@@ -3,11 +3,31 @@
 # Idempotent: does nothing when every package is already present.
 set -eu
 
-PACKAGES="cmake make git ccache g++ ninja-build libgtest-dev googletest libbenchmark-dev
+# Each package and what calls it (found by reading every script, CMake file
+# and test that runs a program, not from memory):
+PACKAGES="
+  cmake make git
+  g++ libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64
-  wine64 fonts-wine xvfb x11-apps imagemagick xauth
+  wine64 fonts-wine xvfb xauth imagemagick
   clang libclang-rt-14-dev clang-format
-  sox lame mpg123 zip unzip xorriso"
+  sox lame mpg123 zip xorriso ccache"
+#  cmake, make, git     the build; git for the master's time stamps and verify-master
+#  g++, libgtest-dev, googletest, libbenchmark-dev
+#                       native builds and tests (googletest: its source, for the
+#                       mingw test builds), make bench's micro-benchmarks
+#  g++-mingw-w64-*, mingw-w64-tools, binutils-mingw-w64
+#                       every Windows program; windres, objdump (import check)
+#  wine64, fonts-wine   the Windows tests, make demo
+#  xvfb, xauth          xvfb-run: a display for the Wine tests and the demo
+#  imagemagick          convert: screenshots to PNG, the publisher test's art
+#  clang, libclang-rt-14-dev, clang-format
+#                       make fuzz (libFuzzer), make format
+#  sox, lame, mpg123    test and bench audio, the decoder's reference
+#  zip                  the archive tool's interchange test
+#  xorriso              make iso and the disc image tests
+#  ccache               rebuilds and the second build of verify-master --quick
+#                       reuse what was compiled (the build runs without it too)
 # 32-bit Wine runs the 32-bit disc target's tests; on an x86-64 machine it
 # comes from Debian's i386 architecture.
 FOREIGN=""
