@@ -51,6 +51,9 @@ configure() {
   }
 }
 mkdir -p "$build"
+# A failed release or iso leaves no earlier image of this name, nor its
+# SHA256SUMS, beside it.
+case $action in release | iso) sh tools/make-iso.sh --remove "$image" ;; esac
 case $action in
   release)
     # A master is built clean: an incremental build keeps the time stamps of the
