@@ -149,6 +149,16 @@ function(_vexlo_check_shape ini key value)
       message(FATAL_ERROR "${ini}: ${key} \"${value}\" names a shortcut file: none of "
                           "\\ / : * ? \" < > | ; and no final dot or space")
     endif()
+  elseif(key MATCHES "^(PlayButtonText|InstallButtonText)$")
+    # The launcher widens its buttons to their texts, up to its own width:
+    # 299 dialog units less a margin of 7 on each side and the button's 8, at
+    # the 4 units an average character of the dialog's font takes.
+    set(fit 69)
+    string(LENGTH "${value}" length)
+    if(length GREATER fit)
+      message(FATAL_ERROR "${ini}: ${key} \"${value}\" has ${length} characters, and the "
+                          "launcher's button shows at most ${fit} of them: shorten it")
+    endif()
   elseif(key STREQUAL "NoShortcutExtensions")
     string(REGEX MATCHALL "[^ ]+" extensions "${value}")
     foreach(extension IN LISTS extensions)

@@ -157,6 +157,14 @@ expect_refused(titles_shared "${ini}" "GameShortcutTitle and RemoveShortcutTitle
 replace_line(ini "${sample_ini}" GameShortcutTitle "Vexlo/Demo")
 expect_refused(title_folder "${ini}" "GameShortcutTitle \"Vexlo/Demo\" names a shortcut file")
 
+# ---- Launcher buttons: a longer name is laid out, one past the dialog refused
+replace_line(ini "${sample_ini}" ProductDisplayName "Nebula Drift Demo")
+expect_accepted(button_longer "${ini}" PlayButtonText "Play Nebula Drift Demo From CD-ROM")
+string(REPEAT "x" 49 long_name)
+replace_line(ini "${sample_ini}" ProductDisplayName "${long_name}")
+expect_refused(button_too_long "${ini}"
+  "InstallButtonText \"Install x+ to Hard Drive\" has 71 characters, and the launcher's button shows at most 69")
+
 # ---- Escapes: texts that are list, quoting or escape syntax somewhere
 set(case escapes)
 set(awkward_name "Star;fall [Gold] \"Edition\"")
