@@ -30,7 +30,9 @@ ifeq ($(strip $(PRODUCT)),)
 demo: deps native win32
 	@sh tools/demo-disc.sh
 
-demo-remove: deps win32
+# Builds nothing when no sample demo is installed (a product's is removed
+# with its PRODUCT=, which it names).
+demo-remove: deps
 	@sh tools/demo-disc.sh --remove
 endif
 

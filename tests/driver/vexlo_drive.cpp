@@ -37,6 +37,8 @@ const char UsageText[] =
     "  text TITLE ID                    prints the control's text\n"
     "  wait-text TITLE ID TEXT SECONDS\n"
     "  title TITLE                      prints the window's own title\n"
+    "  fits TITLE ID                    prints the text's width and the control's, in\n"
+    "                                   pixels; fails when the text is cut\n"
     "  click TITLE ID\n"
     "  check TITLE ID                   checks a radio button or check box\n"
     "  checked TITLE ID                 prints 1 or 0\n"
@@ -298,6 +300,31 @@ int CommandClose(char** args, int count) {
     return CloseTopWindow(window) ? 0 : Fail("cannot close", args[0]);
 }
 
+int CommandFits(char** args, int count) {
+    HWND window;
+    long id;
+    if (count < 2) return Usage();
+    if (!NeedControl(args, count, &window, &id)) return 1;
+    HWND control = FindControl(window, int(id));
+    char text[4096] = "";
+    int length = GetWindowTextA(control, text, sizeof text);
+    HDC context = GetDC(control);
+    if (!context) return Fail("cannot measure", args[1]);
+    // The control's font where this process may select it; else the
+    // context's own, the system font the launcher's dialog is set in.
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font ? SelectObject(context, font) : nullptr;
+    SIZE extent = {};
+    GetTextExtentPoint32A(context, text, length, &extent);
+    if (previous) SelectObject(context, previous);
+    ReleaseDC(control, context);
+    RECT client = {};
+    GetClientRect(control, &client);
+    int room = client.right - 2 * GetSystemMetrics(SM_CXEDGE);
+    printf("%ld %d\n", static_cast<long>(extent.cx), room);
+    return extent.cx <= room ? 0 : 1;
+}
+
 int CommandTitle(char** args, int count) {
     if (count < 1) return Usage();
     HWND window = NeedWindow(args[0]);
@@ -404,6 +431,7 @@ const Command Commands[] = {
     {"text", CommandText},
     {"wait-text", CommandWaitText},
     {"title", CommandTitle},
+    {"fits", CommandFits},
     {"click", CommandClickOnly},
     {"check", CommandCheck},
     {"checked", CommandChecked},
