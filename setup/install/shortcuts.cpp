@@ -158,12 +158,13 @@ bool ShortcutNamer::Next(const char* relativeName, char* title, size_t size, boo
     if (tooLong) *tooLong = false;
     if (IsAudioFile(relativeName) || IsConfigFile(relativeName) || IsSetupFile(relativeName))
         return false;
-    // Without room to remember titles, no title can be known to be free.
-    if (count_ >= capacity_) return false;
     bool fits;
     if (strcasecmp(relativeName, GameExeName) == 0 && !gameNamed_) {
         gameNamed_ = true;
         fits = ConcatPath(title, size, GameShortcutTitle);
+    } else if (count_ >= capacity_) {
+        // Without room to remember titles, no other title is known to be free.
+        return false;
     } else {
         fits = ConcatPath(title, size, relativeName) && ReplaceExtension(title, size, "");
         if (fits && Taken(title)) fits = ConcatPath(title, size, relativeName);

@@ -37,8 +37,9 @@ const char UsageText[] =
     "  text TITLE ID                    prints the control's text\n"
     "  wait-text TITLE ID TEXT SECONDS\n"
     "  title TITLE                      prints the window's own title\n"
-    "  fits TITLE ID                    prints the text's width and the control's, in\n"
-    "                                   pixels; fails when the text is cut\n"
+    "  fits TITLE ID FACE POINTS        prints the text's width in that font (the\n"
+    "                                   dialog's) and the control's room, in pixels;\n"
+    "                                   fails when the text is cut\n"
     "  click TITLE ID\n"
     "  check TITLE ID                   checks a radio button or check box\n"
     "  checked TITLE ID                 prints 1 or 0\n"
@@ -303,20 +304,24 @@ int CommandClose(char** args, int count) {
 int CommandFits(char** args, int count) {
     HWND window;
     long id;
-    if (count < 2) return Usage();
+    if (count < 4) return Usage();
     if (!NeedControl(args, count, &window, &id)) return 1;
     HWND control = FindControl(window, int(id));
     char text[4096] = "";
     int length = GetWindowTextA(control, text, sizeof text);
     HDC context = GetDC(control);
     if (!context) return Fail("cannot measure", args[1]);
-    // The control's font where this process may select it; else the
-    // context's own, the system font the launcher's dialog is set in.
-    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    // The font made as the dialog manager makes a template's: another
+    // process's font handle cannot be selected here.
+    int height = -MulDiv(atoi(args[3]), GetDeviceCaps(context, LOGPIXELSY), 72);
+    HFONT font = CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, args[2]);
     HGDIOBJ previous = font ? SelectObject(context, font) : nullptr;
     SIZE extent = {};
     GetTextExtentPoint32A(context, text, length, &extent);
     if (previous) SelectObject(context, previous);
+    if (font) DeleteObject(font);
     ReleaseDC(control, context);
     RECT client = {};
     GetClientRect(control, &client);

@@ -269,7 +269,7 @@ done <"$WORK/readme-paths.txt"
 # Plain `make demo-remove` removes the sample's demo only: with none, it says
 # so and names this product's command, building nothing.
 if [ ! -e "$ROOT/build/win32/demo/prefix" ] && [ ! -e "$ROOT/build/demo/prefix" ]; then
-  (cd "$ROOT" && env -u DISPLAY make demo-remove) </dev/null >"$WORK/plain-remove.log" 2>&1
+  (cd "$ROOT" && env -u DISPLAY -u PRODUCT make demo-remove) </dev/null >"$WORK/plain-remove.log" 2>&1
   status=$?
   check "plain make demo-remove stops (exit $status)" [ "$status" -ne 0 ]
   check "and names 'make demo-remove PRODUCT=$PRODUCT'" \
@@ -415,9 +415,10 @@ drive text "$launcher" $PLAY
 check "Play button reads PlayButtonText" same "$out" "$(product_text PlayButtonText)"
 drive text "$launcher" $INSTALL
 check "Install button reads InstallButtonText" same "$out" "$(product_text InstallButtonText)"
-# A display name of 18 characters: the buttons are laid out to their texts.
+# A display name of 18 characters: the buttons are laid out to their texts
+# (measured in the launcher's font, "System" 10).
 for button in $PLAY $INSTALL; do
-  drive fits "$launcher" $button
+  drive fits "$launcher" $button System 10
   check "button $button shows its whole text (text, room: $out)" [ "$status" -eq 0 ]
 done
 shot "$launcher" starfall-launcher
