@@ -499,8 +499,8 @@ if check "the disc's host tools are there ($HOST_BIN)" test -x "$ARCHIVE_TOOL" -
   check "member Remove.txt (the uninstall list)" has_member Remove.txt
   "$ARCHIVE_TOOL" extract "$dest_unix/$GAME_EXE" Remove.txt "$WORK/Remove.txt" >/dev/null 2>&1
   twice=$(tr -d '\r' <"$WORK/Remove.txt" | sort | uniq -d | tr '\n' ' ')
-  check "the uninstall list names no file twice${twice:+ ($twice)}" \
-    [ -s "$WORK/Remove.txt" ] && [ -z "$twice" ]
+  listed_once() { [ -s "$WORK/Remove.txt" ] && [ -z "$twice" ]; }
+  check "the uninstall list names no file twice${twice:+ ($twice)}" listed_once
   # Each MP3 is one WAV member, byte for byte what vexlo-mp3wav makes of it.
   for mp3 in theme.mp3 "Deep Space.mp3" docking.mp3 BOSS.MP3; do
     member="data/${mp3%.*}.wav"
