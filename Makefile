@@ -30,7 +30,9 @@ ifeq ($(strip $(PRODUCT)),)
 demo: deps native win32
 	@sh tools/demo-disc.sh
 
-demo-remove: deps win32
+# Builds nothing when no sample demo is installed (a product's is removed
+# with its PRODUCT=, which it names).
+demo-remove: deps
 	@sh tools/demo-disc.sh --remove
 endif
 
@@ -41,6 +43,7 @@ endif
 # build/product-<name>/disc, build/<name>.iso; the tests' builds keep the sample.
 ifeq ($(strip $(PRODUCT)),)
 release: deps
+	@sh tools/make-iso.sh --remove build/vexlo-demo.iso
 	cmake --preset win32 --fresh >/dev/null
 	cmake --build build/win32 -j$(JOBS) --clean-first --target disc
 	@sh tools/make-iso.sh
@@ -48,7 +51,9 @@ release: deps
 	cmake --build build/native -j$(JOBS) --target vexlo-archive vexlo-mp3wav
 
 # The image a publisher burns: build/vexlo-demo.iso from build/disc-win32.
-iso: deps win32
+iso: deps
+	@sh tools/make-iso.sh --remove build/vexlo-demo.iso
+	@$(MAKE) --no-print-directory win32
 	@sh tools/make-iso.sh
 else
 release iso demo demo-remove: deps

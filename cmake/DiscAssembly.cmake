@@ -45,13 +45,21 @@ function(vexlo_disc_assembly)
     "${content_text}\nDXSetup from: ${dxsetup} (else the stand-in)\n${dxsetup_text}\n")
 
   list(JOIN arg_GUARDED "$<SEMICOLON>" guarded)
+  # The product's shortcut titles, for the assembly's warnings about titles
+  # two content files would share.
+  set(titles)
+  if(DEFINED VEXLO_PRODUCT_GameShortcutTitle)
+    set(titles "-DGAME_TITLE=${VEXLO_PRODUCT_GameShortcutTitle}"
+               "-DREMOVE_TITLE=${VEXLO_PRODUCT_RemoveShortcutTitle}"
+               "-DNO_SHORTCUT=${VEXLO_PRODUCT_NoShortcutExtensions}")
+  endif()
   set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${arg_TARGET}.stamp)
   add_custom_command(
     OUTPUT ${stamp}
     COMMAND ${CMAKE_COMMAND} -DCONTENT=${content} -DDISC=${arg_DISC} -DSETUP=${arg_SETUP}
             -DGAME=${arg_GAME} -DGAME_NAME=${arg_GAME_NAME} -DAUTORUN=${arg_AUTORUN}
             -DDXSETUP=${dxsetup} -DDSETUP=${arg_DSETUP} -DDX_README=${arg_DX_README}
-            "-DGUARDED=${guarded}" -DOWNER=${CMAKE_CURRENT_BINARY_DIR}/${arg_TARGET}-folder.txt
+            "-DGUARDED=${guarded}" ${titles} -DOWNER=${CMAKE_CURRENT_BINARY_DIR}/${arg_TARGET}-folder.txt
             -DSTAMP=${stamp} -P ${VEXLO_ASSEMBLE_DISC_SCRIPT}
     DEPENDS ${arg_DEPENDS} ${arg_GAME} ${listing} ${content_files} ${dxsetup_files}
             ${arg_AUTORUN} ${arg_DX_README} ${VEXLO_ASSEMBLE_DISC_SCRIPT}

@@ -84,6 +84,29 @@ function(_vexlo_format_directives out text)
   set(${out} "${directives}" PARENT_SCOPE)
 endfunction()
 
+# A text is formatted (the programs fill in its %s and %u) when the sample's
+# is: it must keep the sample's directives in order, and a percent sign in it
+# is written %%. Every other text is shown as it stands, so its % is itself
+# and a %% would show as two.
+function(_vexlo_check_percent ini key sample value)
+  _vexlo_format_directives(wanted "${sample}")
+  if(wanted STREQUAL "")
+    string(FIND "${value}" "%%" doubled)
+    if(NOT doubled EQUAL -1)
+      message(FATAL_ERROR "${ini}: ${key} is shown as it stands, so a percent sign in it is "
+                          "written %, not %% (only the texts with %s or %u are formatted and "
+                          "double it): \"${value}\"")
+    endif()
+    return()
+  endif()
+  _vexlo_format_directives(got "${value}")
+  if(NOT wanted STREQUAL got)
+    message(FATAL_ERROR "${ini}: ${key} must hold the directives \"${wanted}\" in that order "
+                        "(it holds \"${got}\"): the programs fill them in, so a percent sign "
+                        "in this text is written %%")
+  endif()
+endfunction()
+
 # Escapes for a C string literal (C_OUT) and a resource-script one (RC_OUT).
 function(_vexlo_literals c_out rc_out text)
   string(REPLACE "\\" "\\\\" c "${text}")
@@ -121,6 +144,31 @@ function(_vexlo_check_shape ini key value)
       message(FATAL_ERROR "${ini}: GroupFolderName \"${value}\" must be a backslash and one "
                           "folder name (as \\Vexlo Demo)")
     endif()
+  elseif(key MATCHES "^(GameShortcutTitle|RemoveShortcutTitle)$")
+    if(value MATCHES "${forbidden}" OR value MATCHES "[. ]$")
+      message(FATAL_ERROR "${ini}: ${key} \"${value}\" names a shortcut file: none of "
+                          "\\ / : * ? \" < > | ; and no final dot or space")
+    endif()
+  elseif(key MATCHES "^(PlayButtonText|InstallButtonText)$")
+    # The launcher widens its buttons to their texts, up to its own width:
+    # 299 dialog units less a margin of 7 on each side and the button's 8, at
+    # the 4 units an average character of the dialog's font takes.
+    set(fit 69)
+    string(LENGTH "${value}" length)
+    if(length GREATER fit)
+      message(FATAL_ERROR "${ini}: ${key} \"${value}\" has ${length} characters, and the "
+                          "launcher's button shows at most ${fit} of them: shorten it")
+    endif()
+  elseif(key STREQUAL "NoShortcutExtensions")
+    string(REGEX MATCHALL "[^ ]+" extensions "${value}")
+    foreach(extension IN LISTS extensions)
+      string(LENGTH "${extension}" length)
+      if(NOT extension MATCHES "^[.][A-Za-z0-9_]+$" OR length GREATER 31)
+        message(FATAL_ERROR "${ini}: NoShortcutExtensions \"${value}\" must be extensions "
+                            "separated by spaces, each a dot and at most 30 letters, digits or _ "
+                            "(as .cfg .ini)")
+      endif()
+    endforeach()
   elseif(key STREQUAL "DefaultDestFolder")
     if(NOT value MATCHES "^[A-Za-z]:[\\\\].*[\\\\]$" OR value MATCHES "[/*?\"<>|;]")
       message(FATAL_ERROR "${ini}: DefaultDestFolder \"${value}\" must be a full folder path "
@@ -128,6 +176,9 @@ function(_vexlo_check_shape ini key value)
     endif()
   endif()
 endfunction()
+
+# Keys a product may leave out: the sample's value is taken.
+set(_vexlo_optional_keys NoShortcutExtensions)
 
 function(vexlo_read_product)
   get_filename_component(dir "${VEXLO_PRODUCT_DIR}" ABSOLUTE)
@@ -146,7 +197,13 @@ function(vexlo_read_product)
     endif()
   endforeach()
   foreach(key IN LISTS sample_KEYS)
-    if(NOT key IN_LIST given_KEYS)
+    if(key IN_LIST given_KEYS)
+      continue()
+    endif()
+    # A key added since products were first copied takes the sample's value.
+    if(key IN_LIST _vexlo_optional_keys)
+      set(given_${key} "${sample_${key}}")
+    else()
       message(FATAL_ERROR "${ini}: ${key} is missing (see ${VEXLO_SAMPLE_PRODUCT_DIR}/product.ini)")
     endif()
   endforeach()
@@ -178,13 +235,8 @@ function(vexlo_read_product)
   set(rc "// Made by the build from ${ini}: do not edit.\n")
   foreach(key IN LISTS sample_KEYS)
     set(value "${resolved_${key}}")
-    _vexlo_format_directives(wanted "${sample_${key}}")
-    _vexlo_format_directives(got "${value}")
-    if(NOT wanted STREQUAL got)
-      message(FATAL_ERROR "${ini}: ${key} must hold the directives \"${wanted}\" in that order "
-                          "(it holds \"${got}\")")
-    endif()
-    if(value STREQUAL "")
+    _vexlo_check_percent(${ini} ${key} "${sample_${key}}" "${value}")
+    if(value STREQUAL "" AND NOT key STREQUAL "NoShortcutExtensions")
       message(FATAL_ERROR "${ini}: ${key} is empty")
     endif()
     _vexlo_check_shape(${ini} ${key} "${value}")
@@ -193,6 +245,14 @@ function(vexlo_read_product)
     string(APPEND cxx "constexpr char ${key}[] = \"${c_literal}\";\n")
     string(APPEND rc "#define PRODUCT_${key} \"${rc_literal}\"\n")
   endforeach()
+  # Two shortcuts of one name would be one file in the Start Menu group.
+  string(TOLOWER "${resolved_GameShortcutTitle}" game_title)
+  string(TOLOWER "${resolved_RemoveShortcutTitle}" remove_title)
+  if(game_title STREQUAL remove_title)
+    message(FATAL_ERROR "${ini}: GameShortcutTitle and RemoveShortcutTitle are both "
+                        "\"${resolved_GameShortcutTitle}\": the removal's shortcut would replace "
+                        "the game's")
+  endif()
   set(VEXLO_PRODUCT_KEYS "${sample_KEYS}" PARENT_SCOPE)
   set(VEXLO_PRODUCT_DIR_ABSOLUTE "${dir}" PARENT_SCOPE)
 

@@ -15,8 +15,97 @@
 #              only that folder, an empty one or one that holds an assembled
 #              disc (Setup.exe and AUTORUN.INF) is ever emptied
 #   STAMP      touched when done
+# and optionally, for the warnings about shortcut titles (the product's
+# GameShortcutTitle, RemoveShortcutTitle and NoShortcutExtensions):
+#   GAME_TITLE, REMOVE_TITLE, NO_SHORTCUT
+# The content files the installer will not install, and the shortcut titles
+# two files would share, are named in a block of warnings each: the disc is
+# still assembled, as such files may be meant for the disc alone.
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/DiscMusic.cmake)
+
+# The content files that are on the disc but that the installer leaves there:
+# what vexlo_disc_content found neither copied nor decoded, with the reason.
+function(report_not_installed content files copied music)
+  set(lines "")
+  foreach(name IN LISTS files)
+    if("${content}/${name}" IN_LIST copied OR "${content}/${name}" IN_LIST music)
+      continue()
+    endif()
+    if(name MATCHES "^[Ss][Ee][Tt][Uu][Pp]")
+      set(why "a name beginning with \"Setup\" is the setup program's own")
+    elseif(name MATCHES "(^|/)[.]")
+      set(why "a name beginning with \".\" is not seen by the installer")
+    else()
+      string(CONCAT why "in a sub-folder: the installer makes no folder, and takes only the "
+             ".mp3 files of sub-folders")
+    endif()
+    string(APPEND lines "\n  ${name}   (${why})")
+  endforeach()
+  if(NOT lines STREQUAL "")
+    message(WARNING "These content files go onto the disc but will not be installed:${lines}\n"
+                    "Move a file to the top of content/ (or rename it) to have it installed.")
+  endif()
+endfunction()
+
+# Two installed files whose shortcuts would have one title: the installer
+# gives the game's and the removal's titles to those alone, and tells any
+# other file apart by its whole name (or makes none when that is taken too).
+function(report_shortcut_titles copied)
+  set(extensions "")
+  if(DEFINED NO_SHORTCUT)
+    string(REGEX MATCHALL "[^ ]+" extensions "${NO_SHORTCUT}")
+    list(TRANSFORM extensions TOLOWER)
+  endif()
+  string(TOLOWER "${GAME_TITLE}" game_title)
+  string(TOLOWER "${REMOVE_TITLE}" remove_title)
+  set(titles "")
+  set(owners "")
+  set(lines "")
+  foreach(path IN LISTS copied)
+    get_filename_component(name "${path}" NAME)
+    string(TOLOWER "${name}" lower)
+    set(skip FALSE)
+    foreach(extension IN LISTS extensions)
+      string(LENGTH "${extension}" length)
+      string(LENGTH "${lower}" name_length)
+      if(name_length GREATER_EQUAL length)
+        math(EXPR at "${name_length} - ${length}")
+        string(SUBSTRING "${lower}" ${at} -1 tail)
+        if(tail STREQUAL extension)
+          set(skip TRUE)
+        endif()
+      endif()
+    endforeach()
+    if(skip)
+      continue()
+    endif()
+    string(REGEX REPLACE "[.][^.]*$" "" title "${name}")
+    string(TOLOWER "${title}" title_lower)
+    if(title_lower STREQUAL game_title)
+      string(APPEND lines "\n  ${name}: \"${title}\" is the game's shortcut; this file's is "
+                          "titled \"${name}\"")
+    elseif(title_lower STREQUAL remove_title)
+      string(APPEND lines "\n  ${name}: \"${title}\" is the removal's shortcut; this file's is "
+                          "titled \"${name}\"")
+    else()
+      list(FIND titles "${title_lower}" at)
+      if(at EQUAL -1)
+        list(APPEND titles "${title_lower}")
+        list(APPEND owners "${name}")
+      else()
+        list(GET owners ${at} first)
+        string(APPEND lines "\n  ${first} and ${name} would both be \"${title}\": the one the "
+                            "installer meets second is titled by its whole name (none if that "
+                            "is taken too)")
+      endif()
+    endif()
+  endforeach()
+  if(NOT lines STREQUAL "")
+    message(WARNING "These Start Menu shortcuts would share a title:${lines}\n"
+                    "Rename a file to give its shortcut a title of its own.")
+  endif()
+endfunction()
 
 foreach(required CONTENT DISC SETUP GAME GAME_NAME AUTORUN OWNER STAMP)
   if(NOT DEFINED ${required} OR "${${required}}" STREQUAL "")
@@ -40,6 +129,10 @@ endif()
 
 # Everything is checked before anything is deleted.
 vexlo_disc_content("${CONTENT}" files copied music GAME_NAME "${GAME_NAME}")
+report_not_installed("${CONTENT}" "${files}" "${copied}" "${music}")
+if(DEFINED GAME_TITLE AND DEFINED REMOVE_TITLE)
+  report_shortcut_titles("${copied}")
+endif()
 if(use_dxsetup)
   vexlo_disc_content("${DXSETUP}" dx_files dx_copied dx_music)
 endif()

@@ -17,6 +17,30 @@ if [ -n "${PRODUCT_NAMES:-}" ]; then
   cmake --build build/win32 -j"$(nproc)" --target vexlo-drive >/dev/null
   WINE=/usr/lib/wine/wine WINEARCH=win32 WIN_DIR=build/win32 exec sh tools/demo.sh "$@"
 fi
+# `make demo-remove` removes the sample's installation where `make demo` made
+# it, and builds nothing when there is none: a product's is removed with its
+# PRODUCT=, which it names.
+if [ "${1:-}" = --remove ]; then
+  # shellcheck source=tools/shell-word.sh
+  . ./tools/shell-word.sh
+  if [ -f build/win32/demo/prefix/system.reg ] && [ -x /usr/lib/wine/wine ]; then
+    cmake --build build/win32 -j"$(nproc)" --target vexlo-drive >/dev/null
+    WINE=/usr/lib/wine/wine WINEARCH=win32 WIN_DIR=build/win32 DISC_DIR=build/disc-win32 \
+      DEMO_DIR=build/win32/demo exec sh tools/demo.sh --remove
+  fi
+  if [ ! -f build/demo/prefix/system.reg ]; then
+    echo "demo-remove: 'make demo' has installed no sample demo (no build/win32/demo/prefix, no build/demo/prefix)" >&2
+    for cache in build/product-*/CMakeCache.txt; do
+      [ -f "${cache%/CMakeCache.txt}/demo/prefix/system.reg" ] || continue
+      folder=$(sed -n 's/^VEXLO_PRODUCT_DIR:[A-Z]*=//p' "$cache")
+      echo "  a product's demo is installed in ${cache%/CMakeCache.txt}/demo: make demo-remove PRODUCT=$(shell_word "$folder")" >&2
+    done
+    exit 1
+  fi
+  [ -f build/win64/CMakeCache.txt ] || cmake --preset win64 >/dev/null
+  cmake --build build/win64 -j"$(nproc)" >/dev/null
+  exec sh tools/demo.sh --remove
+fi
 if [ -x /usr/lib/wine/wine ] && [ -x build/win32/bin/vexlo-drive.exe ] &&
   [ -f build/disc-win32/Setup.exe ]; then
   WINE=/usr/lib/wine/wine WINEARCH=win32 WIN_DIR=build/win32 DISC_DIR=build/disc-win32 \

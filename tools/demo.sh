@@ -15,6 +15,8 @@
 #   DEMO_DIR   (build/demo)    prefix/ and screenshots/
 #   PRODUCT_NAMES (WIN_DIR/generated/product.sh)  the disc's product: its
 #              names and window titles, as the build wrote them
+#   DEMO_COMMAND (make demo)  the command that ran this, as the user typed it
+#              (with its PRODUCT=), for the closing lines and the hints
 set -eu
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -23,6 +25,8 @@ WIN_DIR=${WIN_DIR:-build/win64}
 DISC_DIR=${DISC_DIR:-build/disc}
 DEMO_DIR=${DEMO_DIR:-build/demo}
 PRODUCT_NAMES=${PRODUCT_NAMES:-$WIN_DIR/generated/product.sh}
+DEMO_COMMAND=${DEMO_COMMAND:-make demo}
+REMOVE_COMMAND="make demo-remove${DEMO_COMMAND#make demo}"
 MODE=install
 [ "${1:-}" = "--remove" ] && MODE=remove
 
@@ -307,13 +311,13 @@ if [ "$MODE" = install ]; then
   fi
   report
   say
-  say "The installation stays in $DEMO_DIR/prefix; 'make demo-remove' removes it."
   [ "$AUTOMATIC" = 1 ] && say "Screenshots: $DEMO_DIR/screenshots/"
   say "Report: $DEMO_DIR/report.txt"
+  say "The installation stays in $DEMO_DIR/prefix; '$REMOVE_COMMAND' removes it."
 else
-  [ -f "$WINEPREFIX/system.reg" ] || die "no $DEMO_DIR/prefix: run 'make demo' first"
+  [ -f "$WINEPREFIX/system.reg" ] || die "no $DEMO_DIR/prefix: run '$DEMO_COMMAND' first"
   game=$(installed_game)
-  [ -n "$game" ] || die "the demo is not installed in $DEMO_DIR/prefix: run 'make demo' first"
+  [ -n "$game" ] || die "the demo is not installed in $DEMO_DIR/prefix: run '$DEMO_COMMAND' first"
   if [ "$AUTOMATIC" = 1 ]; then
     [ -f "$DRIVE_EXE" ] || die "no $WIN_DIR/bin/vexlo-drive.exe: build first (make win64)"
     mkdir -p "$SHOTS"

@@ -5,14 +5,25 @@
 # `sha256sum -c SHA256SUMS` in that folder.
 #
 #   tools/make-iso.sh [DISC_DIR [IMAGE]]   (build/disc-win32, build/vexlo-demo.iso)
+#   tools/make-iso.sh --remove IMAGE       only removes IMAGE and its SHA256SUMS
+# The image and SHA256SUMS it replaces are removed first: a build that fails
+# leaves no master of other content beside it for `sha256sum -c` to pass.
+# `make release` and `make iso` do the same before they build the disc.
 #   VEXLO_VOLUME_LABEL  the volume label: at most 32 of A-Z, 0-9, _
 #   VEXLO_GAME_EXE      the game executable the disc must hold
 # Without them, the sample product's VolumeLabel and GameExeName as the win32
 # build wrote them (VEXLO_DEMO and VexloDmo.exe before it has run).
 set -eu
 cd "$(dirname "$0")/.."
+forget() { rm -f "$1" "$1.part" "$(dirname "$1")/SHA256SUMS"; }
+if [ "${1:-}" = --remove ]; then
+  [ $# -eq 2 ] || { echo "usage: tools/make-iso.sh --remove IMAGE" >&2; exit 2; }
+  forget "$2"
+  exit 0
+fi
 DISC=${1:-build/disc-win32}
 IMAGE=${2:-build/vexlo-demo.iso}
+forget "$IMAGE"
 product_VolumeLabel=VEXLO_DEMO
 product_GameExeName=VexloDmo.exe
 if [ -f build/win32/generated/product.sh ]; then
@@ -31,7 +42,6 @@ fi
 for required in AUTORUN.INF Setup.exe "$GAME"; do
   [ -f "$DISC/$required" ] || { echo "make-iso: $DISC/$required missing (make win32)" >&2; exit 1; }
 done
-rm -f "$IMAGE.part"
 # The same tree gives the same image: every date in it, of the volume and of
 # each file, is the commit's time (as the programs' stamps are), never a file's
 # time on this disk or the clock; the file order is xorriso's sorted one.

@@ -14,6 +14,8 @@ set -eu
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
 die() { printf 'make: PRODUCT=%s: %s\n' "$product_arg" "$*" >&2; exit 2; }
+# shellcheck source=tools/shell-word.sh
+. ./tools/shell-word.sh
 [ $# -eq 2 ] || { echo "usage: tools/product-build.sh release|iso|demo|demo-remove PRODUCT" >&2; exit 2; }
 action=$1
 product_arg=$2
@@ -51,6 +53,9 @@ configure() {
   }
 }
 mkdir -p "$build"
+# A failed release or iso leaves no earlier image of this name, nor its
+# SHA256SUMS, beside it.
+case $action in release | iso) sh tools/make-iso.sh --remove "$image" ;; esac
 case $action in
   release)
     # A master is built clean: an incremental build keeps the time stamps of the
@@ -77,6 +82,7 @@ case $action in
   demo | demo-remove)
     set --
     if [ "$action" = demo-remove ]; then set -- --remove; fi
-    DISC_DIR=$build/disc PRODUCT_NAMES=$names DEMO_DIR=$build/demo exec sh tools/demo-disc.sh "$@"
+    DEMO_COMMAND="make demo PRODUCT=$(shell_word "$product_arg")" DISC_DIR=$build/disc \
+      PRODUCT_NAMES=$names DEMO_DIR=$build/demo exec sh tools/demo-disc.sh "$@"
     ;;
 esac

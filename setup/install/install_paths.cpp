@@ -3,6 +3,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include "product_names.h"
+
 bool StartsWithNoCase(const char* text, const char* prefix) {
     return strncasecmp(text, prefix, strlen(prefix)) == 0;
 }
@@ -29,5 +31,20 @@ bool IsAudioFile(const char* name) {
 }
 
 bool IsConfigFile(const char* name) {
-    return EndsWithNoCase(name, ".cfg");
+    // The product lists its settings extensions, separated by spaces.
+    const char* extension = NoShortcutExtensions;
+    while (*extension) {
+        while (*extension == ' ')
+            ++extension;
+        size_t length = strcspn(extension, " ");
+        if (length == 0) break;
+        char one[32];
+        if (length < sizeof one) {
+            memcpy(one, extension, length);
+            one[length] = '\0';
+            if (EndsWithNoCase(name, one)) return true;
+        }
+        extension += length;
+    }
+    return false;
 }

@@ -17,5 +17,6 @@ const char* RelativeSourceName(const char* entryName);
 bool IsSetupFile(const char* relativeName);
 // MPEG audio (".mp3"): decoded into a .wav member of the game executable.
 bool IsAudioFile(const char* name);
-// Configuration (".cfg"): installed, but given no shortcut.
+// A settings file (an extension of the product's NoShortcutExtensions, ".cfg"
+// in the sample): installed, but given no shortcut.
 bool IsConfigFile(const char* name);

@@ -52,11 +52,11 @@ const char* GroupSeparator(const char* groupFolder) {
     return length > 0 && IsPathSeparator(groupFolder[length - 1]) ? "" : "\\";
 }
 
-void CheckSourceName(PathLimitChecker& checker, const char* destFolder, const char* groupFolder,
-                     const char* entryName) {
+void CheckSourceName(PathLimitChecker& checker, ShortcutNamer& namer, const char* destFolder,
+                     const char* groupFolder, const char* entryName) {
     const char* relativeName = RelativeSourceName(entryName);
-    if (StartsWithNoCase(relativeName, "Setup")) return;
-    if (EndsWithNoCase(relativeName, ".mp3")) {
+    if (IsSetupFile(relativeName)) return;
+    if (IsAudioFile(relativeName)) {
         // Written as destFolder + game + ";" + the name with ".wav" (same length).
         char member[NameStride];
         snprintf(member, sizeof member, "%s", relativeName);
@@ -67,9 +67,8 @@ void CheckSourceName(PathLimitChecker& checker, const char* destFolder, const ch
     }
     checker.Check(PathLimitKind::File, destFolder, relativeName, nullptr, nullptr,
                   StagingNameReserve, LongestPathLength);
-    if (!groupFolder || EndsWithNoCase(relativeName, ".cfg")) return;
     char title[NameStride];
-    if (!ShortcutTitle(title, sizeof title, relativeName)) return;
+    if (!groupFolder || !namer.Next(relativeName, title, sizeof title)) return;
     checker.Check(PathLimitKind::Shortcut, groupFolder, GroupSeparator(groupFolder), title, ".lnk",
                   0, LongestPathLength);
 }
@@ -98,8 +97,9 @@ bool CheckInstallPathLimits(const char* destFolder, const char* groupFolder,
     checker.Check(PathLimitKind::Member, destFolder, GameExeName, MemberSeparator,
                   UninstallListName, StagingNameReserve, LongestPathLength);
 
+    ShortcutNamer namer(static_cast<uint32_t>(count));
     for (size_t i = 0; i < count && !checker.Failed(); ++i)
-        CheckSourceName(checker, destFolder, groupFolder, sourceNames + i * stride);
+        CheckSourceName(checker, namer, destFolder, groupFolder, sourceNames + i * stride);
     if (groupFolder)
         checker.Check(PathLimitKind::Shortcut, groupFolder, GroupSeparator(groupFolder),
                       RemoveShortcutTitle, ".lnk", 0, LongestPathLength);

@@ -82,15 +82,17 @@ void OpenGroupFolder() {
     if (GetForegroundWindow() != foreground) SetForegroundWindow(foreground);
 }
 
-void CreateFileShortcut(const char* entryName) {
+void CreateFileShortcut(ShortcutNamer& namer, const char* entryName) {
     const char* relativeName = RelativeSourceName(entryName);
-    if (IsAudioFile(relativeName) || IsConfigFile(relativeName) || IsSetupFile(relativeName))
-        return;
     char title[StatePathSize];
+    bool tooLong = false;
+    if (!namer.Next(relativeName, title, sizeof title, &tooLong)) {
+        if (tooLong) RecordFailure(relativeName, FailureCause::PathTooLong);
+        return;
+    }
     char target[StatePathSize];
     char linkPath[StatePathSize];
-    if (!ShortcutTitle(title, sizeof title, relativeName) ||
-        !JoinPath(target, sizeof target, setupState.destFolder, relativeName) ||
+    if (!JoinPath(target, sizeof target, setupState.destFolder, relativeName) ||
         !MakeLinkPath(linkPath, sizeof linkPath, title)) {
         RecordFailure(relativeName, FailureCause::PathTooLong);
         return;
@@ -108,8 +110,9 @@ void CreateFileShortcuts() {
         listing.stride = NameStride;
         listing.maxCount = count;
         uint32_t listed = ListSourceFiles("*.*", listing);
+        ShortcutNamer namer(listed);
         for (uint32_t i = 0; i < listed; ++i) {
-            CreateFileShortcut(names + static_cast<size_t>(i) * NameStride);
+            CreateFileShortcut(namer, names + static_cast<size_t>(i) * NameStride);
             PumpPendingMessages();
         }
         free(names);
@@ -130,16 +133,51 @@ void CreateRemoveShortcut() {
 
 }  // namespace
 
-bool ShortcutTitle(char* title, size_t size, const char* relativeName) {
-    if (!ConcatPath(title, size, relativeName) || !ReplaceExtension(title, size, "")) return false;
-    // The game executable's shortcut carries the product's name, not the file's.
-    char gameTitle[sizeof GameExeName];
-    if (!ConcatPath(gameTitle, sizeof gameTitle, GameExeName) ||
-        !ReplaceExtension(gameTitle, sizeof gameTitle, "")) {
+ShortcutNamer::ShortcutNamer(uint32_t capacity)
+    : titles_(static_cast<char*>(calloc(static_cast<size_t>(capacity) + 2, StatePathSize))),
+      capacity_(titles_ ? capacity + 2 : 0) {
+    // The game's and the removal's titles are theirs whatever the listing's
+    // order: a file named "Remove Vexlo Demo.txt" must not take the removal's.
+    if (capacity_ == 0) return;
+    snprintf(titles_, StatePathSize, "%s", GameShortcutTitle);
+    snprintf(titles_ + StatePathSize, StatePathSize, "%s", RemoveShortcutTitle);
+    count_ = 2;
+}
+
+ShortcutNamer::~ShortcutNamer() {
+    free(titles_);
+}
+
+bool ShortcutNamer::Taken(const char* title) const {
+    for (uint32_t i = 0; i < count_; ++i)
+        if (strcasecmp(titles_ + static_cast<size_t>(i) * StatePathSize, title) == 0) return true;
+    return false;
+}
+
+bool ShortcutNamer::Next(const char* relativeName, char* title, size_t size, bool* tooLong) {
+    if (tooLong) *tooLong = false;
+    if (IsAudioFile(relativeName) || IsConfigFile(relativeName) || IsSetupFile(relativeName))
         return false;
+    bool fits;
+    if (strcasecmp(relativeName, GameExeName) == 0 && !gameNamed_) {
+        gameNamed_ = true;
+        fits = ConcatPath(title, size, GameShortcutTitle);
+    } else if (count_ >= capacity_) {
+        // Without room to remember titles, no other title is known to be free.
+        return false;
+    } else {
+        fits = ConcatPath(title, size, relativeName) && ReplaceExtension(title, size, "");
+        if (fits && Taken(title)) fits = ConcatPath(title, size, relativeName);
+        if (fits && Taken(title)) return false;
+        if (fits && strlen(title) >= StatePathSize) fits = false;
+        if (fits) {
+            snprintf(titles_ + static_cast<size_t>(count_) * StatePathSize, StatePathSize, "%s",
+                     title);
+            ++count_;
+        }
     }
-    if (strcasecmp(title, gameTitle) == 0) return ConcatPath(title, size, GameShortcutTitle);
-    return true;
+    if (!fits && tooLong) *tooLong = true;
+    return fits;
 }
 
 HRESULT CreateShellLink(const char* target, const char* arguments, const char* linkPath,

@@ -36,7 +36,57 @@ void InstallFromDisc(HWND launcher) {
     RunInstallWizard();
 }
 
+// Width in pixels that a button needs for its text in its own font, with the
+// room a push button keeps around its caption.
+int ButtonTextWidth(HWND button, int padding) {
+    char text[WindowTitleSize] = "";
+    int length = GetWindowTextA(button, text, sizeof text);
+    HDC context = GetDC(button);
+    if (!context) return 0;
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(button, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font ? SelectObject(context, font) : nullptr;
+    SIZE extent = {};
+    bool measured = GetTextExtentPoint32A(context, text, length, &extent) != 0;
+    if (previous) SelectObject(context, previous);
+    ReleaseDC(button, context);
+    return measured ? extent.cx + padding : 0;
+}
+
 }  // namespace
+
+void FitLauncherButtons(HWND launcher) {
+    // A product's longer name must not be cut: both buttons grow to the wider
+    // text, to the left from their right edge, as far as the dialog allows.
+    const int ids[] = {IDC_PLAY, IDC_INSTALL};
+    RECT units = {7, 0, 8, 0};  // margin to the dialog's edge; padding, both sides
+    MapDialogRect(launcher, &units);
+    RECT client = {};
+    GetClientRect(launcher, &client);
+    int wanted = 0;
+    for (int id : ids) {
+        HWND button = GetDlgItem(launcher, id);
+        if (!button) return;
+        int width = ButtonTextWidth(button, units.right + 2 * GetSystemMetrics(SM_CXEDGE));
+        if (width > wanted) wanted = width;
+    }
+    for (int id : ids) {
+        HWND button = GetDlgItem(launcher, id);
+        RECT place = {};
+        GetWindowRect(button, &place);
+        MapWindowPoints(nullptr, launcher, reinterpret_cast<POINT*>(&place), 2);
+        int width = place.right - place.left;
+        if (wanted <= width) continue;
+        int right = place.right;
+        int left = right - wanted;
+        if (left < units.left) {
+            left = units.left;
+            right = left + wanted;
+            if (right > client.right - units.left) right = client.right - units.left;
+        }
+        SetWindowPos(button, nullptr, left, place.top, right - left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
 
 BOOL CALLBACK HideDecompressWindow(HWND window, LPARAM title) {
     char text[WindowTitleSize] = "";
@@ -59,6 +109,7 @@ void ForgetVanishedInstall() {
 INT_PTR CALLBACK LauncherDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
+            FitLauncherButtons(window);
             CenterOnDesktop(window);
             return TRUE;
         case WM_PAINT:

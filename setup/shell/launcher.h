@@ -12,6 +12,10 @@ BOOL CALLBACK HideDecompressWindow(HWND window, LPARAM title);
 // Deletes the Uninstall entry when the game it names is gone from the disk.
 void ForgetVanishedInstall();
 
+// Widens the launcher's two buttons (to the left, to one width) where a
+// text would be cut, within the dialog.
+void FitLauncherButtons(HWND launcher);
+
 // Dialog 113.
 INT_PTR CALLBACK LauncherDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

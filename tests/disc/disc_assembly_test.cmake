@@ -31,7 +31,7 @@ endforeach()
 
 # assemble(RESULT OUTPUT DISC [DXSETUP folder] [GUARDED folders]): one run.
 function(assemble result_var output_var disc)
-  cmake_parse_arguments(PARSE_ARGV 3 arg "" "DXSETUP" "GUARDED")
+  cmake_parse_arguments(PARSE_ARGV 3 arg "" "DXSETUP" "GUARDED;DEFINES")
   if(NOT arg_GUARDED)
     set(arg_GUARDED "${SOURCE_DIR};${product}")
   endif()
@@ -41,7 +41,7 @@ function(assemble result_var output_var disc)
             "-DGAME_NAME=Starfall.exe" "-DAUTORUN=${WORK}/programs/AUTORUN.INF"
             "-DDXSETUP=${arg_DXSETUP}" "-DDSETUP=${WORK}/programs/DSetup.dll"
             "-DDX_README=${WORK}/programs/ReadMe.txt" "-DGUARDED=${arg_GUARDED}"
-            "-DOWNER=${WORK}/owner.txt" "-DSTAMP=${WORK}/disc.stamp"
+            "-DOWNER=${WORK}/owner.txt" "-DSTAMP=${WORK}/disc.stamp" ${arg_DEFINES}
             -P "${SOURCE_DIR}/cmake/assemble-disc.cmake"
     RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   string(REGEX REPLACE "[ \n]+" " " output "${output}")
@@ -95,6 +95,48 @@ endif()
 if(NOT EXISTS "${WORK}/outside/keep.txt")
   fail("emptying the disc followed a link out of it")
 endif()
+
+# ---- The publisher is told which content files will not be installed, in
+# one block, each with the reason; and where two shortcuts would share a title.
+string(FIND "${output}" "These content files go onto the disc but will not be installed:" block)
+string(FIND "${output}" "CMake Warning" first_warning)
+string(FIND "${output}" "CMake Warning" last_warning REVERSE)
+if(block EQUAL -1 OR NOT first_warning EQUAL last_warning OR
+   NOT output MATCHES "Docs/Deep/Manual [(]v2[)] & it's [$]HOME.txt [(]in a sub-folder" OR
+   NOT output MATCHES "Docs/Notes \\[draft\\].txt [(]in a sub-folder")
+  fail("the files in Docs/ were not named in one block of warnings: ${output}")
+endif()
+foreach(installed "ReadMe.txt" "Starfall.cfg" "BOSS.MP3" "Intro.Mp3" "Track 1")
+  if(output MATCHES "  [^ ]*${installed}[^(]*[(]")
+    fail("${installed}, which is installed, was named as not: ${output}")
+  endif()
+endforeach()
+file(WRITE "${content}/setup.txt" "")
+file(WRITE "${content}/ReadMe.html" "")
+file(WRITE "${content}/Starfall Demo.txt" "")
+file(WRITE "${content}/Starfall.ini" "")
+file(WRITE "${content}/Remove Starfall Demo.url" "")
+set(titles "-DGAME_TITLE=Starfall Demo" "-DREMOVE_TITLE=Remove Starfall Demo"
+           "-DNO_SHORTCUT=.cfg .ini")
+assemble(result output "${disc}" DEFINES ${titles})
+if(NOT result EQUAL 0 OR NOT output MATCHES "setup.txt [(]a name beginning with \"Setup\"")
+  fail("setup.txt was not named as the setup program's own: ${output}")
+endif()
+foreach(told
+    "ReadMe.html and ReadMe.txt would both be \"ReadMe\""
+    "Starfall Demo.txt: \"Starfall Demo\" is the game's shortcut; this file's is titled \"Starfall Demo.txt\""
+    "Remove Starfall Demo.url: \"Remove Starfall Demo\" is the removal's shortcut")
+  string(FIND "${output}" "${told}" at)
+  if(at EQUAL -1)
+    fail("the assembly did not say: ${told}\n${output}")
+  endif()
+endforeach()
+# Starfall.ini gets no shortcut (a settings extension); Starfall.cfg neither.
+if(output MATCHES "Starfall[.](ini|cfg) and|and Starfall[.](ini|cfg)")
+  fail("a settings file was taken for a shortcut: ${output}")
+endif()
+file(REMOVE "${content}/setup.txt" "${content}/ReadMe.html" "${content}/Starfall Demo.txt"
+     "${content}/Starfall.ini" "${content}/Remove Starfall Demo.url")
 
 # ---- The same disc again, after a rename in the content: the old name goes.
 file(RENAME "${content}/Starfall.cfg" "${content}/Starfall2.cfg")

@@ -34,10 +34,12 @@ label=$(xorriso -indev "$work/out/Starfall.iso" -pvd_info 2>/dev/null | sed -n '
 
 long=$(printf 'Long%.0s' $(seq 1 26)).txt
 echo long >"$disc/data/$long"
-rm -f "$work/out/Starfall.iso"
+# The good image of before must not stay beside a failed run: its SHA256SUMS
+# would still check, for content that is no longer the disc's.
 if image STARFALL; then fail "a name of 108 characters passed"; fi
 grep -qF "  /data/$long" "$work/log" || fail "the long name is not named: $(cat "$work/log")"
 [ -e "$work/out/Starfall.iso" ] || [ -e "$work/out/Starfall.iso.part" ] && fail "an image was left"
+[ -e "$work/out/SHA256SUMS" ] && fail "the earlier SHA256SUMS was left beside a failed run"
 rm -f "$disc/data/$long"
 
 for label in "Star fall" starfall THIRTY_THREE_CHARACTERS_LONG_NAME; do
@@ -50,6 +52,16 @@ for missing in Starfall.exe AUTORUN.INF; do
   grep -qF "$missing missing" "$work/log" || fail "$missing: $(cat "$work/log")"
   mv "$work/$missing" "$disc/$missing"
 done
+
+# --remove: what `make release` runs before it builds, so that a build that
+# fails before the image is written leaves no master either.
+image STARFALL || fail "a good disc was refused: $(cat "$work/log")"
+echo other >"$work/out/Other.iso"
+sh "$script" --remove "$work/out/Starfall.iso" || fail "--remove failed"
+[ -e "$work/out/Starfall.iso" ] && fail "--remove left the image"
+[ -e "$work/out/SHA256SUMS" ] && fail "--remove left SHA256SUMS"
+[ -e "$work/out/Other.iso" ] || fail "--remove removed another image"
+sh "$script" --remove "$work/out/Starfall.iso" || fail "--remove of a missing image failed"
 
 [ "$failures" -eq 0 ] && echo "all image checks passed"
 exit "$failures"

@@ -37,6 +37,9 @@ const char UsageText[] =
     "  text TITLE ID                    prints the control's text\n"
     "  wait-text TITLE ID TEXT SECONDS\n"
     "  title TITLE                      prints the window's own title\n"
+    "  fits TITLE ID FACE POINTS        prints the text's width in that font (the\n"
+    "                                   dialog's) and the control's room, in pixels;\n"
+    "                                   fails when the text is cut\n"
     "  click TITLE ID\n"
     "  check TITLE ID                   checks a radio button or check box\n"
     "  checked TITLE ID                 prints 1 or 0\n"
@@ -298,6 +301,35 @@ int CommandClose(char** args, int count) {
     return CloseTopWindow(window) ? 0 : Fail("cannot close", args[0]);
 }
 
+int CommandFits(char** args, int count) {
+    HWND window;
+    long id;
+    if (count < 4) return Usage();
+    if (!NeedControl(args, count, &window, &id)) return 1;
+    HWND control = FindControl(window, int(id));
+    char text[4096] = "";
+    int length = GetWindowTextA(control, text, sizeof text);
+    HDC context = GetDC(control);
+    if (!context) return Fail("cannot measure", args[1]);
+    // The font made as the dialog manager makes a template's: another
+    // process's font handle cannot be selected here.
+    int height = -MulDiv(atoi(args[3]), GetDeviceCaps(context, LOGPIXELSY), 72);
+    HFONT font = CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, args[2]);
+    HGDIOBJ previous = font ? SelectObject(context, font) : nullptr;
+    SIZE extent = {};
+    GetTextExtentPoint32A(context, text, length, &extent);
+    if (previous) SelectObject(context, previous);
+    if (font) DeleteObject(font);
+    ReleaseDC(control, context);
+    RECT client = {};
+    GetClientRect(control, &client);
+    int room = client.right - 2 * GetSystemMetrics(SM_CXEDGE);
+    printf("%ld %d\n", static_cast<long>(extent.cx), room);
+    return extent.cx <= room ? 0 : 1;
+}
+
 int CommandTitle(char** args, int count) {
     if (count < 1) return Usage();
     HWND window = NeedWindow(args[0]);
@@ -404,6 +436,7 @@ const Command Commands[] = {
     {"text", CommandText},
     {"wait-text", CommandWaitText},
     {"title", CommandTitle},
+    {"fits", CommandFits},
     {"click", CommandClickOnly},
     {"check", CommandCheck},
     {"checked", CommandChecked},

@@ -52,10 +52,7 @@ std::string Relative(const std::string& name) {
 std::string ShortcutTitle(const std::string& relative) {
     size_t dot = relative.find_last_of('.');
     std::string title = dot == std::string::npos ? relative : relative.substr(0, dot);
-    std::string game = GameExeName;
-    return _stricmp(title.c_str(), game.substr(0, game.find_last_of('.')).c_str()) == 0
-               ? GameShortcutTitle
-               : title;
+    return _stricmp(relative.c_str(), GameExeName) == 0 ? GameShortcutTitle : title;
 }
 
 // The uninstall list the installation must leave: the copied files in the

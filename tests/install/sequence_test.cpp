@@ -188,9 +188,7 @@ class InstallSequence : public testing::Test {
                 EndsWithNoCase(relative, ".cfg"))
                 continue;
             std::string title = relative.substr(0, relative.find_last_of('.'));
-            std::string game = GameExeName;
-            if (lstrcmpiA(title.c_str(), game.substr(0, game.find_last_of('.')).c_str()) == 0)
-                title = GameShortcutTitle;
+            if (lstrcmpiA(relative.c_str(), GameExeName) == 0) title = GameShortcutTitle;
             lines.push_back(groupFolder + "\\" + title + ".lnk");
         }
         lines.push_back(groupFolder + "\\" + RemoveShortcutTitle + ".lnk");

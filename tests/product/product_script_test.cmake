@@ -111,6 +111,60 @@ expect_shape_refused(GroupFolderName "\\Star\\Demo" "a backslash and one folder 
 expect_shape_refused(DefaultDestFolder "C:\\Games\\Starfall" "ending in a backslash")
 expect_shape_refused(DefaultDestFolder "Games\\Starfall\\" "ending in a backslash")
 
+# expect_accepted(NAME INI KEY VALUE): the product is read, and KEY's value
+# in product_names.h is the C literal VALUE.
+function(expect_accepted case ini key value)
+  make_product(${case} "${ini}")
+  read_product(${case})
+  if(NOT result EQUAL 0)
+    fail("refused:\n${output}")
+  else()
+    file(READ "${WORK}/${case}/generated/product_names.h" header)
+    string(FIND "${header}" "constexpr char ${key}[] = \"${value}\";" at)
+    if(at EQUAL -1)
+      fail("product_names.h does not give ${key} as \"${value}\":\n${header}")
+    endif()
+  endif()
+  set(failures "${failures}" PARENT_SCOPE)
+endfunction()
+
+# ---- Percent signs: itself in a text shown as it stands, doubled in a format
+replace_line(ini "${sample_ini}" WelcomeText "100% arcade, 0% waiting.")
+expect_accepted(percent_shown "${ini}" WelcomeText "100% arcade, 0% waiting.")
+replace_line(ini "${sample_ini}" WelcomeText "100%% arcade.")
+expect_refused(percent_doubled_shown "${ini}"
+  "WelcomeText is shown as it stands, so a percent sign in it is written %, not %%")
+replace_line(ini "${sample_ini}" LowSpaceText "\"%s\" is 100% full: %s more is needed.")
+expect_refused(percent_lone_format "${ini}"
+  "LowSpaceText must hold the directives .* a percent sign in this text is written %%")
+replace_line(ini "${sample_ini}" LowSpaceText "\"%s\" is 100%% full: %s more is needed.")
+expect_accepted(percent_doubled_format "${ini}" LowSpaceText
+  "\\\"%s\\\" is 100%% full: %s more is needed.")
+
+# ---- Shortcuts: settings extensions (optional, .cfg), titles of their own
+string(REGEX REPLACE "\nNoShortcutExtensions=[^\n]*" "" ini "${sample_ini}")
+expect_accepted(settings_default "${ini}" NoShortcutExtensions ".cfg")
+replace_line(ini "${sample_ini}" NoShortcutExtensions ".cfg  .ini .Set_1")
+expect_accepted(settings_listed "${ini}" NoShortcutExtensions ".cfg  .ini .Set_1")
+replace_line(ini "${sample_ini}" NoShortcutExtensions "")
+expect_accepted(settings_none "${ini}" NoShortcutExtensions "")
+replace_line(ini "${sample_ini}" NoShortcutExtensions ".cfg,.ini")
+expect_refused(settings_comma "${ini}" "NoShortcutExtensions .* must be extensions")
+replace_line(ini "${sample_ini}" NoShortcutExtensions "ini")
+expect_refused(settings_no_dot "${ini}" "NoShortcutExtensions .* must be extensions")
+replace_line(ini "${sample_ini}" RemoveShortcutTitle "\${ProductDisplayName}")
+expect_refused(titles_shared "${ini}" "GameShortcutTitle and RemoveShortcutTitle are both")
+replace_line(ini "${sample_ini}" GameShortcutTitle "Vexlo/Demo")
+expect_refused(title_folder "${ini}" "GameShortcutTitle \"Vexlo/Demo\" names a shortcut file")
+
+# ---- Launcher buttons: a longer name is laid out, one past the dialog refused
+replace_line(ini "${sample_ini}" ProductDisplayName "Nebula Drift Demo")
+expect_accepted(button_longer "${ini}" PlayButtonText "Play Nebula Drift Demo From CD-ROM")
+string(REPEAT "x" 49 long_name)
+replace_line(ini "${sample_ini}" ProductDisplayName "${long_name}")
+expect_refused(button_too_long "${ini}"
+  "InstallButtonText \"Install x+ to Hard Drive\" has 71 characters, and the launcher's button shows at most 69")
+
 # ---- Escapes: texts that are list, quoting or escape syntax somewhere
 set(case escapes)
 set(awkward_name "Star;fall [Gold] \"Edition\"")

@@ -80,6 +80,7 @@ fatal() {
 }
 has_file() { [ -f "$1" ]; }
 no_file() { [ ! -e "$1" ]; }
+not() { ! "$@"; }
 same() { [ "$1" = "$2" ] || { say "        got:      '$1'"; say "        expected: '$2'"; return 1; }; }
 
 # ---- can this machine do it? ----
@@ -240,13 +241,49 @@ while IFS= read -r command; do
 done <"$WORK/commands.run"
 [ "$number" -gt 0 ] || fatal "no README command ran"
 
+# What the commands told the publisher: the demo's closing line names the
+# removal with its PRODUCT=, and the build names the content files that
+# will not be installed (manual/index.html: in a sub-folder).
+demo_log=$(awk -v w="$WORK" '/^make demo PRODUCT=/ { print w "/command-" NR ".log"; exit }' \
+  "$WORK/commands.run")
+last_line=$(tr -d '\r' <"${demo_log:-/dev/null}" | grep -v '^[[:space:]]*$' | tail -n 1)
+check "the demo's last line names 'make demo-remove PRODUCT=$PRODUCT' ($last_line)" \
+  grep -qF "'make demo-remove PRODUCT=$PRODUCT' removes it" "${demo_log:-/dev/null}"
+told_not_installed() {
+  cat "$WORK"/command-*.log | tr -s ' \n' ' ' |
+    grep -qF "These content files go onto the disc but will not be installed: manual/index.html (in a sub-folder"
+}
+check "the build names manual/index.html as not installed" told_not_installed
+named_not_installed() { cat "$WORK"/command-*.log | grep -qE "^ +$1 +[(]"; }
+for name in StarDemo.ini ReadMe.txt Starfall.cfg; do
+  check "and does not name $name so (it is installed)" not named_not_installed "$name"
+done
+# The folders the README names for this product are the real ones.
+grep -o '`build/product-<folder name>/[^`]*`\|`build/<folder name>[.]iso`' README.md | tr -d '`' |
+  sed "s|<folder name>|$NAME|" | sort -u >"$WORK/readme-paths.txt"
+check "the README names the product's folders ($(tr '\n' ' ' <"$WORK/readme-paths.txt"))" \
+  grep -q "product-$NAME/demo/screenshots" "$WORK/readme-paths.txt"
+while IFS= read -r path; do
+  check "README path $path is there" test -e "$ROOT/$path"
+done <"$WORK/readme-paths.txt"
+# Plain `make demo-remove` removes the sample's demo only: with none, it says
+# so and names this product's command, building nothing.
+if [ ! -e "$ROOT/build/win32/demo/prefix" ] && [ ! -e "$ROOT/build/demo/prefix" ]; then
+  (cd "$ROOT" && env -u DISPLAY -u PRODUCT make demo-remove) </dev/null >"$WORK/plain-remove.log" 2>&1
+  status=$?
+  check "plain make demo-remove stops (exit $status)" [ "$status" -ne 0 ]
+  check "and names 'make demo-remove PRODUCT=$PRODUCT'" \
+    grep -qF "make demo-remove PRODUCT=$PRODUCT" "$WORK/plain-remove.log"
+  check "building nothing" sh -c "! grep -q 'Building\\|Linking' '$WORK/plain-remove.log'"
+fi
+
 # ---- the disc ----
 HOST_BIN=$ROOT/build/native/bin
 say
 say "== The disc in build/product-$NAME/disc"
 [ -f "$DISC/Setup.exe" ] || fatal "no Setup.exe in $DISC"
-for name in AUTORUN.INF Setup.exe "$GAME_EXE" ReadMe.txt Starfall.cfg \
-  data/theme.mp3 "data/Deep Space.mp3" data/docking.mp3 data/BOSS.MP3; do
+for name in AUTORUN.INF Setup.exe "$GAME_EXE" ReadMe.txt Starfall.cfg StarDemo.ini \
+  manual/index.html data/theme.mp3 "data/Deep Space.mp3" data/docking.mp3 data/BOSS.MP3; do
   check "on the disc: $name" has_file "$DISC/$name"
 done
 for name in Vexlo.cfg VexloDmo.exe; do
@@ -378,11 +415,21 @@ drive text "$launcher" $PLAY
 check "Play button reads PlayButtonText" same "$out" "$(product_text PlayButtonText)"
 drive text "$launcher" $INSTALL
 check "Install button reads InstallButtonText" same "$out" "$(product_text InstallButtonText)"
+# A display name of 18 characters: the buttons are laid out to their texts
+# (measured in the launcher's font, "System" 10).
+for button in $PLAY $INSTALL; do
+  drive fits "$launcher" $button System 10
+  check "button $button shows its whole text (text, room: $out)" [ "$status" -eq 0 ]
+done
 shot "$launcher" starfall-launcher
 drive click "$launcher" $INSTALL || fatal "cannot click Install"
 
 window_with "$setup_pid" $NEXT 30 || fatal "no wizard (a property sheet with Next)"
 check "wizard caption is WizardCaption" same "$found" "$(product_text WizardCaption)"
+# "100% arcade": shown as it stands, the percent sign once.
+drive controls "$found"
+welcome_shown() { printf '%s\n' "$out" | cut -f5- | grep -qxF "$(product_text WelcomeText)"; }
+check "the welcome page shows WelcomeText, 100% as it stands" welcome_shown
 drive click "$found" $NEXT || fatal "cannot go past the welcome page"
 window_with "$setup_pid" $DEST_EDIT 15 || fatal "no destination page"
 wizard=$found
@@ -423,11 +470,11 @@ drive --timeout 3 close "$group_title" || true
 say
 say "== The installation"
 dest_unix=$WINEPREFIX/drive_c/$(printf '%s' "${DEST#C:\\}" | tr '\\' '/')
-for name in "$GAME_EXE" ReadMe.txt Starfall.cfg; do
+for name in "$GAME_EXE" ReadMe.txt Starfall.cfg StarDemo.ini; do
   check "installed: $name" has_file "$dest_unix/$name"
 done
 check "Starfall.cfg is the content's" cmp -s "$PRODUCT/content/Starfall.cfg" "$dest_unix/Starfall.cfg"
-for name in Vexlo.cfg VexloDmo.exe data Remove.txt; do
+for name in Vexlo.cfg VexloDmo.exe data manual Remove.txt; do
   check "not installed: $name" no_file "$dest_unix/$name"
 done
 # "Space Required" is what the installation took, give or take the members'
@@ -450,6 +497,10 @@ if check "the disc's host tools are there ($HOST_BIN)" test -x "$ARCHIVE_TOOL" -
   check "member Credits.txt" has_member Credits.txt
   check "member $(product_text UninstallerMember) (the uninstaller)" has_member "$(product_text UninstallerMember)"
   check "member Remove.txt (the uninstall list)" has_member Remove.txt
+  "$ARCHIVE_TOOL" extract "$dest_unix/$GAME_EXE" Remove.txt "$WORK/Remove.txt" >/dev/null 2>&1
+  twice=$(tr -d '\r' <"$WORK/Remove.txt" | sort | uniq -d | tr '\n' ' ')
+  listed_once() { [ -s "$WORK/Remove.txt" ] && [ -z "$twice" ]; }
+  check "the uninstall list names no file twice${twice:+ ($twice)}" listed_once
   # Each MP3 is one WAV member, byte for byte what vexlo-mp3wav makes of it.
   for mp3 in theme.mp3 "Deep Space.mp3" docking.mp3 BOSS.MP3; do
     member="data/${mp3%.*}.wav"
@@ -467,24 +518,27 @@ check "Uninstall key $(product_text ProductKeyName): DisplayName" \
 uninstall_string=$(registry_value UninstallString)
 runs_removal() { case $1 in *"$DEST$GAME_EXE"*" /REMOVE") return 0 ;; esac; return 1; }
 check "its UninstallString runs $GAME_EXE /REMOVE ($uninstall_string)" runs_removal "$uninstall_string"
+# The shortcut's target, as ANSI or UTF-16 text in the .lnk file.
+link_targets() {
+  { strings -a -n 8 "$1"; strings -a -el -n 8 "$1"; } 2>/dev/null | grep -qiF "$2"
+}
 start_menu_group() {
   find "$WINEPREFIX/drive_c" -type d -path "*/Start Menu/Programs/$group_title" | head -n 1
 }
 group_dir=$(start_menu_group)
 check "Start Menu group \"$group_title\"" [ -n "$group_dir" ]
-# The game, each installed file but the settings (ReadMe.txt: "ReadMe") and
-# the removal: no more.
-for title in "$(product_text GameShortcutTitle)" ReadMe "$(product_text RemoveShortcutTitle)"; do
+# The game, each installed file but the settings (ReadMe.txt: "ReadMe";
+# StarDemo.ini, of the game's stem: "StarDemo") and the removal: no more.
+for title in "$(product_text GameShortcutTitle)" ReadMe StarDemo "$(product_text RemoveShortcutTitle)"; do
   check "shortcut \"$title\"" has_file "$group_dir/$title.lnk"
 done
 shortcuts=$(cd "$group_dir" 2>/dev/null && ls | sort | tr '\n' '|')
 check "no other shortcut in the group" same "$shortcuts" "$(printf '%s\n' \
-  "$(product_text GameShortcutTitle).lnk" ReadMe.lnk "$(product_text RemoveShortcutTitle).lnk" |
-  sort | tr '\n' '|')"
-# The shortcut's target, as ANSI or UTF-16 text in the .lnk file.
-link_targets() {
-  { strings -a -n 8 "$1"; strings -a -el -n 8 "$1"; } 2>/dev/null | grep -qiF "$2"
-}
+  "$(product_text GameShortcutTitle).lnk" ReadMe.lnk StarDemo.lnk \
+  "$(product_text RemoveShortcutTitle).lnk" | sort | tr '\n' '|')"
+check "the game's shortcut opens ${DEST}$GAME_EXE" \
+  link_targets "$group_dir/$(product_text GameShortcutTitle).lnk" "${DEST}$GAME_EXE"
+check "\"StarDemo\" opens ${DEST}StarDemo.ini" link_targets "$group_dir/StarDemo.lnk" "${DEST}StarDemo.ini"
 check "\"ReadMe\" opens ${DEST}ReadMe.txt" link_targets "$group_dir/ReadMe.lnk" "${DEST}ReadMe.txt"
 
 # ---- playing the installed game ----
@@ -561,5 +615,9 @@ grep -F 'vexlo-artgen:' "$WORK/bad-art.log" | sed 's/^/        /'
 check "it stops" [ "$status" -ne 0 ]
 check "naming the file and its 24 bits per pixel" \
   grep -qF "$PRODUCT/art/autoplay.bmp has 24 bits per pixel" "$WORK/bad-art.log"
+# The good release's image is not left beside the failed one, where
+# `sha256sum -c` would still pass it.
+check "the earlier build/$NAME.iso is gone" no_file "$ISO"
+check "and build/SHA256SUMS with it" no_file "$ROOT/build/SHA256SUMS"
 
 finish pass

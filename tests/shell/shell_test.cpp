@@ -100,4 +100,65 @@ TEST(Messages, ShowMessageIsAPlainBoxWithoutOwner) {
     EXPECT_EQ(answered[0].text, "Some text");
 }
 
+// The launcher's two buttons measured in the dialog.
+struct ButtonPlace {
+    RECT rect;
+    int textWidth;  // the caption in the button's own font
+};
+
+ButtonPlace PlaceOf(HWND launcher, int id) {
+    HWND button = GetDlgItem(launcher, id);
+    ButtonPlace place = {};
+    GetWindowRect(button, &place.rect);
+    MapWindowPoints(nullptr, launcher, reinterpret_cast<POINT*>(&place.rect), 2);
+    char text[1000] = "";
+    int length = GetWindowTextA(button, text, sizeof text);
+    HDC context = GetDC(button);
+    HGDIOBJ previous =
+        SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageA(button, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32A(context, text, length, &extent);
+    SelectObject(context, previous);
+    ReleaseDC(button, context);
+    place.textWidth = extent.cx;
+    return place;
+}
+
+TEST(Launcher, ButtonsGrowToALongerNameWithinTheDialog) {
+    setupState.instance = GetModuleHandleA(nullptr);
+    HWND launcher = CreateDialogParamA(setupState.instance, MAKEINTRESOURCEA(IDD_LAUNCHER), nullptr,
+                                       LauncherDialogProc, 0);
+    ASSERT_NE(launcher, nullptr);
+    RECT template117 = {0, 0, 117, 0};
+    MapDialogRect(launcher, &template117);
+    ButtonPlace before = PlaceOf(launcher, IDC_PLAY);
+    EXPECT_GE(before.rect.right - before.rect.left, template117.right);
+
+    // A display name of 17 characters, as a publisher's: neither text is cut.
+    SetDlgItemTextA(launcher, IDC_PLAY, "Play Nebula Drift Demo From CD-ROM");
+    SetDlgItemTextA(launcher, IDC_INSTALL, "Install Nebula Drift Demo to Hard Drive");
+    FitLauncherButtons(launcher);
+    ButtonPlace play = PlaceOf(launcher, IDC_PLAY);
+    ButtonPlace install = PlaceOf(launcher, IDC_INSTALL);
+    EXPECT_GT(play.rect.right - play.rect.left, play.textWidth);
+    EXPECT_GT(install.rect.right - install.rect.left, install.textWidth);
+    EXPECT_GT(install.rect.right - install.rect.left, template117.right);
+    // One width, one right edge, the heights and rows kept.
+    EXPECT_EQ(play.rect.right - play.rect.left, install.rect.right - install.rect.left);
+    EXPECT_EQ(play.rect.right, before.rect.right);
+    EXPECT_EQ(install.rect.right, before.rect.right);
+    EXPECT_EQ(play.rect.top, before.rect.top);
+    EXPECT_EQ(play.rect.bottom - play.rect.top, before.rect.bottom - before.rect.top);
+
+    // Past what the dialog can show: the buttons stay inside it.
+    SetDlgItemTextA(launcher, IDC_PLAY, std::string(300, 'W').c_str());
+    FitLauncherButtons(launcher);
+    RECT client = {};
+    GetClientRect(launcher, &client);
+    ButtonPlace wide = PlaceOf(launcher, IDC_PLAY);
+    EXPECT_GT(wide.rect.left, 0);
+    EXPECT_LT(wide.rect.right, client.right);
+    DestroyWindow(launcher);
+}
+
 }  // namespace
