@@ -13,6 +13,7 @@
 #
 #   tools/fresh-root.sh            the whole run
 #   FRESH_ROOT_CACHE=DIR           where the tarball is kept (/var/cache/vexlo-fresh-root)
+#   FRESH_ROOT_KEEP=1              the root stays in build/fresh-root afterwards
 set -u
 cd "$(dirname "$0")/.." || exit 1
 TOP=$PWD
@@ -172,8 +173,14 @@ env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/
 demo_rc=$(cat "$ROOT/ci/demo.rc" 2>/dev/null || echo 1)
 test_rc=$(cat "$ROOT/ci/test.rc" 2>/dev/null || echo 1)
 summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$' "$TOP/build/fresh-root.log" | tail -n 1)
-unmount_all
-say "finished in $(elapsed); the root stays in build/fresh-root until the next run"
+# Ten gigabytes: kept only when asked for, to look inside.
+if [ "${FRESH_ROOT_KEEP:-0}" = 1 ]; then
+  unmount_all
+  say "finished in $(elapsed); the root stays in build/fresh-root (FRESH_ROOT_KEEP=1)"
+else
+  remove_root
+  say "finished in $(elapsed); the root is removed (FRESH_ROOT_KEEP=1 keeps it)"
+fi
 [ "$demo_rc" -eq 0 ] || say "make demo failed (exit $demo_rc): counted as one failure"
 if [ -z "$summary" ]; then
   echo "0 passed, 1 failed, 0 skipped"
