@@ -117,4 +117,15 @@ std::string HeaderBytes(uint32_t word) {
     return bytes;
 }
 
+uint32_t Mpeg25Word(uint32_t layerCode, uint32_t bitrateIndex, uint32_t samplingIndex) {
+    return HeaderWord(0, layerCode, false, bitrateIndex, samplingIndex, false, 3) & ~(1u << 20);
+}
+
+std::string Frames(uint32_t word, uint32_t length, int count) {
+    std::string bytes;
+    for (int i = 0; i < count; i++)
+        bytes += HeaderBytes(word) + std::string(length - 4, '\0');
+    return bytes;
+}
+
 }  // namespace mpeg_test

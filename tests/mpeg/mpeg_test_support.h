@@ -44,5 +44,9 @@ uint32_t HeaderWord(uint32_t version, uint32_t layerCode, bool protectedFrame,
                     uint32_t bitrateIndex, uint32_t samplingIndex, bool padding, uint32_t mode,
                     uint32_t modeExtension = 0);
 std::string HeaderBytes(uint32_t word);
+// An MPEG 2.5 header: the LSF word with the version's high bit cleared.
+uint32_t Mpeg25Word(uint32_t layerCode, uint32_t bitrateIndex, uint32_t samplingIndex);
+// count frames of one header word and length bytes, bodies of zeros.
+std::string Frames(uint32_t word, uint32_t length, int count);
 
 }  // namespace mpeg_test
