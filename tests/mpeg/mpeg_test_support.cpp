@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -30,6 +34,21 @@ bool Exists(const std::string& path) {
     return f != nullptr;
 }
 
+std::string ScratchDir() {
+    static std::string dir;
+    if (dir.empty()) {
+        dir = testing::TempDir() + "vexlo-mpeg-" + std::to_string(getpid());
+        std::error_code error;
+        std::filesystem::create_directories(dir, error);
+        // Whatever the tests leave there goes with the run.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        });
+    }
+    return dir;
+}
+
 std::string ScratchPath(const std::string& name) {
     static int counter = 0;
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
@@ -37,8 +56,7 @@ std::string ScratchPath(const std::string& name) {
     for (char& c : test) {
         if (c == '/') c = '_';
     }
-    std::string path =
-        testing::TempDir() + "vexlo-mpeg-" + test + "-" + std::to_string(++counter) + "-" + name;
+    std::string path = ScratchDir() + "/" + test + "-" + std::to_string(++counter) + "-" + name;
     std::remove(path.c_str());
     return path;
 }

@@ -14,7 +14,10 @@ std::string DataFile(const std::string& name);  // one of tests/data/mp3
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
-// A path for a scratch file, unique within the test run.
+// The run's scratch folder, made on first use and removed with all it holds
+// when the test program ends.
+std::string ScratchDir();
+// A path for a scratch file in it, unique within the test run.
 std::string ScratchPath(const std::string& name);
 
 uint16_t U16At(const std::string& bytes, size_t offset);

@@ -51,7 +51,7 @@ std::string MissingTools() {
 const std::string& TaggedDir() {
     static std::string dir;
     if (dir.empty()) {
-        dir = testing::TempDir() + "vexlo-mpeg-tagged-" + std::to_string(::getpid());
+        dir = ScratchDir() + "/tagged";
         std::string command =
             std::string("sh ") + VEXLO_TAGGED_SCRIPT + " '" + dir + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) dir = "";
