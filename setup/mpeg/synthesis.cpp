@@ -128,13 +128,23 @@ void WindowBlockSse2(const float* plane, uint32_t newest, float scale, int16_t* 
 // truncation and back for each sample, which costs more than the sample's
 // windowing. Here the 32 scaled sums are kept at the x87's precision (as the
 // cast would see them), then converted under one switch: the same samples.
+constexpr int Interleaved = 4;
 void WindowBlockX87(const float* plane, uint32_t newest, float scale, int16_t* out) {
     long double scaled[32];
-    for (int j = 0; j < 32; j++) {
-        float sum = plane[32 * newest + j] * tables.window[j];
-        for (uint32_t age = 1; age < 16; age++)
-            sum += plane[32 * ((newest - age) & 15) + j] * tables.window[32 * age + j];
-        scaled[j] = sum * scale;
+    // Four outputs at a time: their sums are independent, so that one's
+    // additions proceed while another's wait; each adds in the one order.
+    for (int j = 0; j < 32; j += Interleaved) {
+        float sum[Interleaved];
+        for (int k = 0; k < Interleaved; k++)
+            sum[k] = plane[32 * newest + j + k] * tables.window[j + k];
+        for (uint32_t age = 1; age < 16; age++) {
+            const float* row = plane + 32 * ((newest - age) & 15) + j;
+            const float* weight = tables.window + 32 * age + j;
+            for (int k = 0; k < Interleaved; k++)
+                sum[k] += row[k] * weight[k];
+        }
+        for (int k = 0; k < Interleaved; k++)
+            scaled[j + k] = sum[k] * scale;
     }
     uint16_t control = 0;
     // The "memory" clobbers keep every sum before the switch and every
