@@ -91,7 +91,7 @@ pair() {
     y=$(cpu_once "${b[@]}")
     ta+=("$x")
     tb+=("$y")
-    ratios+=("$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.3f", y > 0 ? x / y : 0 }')")
+    ratios+=("$(awk -v x="$x" -v y="$y" 'BEGIN { printf "%.3f", (y > 0 ? x / y : 0) }')")
   done
   printf '%-26s %-7s %7.3f s   %-22s %7.3f s   %5.2f\n' "$(basename "$file")" "$label" \
     "$(printf '%s\n' "${ta[@]}" | median)" "$reference" "$(printf '%s\n' "${tb[@]}" | median)" \
