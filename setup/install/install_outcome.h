@@ -27,10 +27,11 @@ struct InstallOutcome {
     uint32_t failedCount = 0;
     FailureCause cause = FailureCause::None;  // of the first failure
     char names[ShownFailureNames][FailureNameSize] = {};
-    bool discGameDamaged = false;        // refused before anything was written
-    bool earlierInstallHit = false;      // an installed game was in that folder before
-    bool undoIncomplete = false;         // something written could not be removed again
-    const char* audioRefusal = nullptr;  // the first failure's RefusalText, if RefusedAudio
+    bool discGameDamaged = false;    // refused before anything was written
+    bool earlierInstallHit = false;  // an installed game was in that folder before
+    bool undoIncomplete = false;     // something written could not be removed again
+    // The first failure's RefusalText, when it is RefusedAudio.
+    const char* audioRefusal = nullptr;
 };
 
 extern InstallOutcome installOutcome;
