@@ -4,7 +4,8 @@
 # (sox + lame, cached in build/bench-data), decodes it RUNS times (default 5)
 # with vexlo-mp3wav and with `mpg123 -q -w`, and reports the median CPU time
 # (user + system) of each as seconds of audio per CPU second, and the ratio.
-# Then runs the stage micro-benchmarks briefly.
+# Then runs the stage micro-benchmarks briefly, the 32-bit decoder, and each
+# decoder path against mpg123's of its kind (tools/bench-vs-mpg123.sh).
 [ -n "${BASH_VERSION:-}" ] || exec bash "$0" "$@"  # `make bench` runs it with sh
 set -eu
 cd "$(dirname "$0")/.."
@@ -63,6 +64,10 @@ fi
 echo
 echo "== the 32-bit decoder of the disc under 32-bit Wine against mpg123"
 bash tools/bench-win32.sh
+
+echo
+echo "== each decoder path against mpg123's of its kind, on music-like files not the bench's own"
+bash tools/bench-vs-mpg123.sh
 
 echo
 echo "== installation of a disc with 20 minutes of MP3 against cp + vexlo-mp3wav"

@@ -133,10 +133,14 @@ void ConvertAudioFile(const SourceEntry& entry, const char* relativeName, uint64
 
     auto* reader = new (std::nothrow) FrameReader(entry.name);
     auto* header = new (std::nothrow) FrameHeader;
-    if (!reader || !header || !header->ReadHeader(*reader)) {
+    StreamKind kind = reader && header ? OpenStream(*reader, *header) : StreamKind::Unknown;
+    if (kind != StreamKind::Layer3) {
         delete reader;
         delete header;
-        RecordFailure(relativeName, FailureCause::DamagedSource);
+        if (const char* refusal = RefusalText(kind))
+            RecordRefusedAudio(relativeName, refusal);
+        else
+            RecordFailure(relativeName, FailureCause::DamagedSource);
         return;
     }
     ConversionJob job;

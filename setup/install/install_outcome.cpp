@@ -23,6 +23,11 @@ void RecordFailure(const char* what, FailureCause cause) {
     ++installOutcome.failedCount;
 }
 
+void RecordRefusedAudio(const char* what, const char* refusal) {
+    if (installOutcome.failedCount == 0) installOutcome.audioRefusal = refusal;
+    RecordFailure(what, FailureCause::RefusedAudio);
+}
+
 bool InstallFailed() {
     return installOutcome.failedCount > 0 || installOutcome.discGameDamaged;
 }
@@ -104,6 +109,7 @@ const char* WhatToDo(FailureCause cause) {
             return "The folder's name is too long for the game's files. Choose a folder with a "
                    "shorter name and run Setup again.";
         case FailureCause::DamagedSource:
+        case FailureCause::RefusedAudio:  // without its text
         case FailureCause::None:
         default:
             return "A file on the CD-ROM could not be read. Clean the disc, put it back in the "
@@ -143,6 +149,14 @@ void FormatInstallFailure(char* text, size_t size) {
                               ? "\n\nThe game that was installed in this folder before has lost "
                                 "files: install it again once the problem is solved."
                               : "";
+    // Audio the disc should never have carried: the file is named with what
+    // it holds, and running Setup again would not help.
+    char refused[FailureNameSize + 160] = "";
+    if (outcome.cause == FailureCause::RefusedAudio && outcome.audioRefusal)
+        snprintf(refused, sizeof refused,
+                 "%s %s. The CD-ROM is faulty: ask its publisher for a sound one.",
+                 outcome.names[0], outcome.audioRefusal);
     snprintf(text, size, "%s could not be installed.\n\nNot installed: %s.\n\n%s\n\n%s%s",
-             ProductDisplayName, names, WhatToDo(outcome.cause), undone, earlier);
+             ProductDisplayName, names, refused[0] ? refused : WhatToDo(outcome.cause), undone,
+             earlier);
 }

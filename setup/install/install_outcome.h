@@ -16,6 +16,7 @@ enum class FailureCause : uint8_t {
     NotFound,
     PathTooLong,
     DamagedSource,  // a file on the disc cannot be read, or is not what it should be
+    RefusedAudio,   // an .mp3 on the disc holds audio that Setup cannot convert
 };
 
 // Names kept for the message; the count covers all.
@@ -29,6 +30,8 @@ struct InstallOutcome {
     bool discGameDamaged = false;    // refused before anything was written
     bool earlierInstallHit = false;  // an installed game was in that folder before
     bool undoIncomplete = false;     // something written could not be removed again
+    // The first failure's RefusalText, when it is RefusedAudio.
+    const char* audioRefusal = nullptr;
 };
 
 extern InstallOutcome installOutcome;
@@ -37,6 +40,9 @@ void ResetInstallOutcome();
 // what: the item's name as the user knows it (a file name, "the Uninstall
 // entry"); only the part after its last separator is kept.
 void RecordFailure(const char* what, FailureCause cause);
+// An .mp3 that holds audio of a kind Setup cannot convert; refusal says
+// which (RefusalText).
+void RecordRefusedAudio(const char* what, const char* refusal);
 bool InstallFailed();
 // Once the destination itself refuses (full, read-only, path too long), the
 // remaining files are counted as failed without being tried.

@@ -270,6 +270,37 @@ int ConvertToWav(ConversionJob& job, ProgressCallback progress) {
     return 0;
 }
 
+StreamKind OpenStream(FrameReader& reader, FrameHeader& header) {
+    StreamKind kind = StreamKind::Unknown;
+    if (header.ReadHeader(reader)) {
+        if (header.layer == 3) return StreamKind::Layer3;
+        kind = header.layer == 1 ? StreamKind::Layer1 : StreamKind::Layer2;
+    }
+    // A signature or an MPEG 2.5 stream says more than a header found in
+    // the middle of other data.
+    StreamKind foreign = reader.ForeignKind();
+    return foreign != StreamKind::Unknown ? foreign : kind;
+}
+
+const char* RefusalText(StreamKind kind) {
+    switch (kind) {
+        case StreamKind::RiffWave:
+            return "is a RIFF/WAVE file, not MP3 audio, which Setup cannot convert";
+        case StreamKind::Ogg:
+            return "is an Ogg file, not MP3 audio, which Setup cannot convert";
+        case StreamKind::Mpeg25:
+            return "is MPEG 2.5 audio (8, 11 or 12 kHz), which Setup cannot convert";
+        case StreamKind::Layer1:
+            return "is MPEG Layer I audio, which Setup cannot convert";
+        case StreamKind::Layer2:
+            return "is MPEG Layer II audio, which Setup cannot convert";
+        case StreamKind::Layer3:
+        case StreamKind::Unknown:
+        default:
+            return nullptr;
+    }
+}
+
 bool IsInfoFrame(const FrameReader& reader, const FrameHeader& header, uint32_t& frames) {
     frames = 0;
     const uint8_t* body = reader.FrameBody();

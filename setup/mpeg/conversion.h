@@ -82,6 +82,15 @@ extern ConversionStats lastConversion;
 // VBRI), which holds no audio; frames is its frame count, 0 if it has none.
 bool IsInfoFrame(const FrameReader& reader, const FrameHeader& header, uint32_t& frames);
 
+// Reads the input's first header, and tells what the input is: Layer3 when
+// it begins a stream that ConvertToWav decodes, otherwise why not. The
+// installer and the build's check both take their decision here.
+StreamKind OpenStream(FrameReader& reader, FrameHeader& header);
+// Why an input of that kind is not converted, to follow its name ("boss.mp3
+// is MPEG 2.5 audio ..."); null for Layer3 and for Unknown, which is no
+// audio that can be named.
+const char* RefusalText(StreamKind kind);
+
 // Decodes the job's input, whose first header has been read, into a 16-bit
 // PCM .wav file. 0 when decoded to its end, 1 when the output cannot be set up.
 int ConvertToWav(ConversionJob& job, ProgressCallback progress);

@@ -52,17 +52,39 @@ uint32_t SamplingRateOf(uint32_t versionBit, uint32_t index) {
     return index < 3 ? SamplingRateTable[versionBit & 1][index] : 0;
 }
 
+namespace {
+
+// The frame length in bytes from a header's fields; 0 when one is missing.
+// The low sampling frequencies halve only Layer III's frame (576 samples);
+// Layers I and II keep their sample counts there.
+uint32_t LengthFromFields(uint32_t layer, uint32_t bitrate, uint32_t rate, uint32_t padding,
+                          bool lowRates) {
+    if (layer == 0 || bitrate == 0 || rate == 0) return 0;
+    if (layer == 1) return 4 * (12 * bitrate / rate + padding);
+    uint32_t length = 144 * bitrate / rate;
+    if (lowRates && layer == 3) length /= 2;
+    return length + padding;
+}
+
+}  // namespace
+
 uint32_t FrameLengthOf(uint32_t word) {
     uint32_t version = Field(word, VersionShift, 1);
     uint32_t layer = (4 - Field(word, LayerShift, 2)) % 4;
     uint32_t bitrate = BitrateOf(version, layer, Field(word, BitrateShift, 4));
     uint32_t rate = SamplingRateOf(version, Field(word, SamplingShift, 2));
-    uint32_t padding = Field(word, PaddingShift, 1);
-    if (layer == 0 || bitrate == 0 || rate == 0) return 0;
-    if (layer == 1) return 4 * (12 * bitrate / rate + padding);
-    uint32_t length = 144 * bitrate / rate;
-    if (version == 0) length /= 2;
-    return length + padding;
+    return LengthFromFields(layer, bitrate, rate, Field(word, PaddingShift, 1), version == 0);
+}
+
+uint32_t Mpeg25FrameLengthOf(uint32_t word) {
+    // Sync of 11 bits, then version bits 00.
+    if ((word & 0xFFF80000u) != 0xFFE00000u) return 0;
+    static const uint32_t rates[3] = {11025, 12000, 8000};
+    uint32_t index = Field(word, SamplingShift, 2);
+    uint32_t layer = (4 - Field(word, LayerShift, 2)) % 4;
+    uint32_t bitrate = BitrateOf(0, layer, Field(word, BitrateShift, 4));
+    return LengthFromFields(layer, bitrate, index < 3 ? rates[index] : 0,
+                            Field(word, PaddingShift, 1), true);
 }
 
 uint32_t SideInfoSize(uint32_t versionBit, bool singleChannel) {
@@ -107,7 +129,8 @@ FrameReader::TagKind FrameReader::TagAt(uint32_t position, const uint8_t* bytes,
     return TagKind::None;
 }
 
-bool FrameReader::Confirmed(uint32_t position, uint32_t word, uint32_t length) {
+bool FrameReader::Confirmed(uint32_t position, uint32_t word, uint32_t length,
+                            uint32_t (*lengthOf)(uint32_t)) {
     uint32_t next = position + length;
     if (next == inputSize) return true;
     if (next > inputSize) return false;
@@ -121,7 +144,37 @@ bool FrameReader::Confirmed(uint32_t position, uint32_t word, uint32_t length) {
     uint32_t following =
         (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
     return b[0] == 0xFF && (b[1] & 0xFE) == ((word >> 16) & 0xFE) &&
-           (b[2] & 0x0C) == ((word >> 8) & 0x0C) && FrameLengthOf(following) != 0;
+           (b[2] & 0x0C) == ((word >> 8) & 0x0C) && lengthOf(following) != 0;
+}
+
+StreamKind FrameReader::ForeignKind() {
+    uint8_t b[SearchWindow + TagProbeSize];
+    uint32_t n = ReadAt(0, b, 12);
+    if (n >= 12 && std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WAVE", 4) == 0)
+        return StreamKind::RiffWave;
+    if (n >= 4 && std::memcmp(b, "OggS", 4) == 0) return StreamKind::Ogg;
+    // Past the tags at the start, an MPEG 2.5 stream shows in its first
+    // window: its frames are at most 1441 bytes long.
+    uint32_t position = 0;
+    for (uint32_t tags = 0; tags < 8; tags++) {
+        uint32_t skip = 0;
+        n = ReadAt(position, b, TagProbeSize);
+        if (TagAt(position, b, n, skip) != TagKind::Skip || skip > inputSize - position) break;
+        position += skip;
+    }
+    n = ReadAt(position, b, SearchWindow);
+    for (uint32_t i = 0; i + 4 <= n; i++) {
+        if (b[i] != 0xFF || (b[i + 1] & 0xF8) != 0xE0) continue;
+        uint32_t word = (uint32_t(b[i]) << 24) | (uint32_t(b[i + 1]) << 16) |
+                        (uint32_t(b[i + 2]) << 8) | b[i + 3];
+        uint32_t length = Mpeg25FrameLengthOf(word);
+        // Two frames, not one followed by the end: a chance match in other
+        // data rarely has a second header where its length says.
+        if (length != 0 && position + i + length < inputSize &&
+            Confirmed(position + i, word, length, Mpeg25FrameLengthOf))
+            return StreamKind::Mpeg25;
+    }
+    return StreamKind::Unknown;
 }
 
 bool FrameReader::FindFirstHeader(uint32_t& word) {
@@ -158,7 +211,10 @@ bool FrameReader::FindFirstHeader(uint32_t& word) {
             uint32_t candidate =
                 (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
             uint32_t length = FrameLengthOf(candidate);
-            if (length != 0 && Confirmed(at, candidate, length)) {
+            uint32_t freeLength = 0;
+            if ((length != 0 && Confirmed(at, candidate, length, FrameLengthOf)) ||
+                (length == 0 && FreeFormatConfirmed(at, candidate, freeLength))) {
+                freeFormatLength = freeLength;
                 if (!MoveTo(at + 4)) return false;
                 word = candidate;
                 headerPosition = at;
@@ -168,6 +224,47 @@ bool FrameReader::FindFirstHeader(uint32_t& word) {
         if (last && next == position + candidates) return false;
         position = next;
     }
+}
+
+bool FrameReader::FreeFormatConfirmed(uint32_t position, uint32_t word, uint32_t& length) {
+    const uint32_t layer = (4 - Field(word, LayerShift, 2)) % 4;
+    const uint32_t version = Field(word, VersionShift, 1);
+    if (layer != 3 || Field(word, BitrateShift, 4) != 0 ||
+        SamplingRateOf(version, Field(word, SamplingShift, 2)) == 0)
+        return false;
+    const bool mono = Field(word, ModeShift, 2) == ModeSingleChannel;
+    // What every header of the stream shares: sync, version, layer,
+    // bitrate index 0, sampling frequency and whether it is single channel.
+    auto sameStream = [&](const uint8_t* b) {
+        return b[0] == 0xFF && (b[1] & 0xFE) == ((word >> 16) & 0xFE) && (b[2] & 0xF0) == 0 &&
+               (b[2] & 0x0C) == ((word >> 8) & 0x0C) && ((b[3] >> 6) == ModeSingleChannel) == mono;
+    };
+    const uint32_t padding = Field(word, PaddingShift, 1);
+    // The next header comes after the side information at the earliest and
+    // no further than the longest frame the buffer holds.
+    const uint32_t shortest =
+        4 + SideInfoSize(version, mono) + (Field(word, ProtectionShift, 1) ? 0 : 2);
+    uint8_t b[MaxFreeFormatLength + 4];
+    uint32_t n = ReadAt(position, b, sizeof b);
+    for (uint32_t d = shortest; d + 4 <= n; d++) {
+        if (!sameStream(b + d)) continue;
+        uint32_t unpadded = d - padding;
+        if (unpadded < shortest || unpadded + 1 > MaxFreeFormatLength) continue;
+        // The third header where the length says, or the input's end, or a
+        // tag: a chance match inside the main data seldom has one.
+        uint32_t third = position + d + unpadded + ((b[d + 2] >> 1) & 1);
+        if (third > inputSize) continue;
+        if (third < inputSize) {
+            uint8_t c[TagProbeSize];
+            uint32_t got = ReadAt(third, c, TagProbeSize);
+            uint32_t skip;
+            if (!(got >= 4 && sameStream(c)) && TagAt(third, c, got, skip) == TagKind::None)
+                continue;
+        }
+        length = unpadded;
+        return true;
+    }
+    return false;
 }
 
 bool FrameReader::FindHeader(uint32_t& word, bool strict) {
@@ -262,9 +359,11 @@ bool FrameHeader::ReadHeader(FrameReader& reader) {
     mode = Field(word, ModeShift, 2);
     modeExtension = Field(word, ModeExtensionShift, 2);
 
-    // Free format, the forbidden index and the reserved layer give no frame
-    // length: the stream ends here.
+    // The forbidden index and the reserved layer give no frame length, nor
+    // does free format outside a free-format stream: the stream ends here.
     uint32_t length = FrameLengthOf(word);
+    if (length == 0 && bitrateIndex == 0 && layer == 3 && reader.FreeFormatLength() != 0)
+        length = reader.FreeFormatLength() + paddingBit;
     if (length == 0) return false;
     frameBodySize = length - 4;
     if (layer == 3) {

@@ -7,9 +7,16 @@
 
 #include "setup/media/file_stream.h"
 
-// The largest frame body of a valid header (Layer II, 384 kbit/s, 32 kHz,
-// padded) is 1725 bytes; one spare word lets a read join two halves.
-constexpr uint32_t FrameBufferWords = 433;
+// The largest frame a free-format Layer III stream may have here: 640 kbit/s
+// at 32 kHz, padded (the frame of a valid header with a bitrate is at most
+// 1729 bytes: Layer II, 384 kbit/s, 32 kHz, padded).
+constexpr uint32_t MaxFreeFormatLength = 2881;
+// Room for that frame's body; one spare word lets a read join two halves.
+constexpr uint32_t FrameBufferWords = (MaxFreeFormatLength - 4 + 3) / 4 + 1;
+
+// What a file holds, as far as its first bytes and headers tell: Layer3 is
+// the stream the decoder takes; the others name what it cannot take.
+enum class StreamKind : uint8_t { Layer3, Unknown, RiffWave, Ogg, Mpeg25, Layer1, Layer2 };
 
 class FrameReader : public FileStream {
   public:
@@ -18,7 +25,10 @@ class FrameReader : public FileStream {
 
     // Finds the next header, stepping one byte on a mismatch. The first one
     // (not strict) must be confirmed: the next frame's header follows where
-    // its length says, or the input or a tag begins there. Later ones are
+    // its length says, or the input or a tag begins there. A free-format
+    // first header (bitrate index 0) has no length: it is confirmed by the
+    // next header of the same fixed fields, which sets the stream's frame
+    // length, and by a third where that length says. Later ones are
     // tested strictly against the sync pattern. ID3v2 tags are stepped over
     // by their size; an ID3v1, APE or Lyrics3 tag ends the stream.
     bool FindHeader(uint32_t& word, bool strict);
@@ -47,9 +57,17 @@ class FrameReader : public FileStream {
     // Where the last header found begins, and the input's size in bytes.
     uint32_t HeaderPosition() const { return headerPosition; }
     uint32_t InputSize() const { return inputSize; }
+    // A free-format stream's frame length without the padding byte; 0 for a
+    // stream whose headers give their lengths.
+    uint32_t FreeFormatLength() const { return freeFormatLength; }
     // The current frame body's bytes as they came.
     const uint8_t* FrameBody() const { return frameBytes; }
     uint32_t FrameBodySize() const { return frameBodySize; }
+
+    // What the file is when it is no MPEG-1 or MPEG-2 stream: a RIFF/WAVE or
+    // Ogg file by its signature, an MPEG 2.5 stream by two headers in a row
+    // near its start; Unknown otherwise. Moves the stream position.
+    StreamKind ForeignKind();
 
     // Copies the next n bytes of the frame body; the bit position must be
     // at a byte boundary. Stops at the end of the frame buffer.
@@ -63,8 +81,15 @@ class FrameReader : public FileStream {
     // Reads up to n bytes at position; the stream is left there plus what came.
     uint32_t ReadAt(uint32_t position, uint8_t* bytes, uint32_t n);
     bool MoveTo(uint32_t position);
-    bool Confirmed(uint32_t position, uint32_t word, uint32_t length);
+    // Whether the header word at position is followed, length bytes on, by
+    // another of the same stream (lengthOf gives it a length), the input's
+    // end or a tag.
+    bool Confirmed(uint32_t position, uint32_t word, uint32_t length,
+                   uint32_t (*lengthOf)(uint32_t));
     bool FindFirstHeader(uint32_t& word);
+    // Whether the free-format header word at position begins a stream; its
+    // frame length without padding in length.
+    bool FreeFormatConfirmed(uint32_t position, uint32_t word, uint32_t& length);
 
     void AdvanceCursor() {
         if (wordCursor < FrameBuffer + FrameBufferWords - 2) wordCursor++;
@@ -80,6 +105,7 @@ class FrameReader : public FileStream {
     bool singleChannel = false;
     uint32_t headerPosition = 0;
     uint32_t inputSize = 0;
+    uint32_t freeFormatLength = 0;
 
     friend class FrameHeader;
 };
@@ -97,7 +123,8 @@ class FrameHeader {
 
     // Finds and parses the next header and loads its frame body. Fails at the
     // end of the input, on a short body, and on a header that gives no usable
-    // frame length (free format, forbidden bitrate, reserved layer).
+    // frame length (forbidden bitrate, reserved layer, free format outside
+    // a free-format stream).
     bool ReadHeader(FrameReader& reader);
 
     uint32_t SamplingRate() const;
@@ -124,6 +151,8 @@ uint32_t SamplingRateOf(uint32_t versionBit, uint32_t index);
 // gives none: reserved layer, free format, forbidden bitrate or sampling
 // frequency.
 uint32_t FrameLengthOf(uint32_t word);
+// The same for an MPEG 2.5 header (version bits 00: 11025, 12000 and 8000 Hz).
+uint32_t Mpeg25FrameLengthOf(uint32_t word);
 // Length of the side information in bytes.
 uint32_t SideInfoSize(uint32_t versionBit, bool singleChannel);
 

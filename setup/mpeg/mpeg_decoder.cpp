@@ -337,6 +337,47 @@ inline uint32_t PairValue(uint32_t& magnitude, uint64_t& w, uint32_t& used, uint
     return sign;
 }
 
+#if UINTPTR_MAX == 0xFFFFFFFFu
+// The 32-bit builds: 64-bit shifts cost several instructions and branches
+// there, so a pair is read from 32-bit windows instead, the same bits.
+
+// The 32 bits from bit position at of bytes, first bit most significant.
+inline uint32_t Bits32At(const uint8_t* bytes, uint32_t at) {
+    const uint8_t* p = bytes + at / 8;
+    uint32_t word = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+    uint32_t shift = at & 7;
+    // Two steps, so that a shift of 0 takes nothing of p[4].
+    return (word << shift) | ((uint32_t(p[4]) >> (7 - shift)) >> 1);
+}
+
+inline uint32_t DecodeHuffmanCode32(const HuffmanLookup& lookup, uint32_t window,
+                                    uint32_t& length) {
+    uint32_t entry = lookup.entries[window >> (32 - lookup.firstBits)];
+    if (entry & HuffmanLinkFlag) {
+        uint32_t bits = (entry >> 24) & 31;
+        uint32_t start = entry & 0xFFFFFF;
+        entry = lookup.entries[start + ((window << lookup.firstBits) >> (32 - bits))];
+    }
+    length = entry >> 8;
+    return entry & 0xFF;
+}
+
+// PairValue from a 32-bit window.
+template <bool Linbits>
+inline uint32_t PairValue32(uint32_t& magnitude, uint32_t& w, uint32_t& used, uint32_t linbits) {
+    if (Linbits && magnitude == 15) {
+        magnitude += w >> (32 - linbits);
+        w <<= linbits;
+        used += linbits;
+    }
+    uint32_t nonzero = magnitude != 0;
+    uint32_t sign = (w >> 31) & nonzero;
+    w <<= nonzero;
+    used += nonzero;
+    return sign;
+}
+#endif
+
 }  // namespace
 
 void MpegDecoder::DecodeRequantised(uint32_t ch, uint32_t gr) {
@@ -407,6 +448,17 @@ void MpegDecoder::DecodeRequantised(uint32_t ch, uint32_t gr) {
                         put(i, 0, 0, 0.0f);
                     return;
                 }
+#if UINTPTR_MAX == 0xFFFFFFFFu
+                // The code takes at most 19 bits; the values' linbits and
+                // signs at most 28 more, all in the second window.
+                uint32_t used;
+                uint32_t value = DecodeHuffmanCode32(lookup, Bits32At(bits, offset), used);
+                uint32_t w = Bits32At(bits, offset + used);
+                uint32_t x = value >> 4;
+                uint32_t y = value & 15;
+                uint32_t xSign = PairValue32<Linbits>(x, w, used, linbits);
+                uint32_t ySign = PairValue32<Linbits>(y, w, used, linbits);
+#else
                 uint64_t w = BitsAt(bits, offset);
                 uint32_t used;
                 uint32_t value = DecodeHuffmanCode(lookup, w, used);
@@ -415,6 +467,7 @@ void MpegDecoder::DecodeRequantised(uint32_t ch, uint32_t gr) {
                 uint32_t y = value & 15;
                 uint32_t xSign = PairValue<Linbits>(x, w, used, linbits);
                 uint32_t ySign = PairValue<Linbits>(y, w, used, linbits);
+#endif
                 put(i, x, xSign, gain);
                 put(i + 1, y, ySign, gain);
                 offset += used;
@@ -438,7 +491,11 @@ void MpegDecoder::DecodeRequantised(uint32_t ch, uint32_t gr) {
     const uint16_t* quads = GetQuadLookup(g.count1TableSelect);
     uint32_t count1Start = i;
     while (offset < limit && i < GranuleLines) {
+#if UINTPTR_MAX == 0xFFFFFFFFu
+        uint32_t entry = quads[Bits32At(bits, offset) >> (32 - QuadLookupBits)];
+#else
         uint32_t entry = quads[BitsAt(bits, offset) >> (64 - QuadLookupBits)];
+#endif
         offset += entry & 15;
         while (i >= run->end)
             run++;

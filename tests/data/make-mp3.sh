@@ -1,7 +1,8 @@
 #!/bin/sh
 # Regenerates the small test MP3 files in tests/data/mp3 with sox and lame:
 # mono and stereo at each of the six sampling rates, joint stereo, and a
-# transient signal that makes the encoder switch to short blocks.
+# transient signal that makes the encoder switch to short blocks; and in
+# tests/data/refused one the installer refuses by name (MPEG 2.5, 8 kHz).
 set -eu
 cd "$(dirname "$0")/mp3"
 tmp=$(mktemp -d)
@@ -34,3 +35,6 @@ make joint-16k 16000 2 j 32 synth 0.6 sine 250 sine 260 vol 0.6
 # Clicks over silence: attacks that need short blocks.
 make transient-44k 44100 2 j 96 synth 0.8 square 6 vol 0.8
 make transient-22k 22050 1 m 48 synth 0.8 square 5 vol 0.8
+# MPEG 2.5: lame's only choice at 8 kHz.
+make mpeg25-8k 8000 1 m 16 synth 0.5 sine 400 vol 0.6
+mv mpeg25-8k.mp3 ../refused/

@@ -74,3 +74,16 @@ v24() {
 { v24; cat no-info-frame.mp3; } > id3v24-footer.mp3
 # Two tags in a row, as some taggers leave them.
 { v24; cat utf16-title.mp3; } > two-tags.mp3
+
+# Free format (bitrate index 0): the frame length only shows from one
+# header to the next. At each MPEG-1 rate, beyond 320 kbit/s, mono, with
+# check words, and at a low sampling frequency.
+sox -q -n -r 48000 -c 2 -b 16 tone48.wav synth 0.7 sine 523 pinknoise vol 0.4
+sox -q -n -r 32000 -c 2 -b 16 tone32.wav synth 0.7 sine 220-2200 sine 330 vol 0.5
+enc --freeformat -b 200 tone.wav free-44k-200.mp3
+enc --freeformat -b 640 tone.wav free-44k-640.mp3
+enc --freeformat -b 256 tone48.wav free-48k-256.mp3
+enc --freeformat -b 640 tone32.wav free-32k-640.mp3
+enc --freeformat -b 100 -m m mono.wav free-mono-100.mp3
+enc --freeformat -b 160 -p tone.wav free-crc-160.mp3
+enc --freeformat -b 96 low.wav free-22k-96.mp3

@@ -71,7 +71,8 @@ void PreferNativeDirectInput(const char* order) {
     RegCloseKey(key);
 }
 
-std::string RunProbe(const std::string& program = ModuleFolder() + ProbeName) {
+std::string RunProbe(const std::string& program = ModuleFolder() + ProbeName,
+                     const std::string& arguments = "") {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd, writeEnd;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "";
@@ -84,8 +85,9 @@ std::string RunProbe(const std::string& program = ModuleFolder() + ProbeName) {
     PROCESS_INFORMATION process = {};
     std::string output;
     std::string folder = program.substr(0, program.find_last_of('\\'));
-    if (CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                       &startup, &process)) {
+    std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+    if (CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                       folder.c_str(), &startup, &process)) {
         CloseHandle(writeEnd);
         writeEnd = nullptr;
         // Read only what is there, never waiting for the pipe's end: a process
@@ -120,10 +122,12 @@ struct Detected {
 
 // Runs the probe under a Windows version, with Wine's own DLLs listed in
 // `disabled` made unavailable to it.
-Detected DetectUnder(const char* wineVersion, const char* disabled = "") {
+// With build, the detection sees a Windows 95-family system of that build.
+Detected DetectUnder(const char* wineVersion, const char* disabled = "", int build = -1) {
     PretendVersion(wineVersion);
     DisableLibraries(disabled);
-    std::string output = RunProbe();
+    std::string output =
+        RunProbe(ModuleFolder() + ProbeName, build < 0 ? "" : std::to_string(build));
     Detected found;
     char system[64] = "";
     sscanf(output.c_str(), "version=0x%X platform=%u system=%63s held=%d", &found.version,
@@ -163,6 +167,37 @@ TEST(DirectXDetection, EachSystemVersionTakesItsBranch) {
         EXPECT_EQ(found.held, 0) << c.wine;
         EXPECT_EQ(found.trace, "") << c.wine;
     }
+    PretendVersion(nullptr);
+}
+
+// The Windows 95 family up to build 1353 is probed; from 1354 on DirectX 5
+// or later is taken for granted. Without DirectDraw the two part: the probe
+// finds nothing, the grant loads nothing and grants all the same.
+TEST(DirectXDetection, BuildNumberBoundaryOfTheWindows95Family) {
+    struct {
+        int build;
+        const char* disabled;
+        unsigned version, platform;
+    } cases[] = {
+        {1353, "", DirectX5, PlatformWindows95},
+        {1353, "ddraw", DirectXNone, PlatformNone},
+        {1354, "ddraw", DirectX5OrLater, PlatformWindows95},
+        {1354, "", DirectX5OrLater, PlatformWindows95},
+        {950, "ddraw", DirectXNone, PlatformNone},
+        {1998, "ddraw", DirectX5OrLater, PlatformWindows95},
+        // Only the low word counts: the high word holds the version 4.0.
+        {65535, "ddraw", DirectX5OrLater, PlatformWindows95},
+        {0, "ddraw", DirectXNone, PlatformNone},
+    };
+    for (const auto& c : cases) {
+        Detected found = DetectUnder("win95", c.disabled, c.build);
+        std::string where = "build " + std::to_string(c.build) + " without " + c.disabled;
+        EXPECT_EQ(found.system, "4.0." + std::to_string(c.build)) << where;
+        EXPECT_EQ(found.version, c.version) << where;
+        EXPECT_EQ(found.platform, c.platform) << where;
+        EXPECT_EQ(found.held, 0) << where;
+    }
+    DisableLibraries("");
     PretendVersion(nullptr);
 }
 

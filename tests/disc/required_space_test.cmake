@@ -38,6 +38,13 @@ endif()
 if(NOT output MATCHES "My Music/Bad Song.mp3: will not decode \\(vexlo-mp3wav: [^\n]+\\)\n")
   message(FATAL_ERROR "the failure does not name the file:\n${output}")
 endif()
+# Audio the installer cannot convert is named for what it is.
+file(COPY_FILE "${MP3_25}" "${WORK}/My Music/Low Song.mp3")
+measure("${WORK}/My Music/Boss Theme.MP3;${WORK}/My Music/Low Song.mp3" result output)
+if(result EQUAL 0 OR NOT output MATCHES
+   "My Music/Low Song.mp3 is MPEG 2.5 audio \\(8, 11 or 12 kHz\\), which Setup cannot convert\\)\n")
+  message(FATAL_ERROR "an MPEG 2.5 file is not named as one:\n${output}")
+endif()
 file(READ "${WORK}/required_space.h" after)
 if(NOT after STREQUAL header)
   message(FATAL_ERROR "a failed measurement changed the header")

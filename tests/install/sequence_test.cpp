@@ -433,6 +433,28 @@ TEST_F(InstallSequence, AnMp3WithoutSoundFailsAndIsUndone) {
     EXPECT_EQ(page.Text(IDC_STATUS_LINE), InstallFailedStatus);
 }
 
+// An .mp3 of MPEG 2.5 audio is named for what it holds, not taken for a
+// damaged disc file; the installation is undone all the same.
+TEST_F(InstallSequence, AnMp3OfAudioSetupCannotConvertIsNamed) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    // Eight MPEG 2.5 Layer III frames, 32 kbit/s at 8 kHz: 288 bytes each.
+    std::string frames;
+    for (int i = 0; i < 8; ++i)
+        frames += std::string("\xFF\xE3\x48\xC4", 4) + std::string(284, '\0');
+    WriteFileBytes(disc / "data/Boss Theme.mp3", frames);
+    PageHost page;
+    RunInstall();
+
+    EXPECT_EQ(installOutcome.cause, FailureCause::RefusedAudio) << Failure();
+    EXPECT_NE(Failure().find("Boss Theme.mp3 is MPEG 2.5 audio (8, 11 or 12 kHz), which Setup "
+                             "cannot convert."),
+              std::string::npos)
+        << Failure();
+    EXPECT_EQ(Failure().find("Clean the disc"), std::string::npos) << Failure();
+    EXPECT_FALSE(PathExists(destFolder));
+}
+
 // A read-only file of the same name in the folder is not ours: refused,
 // neither overwritten nor deleted by the undo.
 TEST_F(InstallSequence, AReadOnlyFileInTheWayIsLeftAlone) {

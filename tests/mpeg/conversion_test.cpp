@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "mpeg_test_support.h"
 #include "setup/media/archive_reader.h"
@@ -139,6 +140,98 @@ TEST(Conversion, MonoInputIsMonoWhateverTheChoice) {
         Decoded d = Decode(DataFile("mono-48k.mp3"), choice);
         ExpectWellFormed(d, 1, 48000, true);
         EXPECT_EQ(d.wav.samples, first.wav.samples) << choice;
+    }
+}
+
+// The downmix is the mean truncated toward zero, as every sample is: where
+// the sum is odd and negative, a halving shift would round it down instead.
+TEST(Conversion, DownmixMeanTruncatesTowardZero) {
+    struct Pair {
+        int16_t left, right, mean;
+    };
+    const Pair pairs[] = {
+        {-3, 0, -1},
+        {0, -1, 0},
+        {-1, -2, -1},
+        {3, 0, 1},
+        {1, 2, 1},
+        {-4, 0, -2},
+        {32767, 32767, 32767},
+        {-32768, -32767, -32767},
+        {-32768, -32768, -32768},
+        {-32768, 32767, 0},
+        {5, -8, -1},
+        {-7, 4, -1},
+    };
+    const uint32_t count = sizeof pairs / sizeof pairs[0];
+    std::string path = ScratchPath("downmix.wav");
+    {
+        ConversionJob job;
+        job.header = new FrameHeader;
+        job.header->versionBit = 1;  // 1152 samples a frame at 44.1 kHz
+        std::snprintf(job.outputPath, sizeof job.outputPath, "%s", path.c_str());
+        WavWriter writer(1, job, true);
+        ASSERT_TRUE(writer.Ready());
+        std::vector<int16_t> left(1152), right(1152);
+        for (uint32_t i = 0; i < 1152; i++) {
+            left[i] = pairs[i % count].left;
+            right[i] = pairs[i % count].right;
+        }
+        writer.PutSamples(0, left.data(), 1152);
+        writer.PutSamples(1, right.data(), 1152);
+        writer.FlushFrame();
+        EXPECT_TRUE(writer.Finish());
+    }
+    Wav wav = ParseWav(ReadFile(path));
+    std::remove(path.c_str());
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.channels, 1);
+    ASSERT_EQ(wav.samples.size(), 1152u);
+    for (uint32_t i = 0; i < 1152; i++) {
+        const Pair& p = pairs[i % count];
+        ASSERT_EQ(wav.samples[i], p.mean) << p.left << " and " << p.right << " at " << i;
+    }
+}
+
+// An encoder's info frame is found after the side information, in a frame
+// with a check word both where the check word is counted and where it is
+// not; in a frame without one, only right after the side information.
+TEST(Conversion, InfoFrameAfterTheSideInformationAndTheCheckWord) {
+    struct Case {
+        uint32_t version, mode;
+        bool checkWord;
+        uint32_t at;  // the tag's offset in the body
+        const char* tag;
+        bool found;
+    };
+    // Side information: 32 bytes (MPEG-1 stereo), 17 (MPEG-1 mono, LSF
+    // stereo), 9 (LSF mono).
+    const Case cases[] = {
+        {1, 0, true, 34, "Xing", true},   {1, 0, true, 32, "Xing", true},
+        {1, 3, true, 19, "Info", true},   {0, 0, true, 19, "Xing", true},
+        {0, 3, true, 11, "Info", true},   {1, 0, false, 32, "Info", true},
+        {1, 0, false, 34, "Xing", false}, {0, 3, false, 11, "Xing", false},
+        {1, 0, true, 36, "Xing", false},  {1, 0, true, 34, "Xinf", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tag) + " at " + std::to_string(c.at) +
+                     (c.checkWord ? " with check word" : "") + " version " +
+                     std::to_string(c.version) + " mode " + std::to_string(c.mode));
+        uint32_t word = HeaderWord(c.version, 1, c.checkWord, 9, 0, false, c.mode);
+        uint32_t length = FrameLengthOf(word);
+        std::string body(length - 4, '\0');
+        // Flags: frame count present; 1234 frames.
+        body.replace(c.at, 12, std::string(c.tag) + std::string("\0\0\0\x01\0\0\x04\xD2", 8));
+        std::string path = ScratchPath("info.mp3");
+        WriteFile(path,
+                  HeaderBytes(word) + body + HeaderBytes(word) + std::string(length - 4, '\0'));
+        FrameReader reader(path.c_str());
+        FrameHeader header;
+        ASSERT_TRUE(header.ReadHeader(reader));
+        uint32_t frames = 99;
+        EXPECT_EQ(IsInfoFrame(reader, header, frames), c.found);
+        EXPECT_EQ(frames, c.found ? 1234u : 0u);
+        std::remove(path.c_str());
     }
 }
 

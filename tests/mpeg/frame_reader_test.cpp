@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "mpeg_test_support.h"
 #include "setup/mpeg/frame_reader.h"
@@ -46,6 +47,87 @@ TEST(FrameHeader, FrameAndMainDataSizes) {
     ExpectSizes({HeaderWord(1, LayerI, false, 14, 2, true, 0), 676, 0});
     // Layer II 384 kbit/s 32 kHz padded: the largest frame, 1729 bytes.
     ExpectSizes({HeaderWord(1, LayerII, false, 14, 2, true, 0), 1729, 0});
+    // Layer II keeps 1152 samples at the low sampling frequencies: 64 kbit/s
+    // at 22.05 kHz is 417 bytes, not Layer III's 208.
+    ExpectSizes({HeaderWord(0, LayerII, false, 8, 0, false, 0), 417, 0});
+}
+
+// A free-format stream of frames length bytes long (plus the padding byte
+// where pads says so), bodies of filler.
+std::string FreeFormatStream(uint32_t length, const std::string& pads, uint32_t mode = 0,
+                             bool check = false) {
+    std::string bytes;
+    for (char pad : pads) {
+        bool padded = pad == '1';
+        uint32_t word = HeaderWord(1, LayerIII, check, 0, 0, padded, mode);
+        bytes += HeaderBytes(word) + std::string(length + (padded ? 1 : 0) - 4, '\x11');
+    }
+    return bytes;
+}
+
+// Reads every header of the file; the body sizes, in order.
+std::vector<uint32_t> BodySizes(const std::string& bytes, uint32_t* freeLength = nullptr) {
+    std::string path = ScratchPath("free.mp3");
+    WriteFile(path, bytes);
+    FrameReader reader(path.c_str());
+    FrameHeader header;
+    std::vector<uint32_t> sizes;
+    while (header.ReadHeader(reader))
+        sizes.push_back(header.frameBodySize);
+    if (freeLength) *freeLength = reader.FreeFormatLength();
+    std::remove(path.c_str());
+    return sizes;
+}
+
+TEST(FrameReader, FreeFormatLengthComesFromTheNextHeader) {
+    // Padded and unpadded frames in any order: each one's length is the
+    // stream's plus its own padding bit.
+    for (const char* pads : {"0000", "1010", "0110", "1111", "00"}) {
+        SCOPED_TRACE(pads);
+        uint32_t freeLength = 0;
+        std::vector<uint32_t> sizes = BodySizes(FreeFormatStream(653, pads), &freeLength);
+        EXPECT_EQ(freeLength, 653u);
+        ASSERT_EQ(sizes.size(), std::string(pads).size());
+        for (size_t i = 0; i < sizes.size(); i++)
+            EXPECT_EQ(sizes[i], 653u - 4 + (pads[i] == '1')) << i;
+    }
+    // Mono, with check words, and the longest frame the buffer holds.
+    EXPECT_EQ(BodySizes(FreeFormatStream(300, "0101", 3, true)).size(), 4u);
+    EXPECT_EQ(BodySizes(FreeFormatStream(MaxFreeFormatLength - 1, "0001")).size(), 4u);
+    // A stream of headers with bitrates gives no free-format length.
+    uint32_t freeLength = 99;
+    EXPECT_EQ(BodySizes(ReadFile(DataFile("stereo-44k.mp3")), &freeLength).size(), 24u);
+    EXPECT_EQ(freeLength, 0u);
+}
+
+TEST(FrameReader, FreeFormatNeedsTwoHeadersThatAgree) {
+    std::string stream = FreeFormatStream(500, "00000");
+    // A look-alike header inside the first frame's main data is passed over:
+    // no third header stands where it would put one.
+    std::string fake = stream;
+    fake.replace(200, 4, HeaderBytes(HeaderWord(1, LayerIII, false, 0, 0, false, 0)));
+    uint32_t freeLength = 0;
+    EXPECT_EQ(BodySizes(fake, &freeLength).size(), 5u);
+    EXPECT_EQ(freeLength, 500u);
+    // One header alone, or one followed by a header of another layer, rate or
+    // channel count, or one with a bitrate, begins no stream.
+    EXPECT_TRUE(BodySizes(FreeFormatStream(500, "0")).empty());
+    for (uint32_t other : {HeaderWord(1, LayerII, false, 0, 0, false, 0),
+                           HeaderWord(1, LayerIII, false, 0, 1, false, 0),
+                           HeaderWord(1, LayerIII, false, 0, 0, false, 3),
+                           HeaderWord(1, LayerIII, false, 9, 0, false, 0)}) {
+        std::string mixed = FreeFormatStream(500, "00");
+        mixed.replace(500, 4, HeaderBytes(other));
+        EXPECT_TRUE(BodySizes(mixed).empty()) << std::hex << other;
+    }
+    // Frames longer than the buffer holds are not taken.
+    EXPECT_TRUE(BodySizes(FreeFormatStream(MaxFreeFormatLength + 1, "000")).empty());
+    // Free format only for Layer III: a Layer I free-format stream is none.
+    std::string layer1;
+    for (int i = 0; i < 4; i++)
+        layer1 +=
+            HeaderBytes(HeaderWord(1, LayerI, false, 0, 0, false, 0)) + std::string(396, '\0');
+    EXPECT_TRUE(BodySizes(layer1).empty());
 }
 
 TEST(FrameHeader, FreeFormatForbiddenBitrateAndReservedLayerGiveNoFrame) {

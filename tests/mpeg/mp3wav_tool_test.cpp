@@ -130,4 +130,35 @@ TEST(Mp3WavTool, ErrorsAreOneLineNonZeroAndLeaveNothing) {
     EXPECT_NE(usage.exitCode, 0);
 }
 
+// What the file holds, named on the one line the build shows for it.
+TEST(Mp3WavTool, RefusalsNameWhatTheFileHolds) {
+    struct Case {
+        std::string bytes;
+        const char* says;
+    };
+    const Case cases[] = {
+        {Frames(Mpeg25Word(1, 4, 2), 288, 8),
+         "is MPEG 2.5 audio (8, 11 or 12 kHz), which Setup cannot convert"},
+        {Frames(HeaderWord(1, 3, false, 14, 2, false, 0), 672, 8),
+         "is MPEG Layer I audio, which Setup cannot convert"},
+        {Frames(HeaderWord(1, 2, false, 8, 0, false, 0), 417, 8),
+         "is MPEG Layer II audio, which Setup cannot convert"},
+        {"RIFF" + std::string("\x24\x10\0\0WAVEfmt ", 12) + std::string(4000, '\x01'),
+         "is a RIFF/WAVE file, not MP3 audio, which Setup cannot convert"},
+        {"OggS" + std::string(4000, '\x02'),
+         "is an Ogg file, not MP3 audio, which Setup cannot convert"},
+    };
+    std::string out = ScratchPath("out.wav");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        std::string input = ScratchPath("Boss Theme.mp3");
+        WriteFile(input, c.bytes);
+        ToolRun run = RunTool(Quote(input) + " " + Quote(out));
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.output, "vexlo-mp3wav: " + input + " " + c.says + "\n");
+        EXPECT_FALSE(Exists(out));
+        std::remove(input.c_str());
+    }
+}
+
 }  // namespace

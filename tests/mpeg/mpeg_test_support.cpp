@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -30,6 +34,21 @@ bool Exists(const std::string& path) {
     return f != nullptr;
 }
 
+std::string ScratchDir() {
+    static std::string dir;
+    if (dir.empty()) {
+        dir = testing::TempDir() + "vexlo-mpeg-" + std::to_string(getpid());
+        std::error_code error;
+        std::filesystem::create_directories(dir, error);
+        // Whatever the tests leave there goes with the run.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        });
+    }
+    return dir;
+}
+
 std::string ScratchPath(const std::string& name) {
     static int counter = 0;
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
@@ -37,8 +56,7 @@ std::string ScratchPath(const std::string& name) {
     for (char& c : test) {
         if (c == '/') c = '_';
     }
-    std::string path =
-        testing::TempDir() + "vexlo-mpeg-" + test + "-" + std::to_string(++counter) + "-" + name;
+    std::string path = ScratchDir() + "/" + test + "-" + std::to_string(++counter) + "-" + name;
     std::remove(path.c_str());
     return path;
 }
@@ -114,6 +132,17 @@ std::string HeaderBytes(uint32_t word) {
     std::string bytes(4, '\0');
     for (int i = 0; i < 4; i++)
         bytes[i] = char(word >> (24 - 8 * i));
+    return bytes;
+}
+
+uint32_t Mpeg25Word(uint32_t layerCode, uint32_t bitrateIndex, uint32_t samplingIndex) {
+    return HeaderWord(0, layerCode, false, bitrateIndex, samplingIndex, false, 3) & ~(1u << 20);
+}
+
+std::string Frames(uint32_t word, uint32_t length, int count) {
+    std::string bytes;
+    for (int i = 0; i < count; i++)
+        bytes += HeaderBytes(word) + std::string(length - 4, '\0');
     return bytes;
 }
 

@@ -14,7 +14,10 @@ std::string DataFile(const std::string& name);  // one of tests/data/mp3
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
-// A path for a scratch file, unique within the test run.
+// The run's scratch folder, made on first use and removed with all it holds
+// when the test program ends.
+std::string ScratchDir();
+// A path for a scratch file in it, unique within the test run.
 std::string ScratchPath(const std::string& name);
 
 uint16_t U16At(const std::string& bytes, size_t offset);
@@ -44,5 +47,9 @@ uint32_t HeaderWord(uint32_t version, uint32_t layerCode, bool protectedFrame,
                     uint32_t bitrateIndex, uint32_t samplingIndex, bool padding, uint32_t mode,
                     uint32_t modeExtension = 0);
 std::string HeaderBytes(uint32_t word);
+// An MPEG 2.5 header: the LSF word with the version's high bit cleared.
+uint32_t Mpeg25Word(uint32_t layerCode, uint32_t bitrateIndex, uint32_t samplingIndex);
+// count frames of one header word and length bytes, bodies of zeros.
+std::string Frames(uint32_t word, uint32_t length, int count);
 
 }  // namespace mpeg_test

@@ -51,7 +51,7 @@ std::string MissingTools() {
 const std::string& TaggedDir() {
     static std::string dir;
     if (dir.empty()) {
-        dir = testing::TempDir() + "vexlo-mpeg-tagged-" + std::to_string(::getpid());
+        dir = ScratchDir() + "/tagged";
         std::string command =
             std::string("sh ") + VEXLO_TAGGED_SCRIPT + " '" + dir + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) dir = "";
@@ -147,7 +147,10 @@ INSTANTIATE_TEST_SUITE_P(Files, Tagged,
                          testing::Values("utf16-title", "picture", "padded", "id3v1",
                                          "id3v1-and-v2", "vbr", "vbr-mono", "crc", "mono",
                                          "info-frame", "info-frame-22k", "no-info-frame", "ape",
-                                         "lyrics3", "id3v22", "id3v24-footer", "two-tags"),
+                                         "lyrics3", "id3v22", "id3v24-footer", "two-tags",
+                                         "free-44k-200", "free-44k-640", "free-48k-256",
+                                         "free-32k-640", "free-mono-100", "free-crc-160",
+                                         "free-22k-96"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              for (char& c : name) {

@@ -91,10 +91,13 @@ int main(int argc, char** argv) {
     job.header = new (std::nothrow) FrameHeader;
     if (!job.reader || !job.header) return Fail("out of memory", nullptr);
     if (!job.reader->IsOpen()) return Fail("cannot open input", input);
-    if (!job.header->ReadHeader(*job.reader)) {
-        return Fail("no MPEG audio stream found (no confirmed frame header)", input);
+    StreamKind kind = OpenStream(*job.reader, *job.header);
+    if (kind != StreamKind::Layer3) {
+        const char* refusal = RefusalText(kind);
+        if (!refusal) return Fail("no MPEG audio stream found (no confirmed frame header)", input);
+        std::fprintf(stderr, "vexlo-mp3wav: %s %s\n", input, refusal);
+        return 1;
     }
-    if (job.header->layer != 3) return Fail("not a Layer III stream", input);
 
     // A plain file that did not exist before is removed again on failure.
     bool member = std::strchr(output, ';') != nullptr;
