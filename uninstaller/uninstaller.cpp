@@ -272,6 +272,8 @@ bool IsSystemFolder(const char* folder) {
 // (C:\Games) when that is empty too: never a drive's root or a system folder.
 void RemoveGameFolder(const removal::RemovalRoots& roots) {
     char folder[PathBufferSize];
+    // "E:" would name the drive's current folder, not its root.
+    if (roots.GameAtDriveRoot()) return;
     if (!CopyText(folder, sizeof folder, roots.GameFolder())) return;
     size_t length = strlen(folder);
     folder[--length] = '\0';
