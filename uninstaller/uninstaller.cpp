@@ -167,7 +167,11 @@ void NoteFailure(RemovalReport* report, const char* path) {
 // A line's path checked on the disk: nothing from the root's own name down
 // may be a link, or the path would lead outside the root.
 bool LeadsOutside(const char* path, size_t rootLength) {
-    return PathHasLink(path, rootLength > 0 ? rootLength - 1 : 0);
+    // A drive's root (E:\ for a game an earlier Setup put there) is no name
+    // of its own: "E:" would be the drive's current folder. Its names are
+    // checked from the first one below it.
+    if (rootLength <= 3) return PathHasLink(path, rootLength);
+    return PathHasLink(path, rootLength - 1);
 }
 
 // Removes the folders the line leaves empty, below its root only.

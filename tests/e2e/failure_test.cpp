@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -31,6 +32,12 @@ bool SmallDrive(char letter, uint64_t largest) {
     GTEST_SKIP() << "no small drive " << letter                                              \
                  << ": (small_drives.sh mounts one where mounting a tmpfs is allowed; here " \
                     "it was not)"
+
+std::string Formatted(const char* format, const char* text) {
+    char buffer[1024];
+    snprintf(buffer, sizeof buffer, format, text);
+    return buffer;
+}
 
 std::vector<std::string> Difference(const std::vector<std::string>& a,
                                     const std::vector<std::string>& b) {
@@ -277,6 +284,81 @@ TEST_F(FailureTest, AfterAFullDriveAnotherFolderInstallsInTheSameRun) {
     EXPECT_EQ(value, folder + GameExeName);
     EXPECT_TRUE(
         FileExists(ProgramsFolder() + GroupFolderName + "\\" + RemoveShortcutTitle + ".lnk"));
+}
+
+// Folders no installation can use are refused on the destination page
+// with the reason, before anything is written; the page stays.
+TEST_F(FailureTest, ARootTheWindowsFolderAndAFileAreRefusedOnTheDestinationPage) {
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    std::string file = ScratchFolder() + "Damaged Disc";
+    ASSERT_TRUE(WriteFileBytes(file, "a file, not a folder"));
+    ASSERT_TRUE(run.Start());
+    HWND sheet = OpenWizard(run);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
+    struct Case {
+        std::string typed;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"C:\\", Formatted(DriveRootText, "C:\\")},
+        {"E:\\", Formatted(DriveRootText, "E:\\")},
+        {std::string(windows) + "\\Vexlo Demo",
+         Formatted(SystemFolderText, (std::string(windows) + "\\Vexlo Demo\\").c_str())},
+        {file, Formatted(FileInTheWayText, file.c_str())},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(SetEditText(sheet, FolderEdit, c.typed.c_str()));
+        ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
+        HWND box = run.WaitBox(FolderRefusedTitle);
+        ASSERT_NE(box, nullptr) << c.typed << ": no refusal";
+        EXPECT_EQ(MessageText(box), c.text);
+        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        EXPECT_TRUE(StaysAway(run, FolderQuestionTitle, 500)) << c.typed;
+        EXPECT_EQ(WindowTitle(sheet), DestinationTitle) << c.typed;
+    }
+    EXPECT_FALSE(FolderExists(std::string(windows) + "\\Vexlo Demo"));
+    ExitFromDestination(sheet);
+    DeleteFileA(file.c_str());
+    ExpectStateBefore();
+}
+
+// A game an earlier Setup installed at the root of a drive: its removal
+// takes the files its list names there, keeps everything else on the drive
+// (a listed file in a folder below the root included) and the root itself.
+TEST_F(FailureTest, AGameAtADriveRootIsRemovedAndTheDrivesOtherFilesStay) {
+    REQUIRE_SMALL_DRIVE('P', 2 << 20);
+    ASSERT_TRUE(MakeFolders("P:\\Saves"));
+    ASSERT_TRUE(WriteFileBytes(std::string("P:\\") + GameExeName, "game"));
+    ASSERT_TRUE(WriteFileBytes("P:\\ReadMe.txt", "read me"));
+    ASSERT_TRUE(WriteFileBytes("P:\\Saves\\mine.sav", "the user's"));
+    ASSERT_TRUE(WriteFileBytes("P:\\Letter.doc", "not the game's"));
+    ASSERT_TRUE(WriteFileBytes(
+        "P:\\Remove.txt",
+        std::string("P:\\ReadMe.txt\r\nP:\\Saves\\mine.sav\r\nP:\\") + GameExeName + "\r\n"));
+    std::string game = std::string("P:\\") + GameExeName;
+    std::string command = "\"" + game + "\" /REMOVE";
+    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, game.c_str(), command.c_str()));
+
+    StartedProcess uninstaller;
+    std::string program = TestProgramFolder() + "UninstDemo.exe";
+    ASSERT_TRUE(
+        StartProgram(program.c_str(), nullptr, ScratchFolder().c_str(), nullptr, &uninstaller));
+    HWND question = WaitMessageBox(UninstallConfirmTitle, uninstaller.processId, WindowWaitMs);
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(question, IDYES));
+    HWND done = WaitMessageBox("Uninstall Complete", uninstaller.processId, WindowWaitMs);
+    ASSERT_NE(done, nullptr) << "no removal at the root";
+    EXPECT_EQ(MessageText(done), RemovedText);
+    ASSERT_TRUE(AnswerMessageBox(done, IDOK));
+    EXPECT_TRUE(WaitProcessEnd(uninstaller.process, ExitWaitMs, nullptr));
+    CloseStartedProcess(&uninstaller);
+
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_EQ(FolderContent("P:\\"),
+              (std::vector<std::string>{"Letter.doc", "Saves\\", "Saves\\mine.sav"}));
+    RemoveTree("P:\\Saves");
+    DeleteFileA("P:\\Letter.doc");
 }
 
 // The disc copied with its game executable cut short: the archive at its end
