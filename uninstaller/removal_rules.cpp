@@ -129,6 +129,15 @@ bool RemovalRoots::SetGameFolder(const char* gameDest) {
         CheckAbsolutePath(gameDest, length, normalized) != Verdict::Inside) {
         return false;
     }
+    // A game at a drive's root (an installation of an earlier Setup): the
+    // root is its folder, but only files directly in it are the game's.
+    if (folderLength == 3 && IsLetter(gameDest[0]) && gameDest[1] == ':') {
+        gameFolder[0] = gameDest[0];
+        gameFolder[1] = ':';
+        gameFolder[2] = '\\';
+        gameFolder[3] = '\0';
+        return true;
+    }
     return StoreFolder(gameDest, folderLength, gameFolder);
 }
 
@@ -154,7 +163,10 @@ Verdict ResolveLine(const char* text, size_t length, const RemovalRoots& roots, 
 
     const char* game = roots.GameFolder();
     size_t gameLength = strlen(game);
-    if (gameLength > 0 && length > gameLength && IsSameOrInside(out->path, game)) {
+    // At a drive's root nothing in a folder below it is the game's: those
+    // folders are the drive's.
+    bool belowRoot = gameLength == 3 && strchr(out->path + gameLength, '\\');
+    if (gameLength > 0 && length > gameLength && !belowRoot && IsSameOrInside(out->path, game)) {
         out->root = Root::GameFolder;
         out->rootLength = gameLength;
         return Verdict::Inside;

@@ -45,14 +45,17 @@ struct ResolvedLine {
 class RemovalRoots {
   public:
     // The game's folder is the folder of GameDest (the game's full path). It
-    // must be a well-formed absolute path at least one folder below a drive's
-    // root. False (and no game folder) otherwise.
+    // must be a well-formed absolute path. A drive's root ("E:\\", where an
+    // earlier Setup could install) is the game folder only for files lying
+    // directly in it. False (and no game folder) otherwise.
     bool SetGameFolder(const char* gameDest);
     // A Start Menu Programs folder (the user's or the common one); shortcut
     // lines must lie in a sub-folder of it. False when not well-formed.
     bool AddProgramsFolder(const char* folder);
 
     const char* GameFolder() const { return gameFolder; }
+    // The game folder is a drive's root ("E:\\"), which is never removed.
+    bool GameAtDriveRoot() const { return gameFolder[0] && gameFolder[3] == '\0'; }
     size_t ProgramsFolderCount() const { return programsCount; }
     const char* ProgramsFolder(size_t i) const { return programsFolders[i]; }
 

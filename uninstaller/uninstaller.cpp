@@ -12,6 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/contract.h"
 #include "product_setting.h"
 #include "setup/media/path_fs.h"
 #include "uninstaller/removal_rules.h"
@@ -166,7 +167,11 @@ void NoteFailure(RemovalReport* report, const char* path) {
 // A line's path checked on the disk: nothing from the root's own name down
 // may be a link, or the path would lead outside the root.
 bool LeadsOutside(const char* path, size_t rootLength) {
-    return PathHasLink(path, rootLength > 0 ? rootLength - 1 : 0);
+    // A drive's root (E:\ for a game an earlier Setup put there) is no name
+    // of its own: "E:" would be the drive's current folder. Its names are
+    // checked from the first one below it.
+    if (rootLength <= 3) return PathHasLink(path, rootLength);
+    return PathHasLink(path, rootLength - 1);
 }
 
 // Removes the folders the line leaves empty, below its root only.
@@ -271,6 +276,8 @@ bool IsSystemFolder(const char* folder) {
 // (C:\Games) when that is empty too: never a drive's root or a system folder.
 void RemoveGameFolder(const removal::RemovalRoots& roots) {
     char folder[PathBufferSize];
+    // "E:" would name the drive's current folder, not its root.
+    if (roots.GameAtDriveRoot()) return;
     if (!CopyText(folder, sizeof folder, roots.GameFolder())) return;
     size_t length = strlen(folder);
     folder[--length] = '\0';
@@ -446,6 +453,19 @@ void CleanUpTempCopy() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Held from the start, so that Setup sees a removal that is only asking
+    // yet; another removal waits for it further on. Taken before Setup's is
+    // looked for, as Setup does the other way round: of two starting
+    // together, at least one sees the other.
+    HANDLE running = CreateMutexA(nullptr, FALSE, VEXLO_REMOVAL_RUNNING_MUTEX);
+    if (HANDLE setup = OpenMutexA(SYNCHRONIZE, FALSE, VEXLO_SETUP_RUNNING_MUTEX)) {
+        // Setup may be writing the very files this would remove.
+        CloseHandle(setup);
+        MessageBoxA(nullptr, SetupBusyText, UninstallConfirmTitle, MB_OK | MB_ICONEXCLAMATION);
+        if (running) CloseHandle(running);
+        CleanUpTempCopy();
+        return 0;
+    }
     char gameDest[PathBufferSize];
     char uninstallString[PathBufferSize];
     if (!ReadInstallInfo(gameDest, uninstallString)) {
@@ -461,7 +481,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return 0;
     }
     // Another removal may have run meanwhile: wait for it, then look again.
-    HANDLE running = CreateMutexA(nullptr, FALSE, RemovalMutexName);
     if (running) WaitForSingleObject(running, INFINITE);
     RemovalReport report;
     Outcome outcome = ReadInstallInfo(gameDest, uninstallString)
@@ -470,10 +489,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Only a complete removal takes the entry away: otherwise it stays, with
     // the list, so the user can try again.
     if (outcome == Outcome::Removed || outcome == Outcome::Gone) DeleteInstallKey();
-    if (running) {
-        ReleaseMutex(running);
-        CloseHandle(running);
-    }
+    if (running) ReleaseMutex(running);
     switch (outcome) {
         case Outcome::Removed:
             MessageBoxA(nullptr, BuildSetting.removedText, CompleteTitle,

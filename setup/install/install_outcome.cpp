@@ -38,6 +38,13 @@ bool DestinationRefuses() {
            cause == FailureCause::PathTooLong;
 }
 
+bool AnotherFolderMayDo() {
+    // Leftovers of this attempt stay named by the Uninstall entry only while
+    // no other installation overwrites it.
+    return installOutcome.failedCount > 0 && !installOutcome.discGameDamaged &&
+           !installOutcome.undoIncomplete && DestinationRefuses();
+}
+
 FailureCause CauseAtDestination(int error, uint64_t needed) {
     if (error == ENOSPC) return FailureCause::DiskFull;
     if (GetDriveFreeBytes(setupState.destFolder) < needed) return FailureCause::DiskFull;
@@ -95,19 +102,27 @@ FailureCause CauseOfResult(HRESULT result) {
 
 namespace {
 
-const char* WhatToDo(FailureCause cause) {
+// What the user can do about the cause. When the wizard goes back to the
+// folder, that is where to do it; otherwise Setup ends and is run again.
+const char* WhatToDo(FailureCause cause, bool choosingAgain) {
     switch (cause) {
         case FailureCause::DiskFull:
-            return "The drive is full. Free some space on it, or choose a folder on another "
-                   "drive, and run Setup again.";
+            return choosingAgain ? "The drive is full. Free some space on it, or choose a folder "
+                                   "on another drive."
+                                 : "The drive is full. Free some space on it, or choose a folder "
+                                   "on another drive, and run Setup again.";
         case FailureCause::AccessDenied:
-            return "Setup may not write there. Choose another folder and run Setup again.";
+            return choosingAgain
+                       ? "Setup may not write there. Choose another folder."
+                       : "Setup may not write there. Choose another folder and run Setup again.";
         case FailureCause::NotFound:
             return "A folder Setup needs could not be found. Choose another folder and run "
                    "Setup again.";
         case FailureCause::PathTooLong:
-            return "The folder's name is too long for the game's files. Choose a folder with a "
-                   "shorter name and run Setup again.";
+            return choosingAgain ? "The folder's name is too long for the game's files. Choose "
+                                   "a folder with a shorter name."
+                                 : "The folder's name is too long for the game's files. Choose "
+                                   "a folder with a shorter name and run Setup again.";
         case FailureCause::DamagedSource:
         case FailureCause::RefusedAudio:  // without its text
         case FailureCause::None:
@@ -156,7 +171,9 @@ void FormatInstallFailure(char* text, size_t size) {
         snprintf(refused, sizeof refused,
                  "%s %s. The CD-ROM is faulty: ask its publisher for a sound one.",
                  outcome.names[0], outcome.audioRefusal);
-    snprintf(text, size, "%s could not be installed.\n\nNot installed: %s.\n\n%s\n\n%s%s",
-             ProductDisplayName, names, refused[0] ? refused : WhatToDo(outcome.cause), undone,
-             earlier);
+    bool choosingAgain = AnotherFolderMayDo();
+    const char* next = choosingAgain ? "\n\nPress OK to choose the folder again." : "";
+    snprintf(text, size, "%s could not be installed.\n\nNot installed: %s.\n\n%s\n\n%s%s%s",
+             ProductDisplayName, names,
+             refused[0] ? refused : WhatToDo(outcome.cause, choosingAgain), undone, earlier, next);
 }

@@ -48,6 +48,11 @@ bool InstallFailed();
 // remaining files are counted as failed without being tried.
 bool DestinationRefuses();
 
+// True when the installation failed in a way another folder may not (the
+// destination refused, see above) and left nothing behind: the wizard then
+// lets the user choose the folder again instead of ending.
+bool AnotherFolderMayDo();
+
 // Why a write into the destination folder failed: error is the C runtime's
 // errno after it; a drive left with less than needed bytes free is full,
 // whatever errno says (a short write may leave it unset).

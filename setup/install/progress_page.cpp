@@ -7,6 +7,7 @@
 #include "setup/install/install_sequence.h"
 #include "setup/install/progress_report.h"
 #include "setup/shell/dialog_art.h"
+#include "setup/shell/resource.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ void SetResult(HWND page, LONG_PTR result) {
 
 void OnSetActive(HWND page) {
     HWND sheet = GetParent(page);
+    // Shown again after a failure: not the last attempt's outcome.
+    SetDlgItemTextA(page, IDC_TOTAL_LABEL, "Total Installation Progress...");
     PropSheet_SetWizButtons(sheet, PSWIZB_DISABLEDFINISH);
     EnableWindow(GetDlgItem(sheet, IDCANCEL), FALSE);
     SetTimer(page, InstallTimerId, InstallTimerPeriod, nullptr);
@@ -43,8 +46,20 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
     }
 }
 
-// A failed installation says what failed and what to do, then the wizard
-// ends: Setup starts afresh once the problem is solved.
+// Back on the destination page after a failure another folder may mend:
+// Cancel works again, and the folder's text is selected for typing over.
+void ChooseFolderAgain(HWND sheet) {
+    EnableWindow(GetDlgItem(sheet, IDCANCEL), TRUE);
+    PropSheet_SetCurSelByID(sheet, IDD_DESTINATION);
+    HWND destination = PropSheet_GetCurrentPageHwnd(sheet);
+    HWND edit = destination ? GetDlgItem(destination, IDC_DEST_EDIT) : nullptr;
+    if (edit) PostMessageA(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+}
+
+// A failed installation says what failed and what to do. Where another
+// folder may do (full, read-only, name too long) the wizard goes back to the
+// destination page; otherwise it ends: Setup starts afresh once the problem
+// is solved.
 void OnTimer(HWND page, UINT_PTR timerId) {
     KillTimer(page, timerId);
     RunInstallSequence();
@@ -53,6 +68,10 @@ void OnTimer(HWND page, UINT_PTR timerId) {
     char text[1024];
     FormatInstallFailure(text, sizeof text);
     MessageBoxA(sheet, text, InstallFailedTitle, MB_OK | MB_ICONSTOP);
+    if (AnotherFolderMayDo()) {
+        ChooseFolderAgain(sheet);
+        return;
+    }
     PropSheet_PressButton(sheet, PSBTN_FINISH);
 }
 

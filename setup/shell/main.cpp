@@ -5,12 +5,17 @@
 #include "setup/shell/resource.h"
 #include "setup/shell/setup_state.h"
 #include "setup/shell/shell.h"
+#include "setup/shell/single_run.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     setupState.instance = instance;
     setupState.restartNeeded = 0;
 
     EnumWindows(HideDecompressWindow, reinterpret_cast<LPARAM>(DecompressWindowTitle));
+
+    // Before anything is read or written: another Setup or the uninstaller
+    // of the product may be at work.
+    if (!ClaimSetupRun()) return 0;
 
     // Every relative path of the setup program resolves against its own folder.
     GetModuleFolder(setupState.sourceFolder, sizeof setupState.sourceFolder);

@@ -107,11 +107,98 @@ void TakeTypedFolder(HWND page) {
     setupState.freeSpace = GetDriveFreeBytes(typed.c_str());
 }
 
+// True when path is folder or lies below it; both full paths, compared
+// without regard to case.
+bool IsSameOrBelow(const char* path, const char* folder) {
+    size_t length = strlen(folder);
+    while (length > 0 && IsPathSeparator(folder[length - 1]))
+        --length;
+    if (length == 0 || _strnicmp(path, folder, length) != 0) return false;
+    return path[length] == '\0' || IsPathSeparator(path[length]);
+}
+
+// A drive's root (E:\) or a network share's (\\server\share), given as a
+// full path without trailing separators.
+bool IsRootPath(const char* full) {
+    if (IsPathSeparator(full[0]) && IsPathSeparator(full[1])) {
+        const char* share = strpbrk(full + 2, "\\/");
+        return share && !strpbrk(share + 1, "\\/");
+    }
+    return full[0] != '\0' && full[1] == ':' && full[2] == '\0';
+}
+
+// Why a folder cannot hold an installation however much room it has: its
+// removal would have to spare a whole drive, Windows' own files would be
+// mixed with the game's, or a file stands where a folder must be. The
+// shown text is what the user typed, the file's path for a file in the way.
+enum class Unusable { No, DriveRoot, SystemFolder, FileInTheWay };
+
+Unusable UnusableFolder(const char* folder, char* shown, size_t shownSize) {
+    snprintf(shown, shownSize, "%s", folder);
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(folder, sizeof full, full, nullptr);
+    // What cannot be made whole is for the path limits and the folder
+    // creation to refuse.
+    if (length == 0 || length >= sizeof full) return Unusable::No;
+    while (length > 0 && IsPathSeparator(full[length - 1]))
+        full[--length] = '\0';
+    if (length == 0 || IsRootPath(full)) return Unusable::DriveRoot;
+
+    char system[MAX_PATH];
+    UINT systemLength = GetWindowsDirectoryA(system, sizeof system);
+    if (systemLength > 0 && systemLength < sizeof system && IsSameOrBelow(full, system))
+        return Unusable::SystemFolder;
+    systemLength = GetSystemDirectoryA(system, sizeof system);
+    if (systemLength > 0 && systemLength < sizeof system && IsSameOrBelow(full, system))
+        return Unusable::SystemFolder;
+
+    // The folder itself or any folder on the way to it that is a file.
+    for (size_t end = 0; end <= length; ++end) {
+        if (end < length && !IsPathSeparator(full[end])) continue;
+        char saved = full[end];
+        full[end] = '\0';
+        DWORD attributes = GetFileAttributesA(full);
+        bool file =
+            attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (file) {
+            snprintf(shown, shownSize, "%s", full);
+            return Unusable::FileInTheWay;
+        }
+        full[end] = saved;
+    }
+    return Unusable::No;
+}
+
+// Shows why a folder cannot be installed in, if it cannot. True when it was
+// refused.
+bool RefuseUnusableFolder(HWND page, const char* folder) {
+    char shown[MAX_PATH];
+    char text[MessageTextSize];
+    switch (UnusableFolder(folder, shown, sizeof shown)) {
+        case Unusable::No:
+            return false;
+        case Unusable::DriveRoot:
+            snprintf(text, sizeof text, DriveRootText, shown);
+            break;
+        case Unusable::SystemFolder:
+            snprintf(text, sizeof text, SystemFolderText, shown);
+            break;
+        case Unusable::FileInTheWay:
+            snprintf(text, sizeof text, FileInTheWayText, shown);
+            break;
+    }
+    AskQuestion(page, text, FolderRefusedTitle, MB_OK | MB_ICONSTOP);
+    return true;
+}
+
 // Shows why a folder cannot be installed in, if it cannot: a path the install
-// would build that does not fit, or a semicolon. True when it was refused.
+// would build that does not fit, a semicolon, or a folder no installation may
+// use. True when it was refused. The one check of both ways a folder is
+// chosen (typed and Next, or the folder browser).
 bool RefuseUnfitFolder(HWND page, const char* folder, const char* groupFolder) {
     PathLimitFault fault;
-    if (CheckInstallPathLimits(folder, groupFolder, &fault)) return false;
+    if (CheckInstallPathLimits(folder, groupFolder, &fault))
+        return RefuseUnusableFolder(page, folder);
     char text[MessageTextSize];
     const char* title = TooLongTitle;
     unsigned length = static_cast<unsigned>(fault.length);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -31,6 +32,12 @@ bool SmallDrive(char letter, uint64_t largest) {
     GTEST_SKIP() << "no small drive " << letter                                              \
                  << ": (small_drives.sh mounts one where mounting a tmpfs is allowed; here " \
                     "it was not)"
+
+std::string Formatted(const char* format, const char* text) {
+    char buffer[1024];
+    snprintf(buffer, sizeof buffer, format, text);
+    return buffer;
+}
 
 std::vector<std::string> Difference(const std::vector<std::string>& a,
                                     const std::vector<std::string>& b) {
@@ -94,6 +101,12 @@ class FailureTest : public ::testing::Test {
         if (!run.Start(setupPath)) return nullptr;
         HWND sheet = OpenWizard(run);
         if (!sheet || !GoToDestination(sheet)) return nullptr;
+        return InstallFrom(sheet, folder);
+    }
+
+    // From the destination page: the folder typed in, the questions answered,
+    // on to the progress page. The sheet, or null.
+    HWND InstallFrom(HWND sheet, const std::string& folder) {
         if (!SetEditText(sheet, FolderEdit, folder.c_str())) return nullptr;
         if (!ClickButton(sheet, SheetNextButton)) return nullptr;
         uint32_t start = DriverClock();
@@ -109,8 +122,10 @@ class FailureTest : public ::testing::Test {
     }
 
     // The failure message's text, answered; the page must not have said
-    // "Finished", and Setup must end after the message.
-    std::string FailureMessage(HWND sheet) {
+    // "Finished". Setup must end after the message, or (choosesAgain) be
+    // back on the destination page with the folder typed before, ready for
+    // another, and say so.
+    std::string FailureMessage(HWND sheet, const char* choosesAgain = nullptr) {
         std::string text = "<no message>";
         uint32_t start = DriverClock();
         while (DriverClock() - start < InstallWaitMs) {
@@ -123,9 +138,29 @@ class FailureTest : public ::testing::Test {
             }
             Sleep(50);
         }
+        if (choosesAgain) {
+            ExpectContains(text, "Press OK to choose the folder again.");
+            EXPECT_EQ(text.find("run Setup again"), std::string::npos) << text;
+            EXPECT_TRUE(WaitTitle(sheet, DestinationTitle)) << "not back on the destination page";
+            EXPECT_EQ(ControlText(sheet, FolderEdit), choosesAgain);
+            EXPECT_TRUE(IsControlEnabled(sheet, SheetCancelButton));
+            EXPECT_TRUE(run.Running());
+            return text;
+        }
+        EXPECT_EQ(text.find("Press OK to choose"), std::string::npos) << text;
         DWORD code = 1;
         EXPECT_TRUE(run.WaitEnd(&code)) << "Setup still runs after the failure message";
         return text;
+    }
+
+    // Cancel on the destination page, Exit Setup: Setup ends.
+    void ExitFromDestination(HWND sheet) {
+        ASSERT_TRUE(ClickButton(sheet, SheetCancelButton));
+        HWND question = run.Wait(CancelQuestionTitle);
+        ASSERT_NE(question, nullptr);
+        ASSERT_TRUE(ClickButton(question, ExitSetupButton));
+        DWORD code = 1;
+        EXPECT_TRUE(run.WaitEnd(&code));
     }
 
     // The prefix equals the state before the installation.
@@ -176,11 +211,12 @@ TEST_F(FailureTest, DriveFullDuringTheCopyIsUndoneAndSaid) {
     ASSERT_TRUE(SmallDrive('O', game.size() - 1)) << "O: holds the whole game executable";
     HWND sheet = StartInstall("O:\\Vexlo Demo");
     ASSERT_NE(sheet, nullptr);
-    std::string message = FailureMessage(sheet);
+    std::string message = FailureMessage(sheet, "O:\\Vexlo Demo");
     ExpectContains(message, std::string(ProductDisplayName) + " could not be installed.");
     ExpectContains(message, GameExeName);
     ExpectContains(message, "The drive is full.");
     ExpectContains(message, "Everything Setup had written has been removed again.");
+    ExitFromDestination(sheet);
     ExpectStateBefore();
     EXPECT_TRUE(FolderContent("O:\\").empty()) << Joined(FolderContent("O:\\"));
 }
@@ -189,10 +225,11 @@ TEST_F(FailureTest, DriveFullDuringTheAudioMembersIsUndoneAndSaid) {
     REQUIRE_SMALL_DRIVE('P', 2 << 20);
     HWND sheet = StartInstall("P:\\Vexlo Demo");
     ASSERT_NE(sheet, nullptr);
-    std::string message = FailureMessage(sheet);
+    std::string message = FailureMessage(sheet, "P:\\Vexlo Demo");
     ExpectContains(message, ".wav");
     ExpectContains(message, "The drive is full.");
     ExpectContains(message, "Everything Setup had written has been removed again.");
+    ExitFromDestination(sheet);
     ExpectStateBefore();
     EXPECT_TRUE(FolderContent("P:\\").empty()) << Joined(FolderContent("P:\\"));
 }
@@ -202,10 +239,126 @@ TEST_F(FailureTest, ReadOnlyFolderIsSaidAndNothingStays) {
     std::vector<std::string> drive = FolderContent("R:\\");
     HWND sheet = StartInstall("R:\\Vexlo Demo");
     ASSERT_NE(sheet, nullptr);
-    std::string message = FailureMessage(sheet);
-    ExpectContains(message, "Setup may not write there. Choose another folder");
+    std::string message = FailureMessage(sheet, "R:\\Vexlo Demo");
+    ExpectContains(message, "Setup may not write there. Choose another folder.");
+    ExitFromDestination(sheet);
     ExpectStateBefore();
     EXPECT_EQ(FolderContent("R:\\"), drive);
+}
+
+// The second chance: a full drive, then another folder, in the same run of
+// Setup: one complete installation there, nothing on the full drive.
+TEST_F(FailureTest, AfterAFullDriveAnotherFolderInstallsInTheSameRun) {
+    REQUIRE_SMALL_DRIVE('P', 2 << 20);
+    HWND sheet = StartInstall("P:\\Vexlo Demo");
+    ASSERT_NE(sheet, nullptr);
+    std::string message = FailureMessage(sheet, "P:\\Vexlo Demo");
+    ExpectContains(message, "The drive is full.");
+    ASSERT_EQ(WindowTitle(sheet), DestinationTitle);
+    ASSERT_NE(InstallFrom(sheet, DefaultFolder), nullptr);
+    uint32_t start = DriverClock();
+    while (ControlText(sheet, StatusLine) != "Finished") {
+        ASSERT_FALSE(FindTopWindow(InstallFailedTitle, run.Id())) << "the second try failed";
+        ASSERT_LT(DriverClock() - start, InstallWaitMs) << ControlText(sheet, StatusLine);
+        Sleep(50);
+    }
+    EXPECT_EQ(ControlText(sheet, TotalLabel), "Finished");
+    ASSERT_NE(WaitControl(sheet, SheetFinishButton, WindowWaitMs), nullptr);
+    uint32_t waited = DriverClock();
+    while (!IsControlEnabled(sheet, SheetFinishButton) && DriverClock() - waited < ShortWaitMs)
+        Sleep(30);
+    ASSERT_TRUE(ClickButton(sheet, SheetFinishButton));
+    DWORD code = 1;
+    ASSERT_TRUE(run.WaitEnd(&code));
+    // The shell's window on the new group opens a moment later.
+    WaitTopWindow(GroupWindowTitle(), 0, WindowWaitMs);
+    CloseGroupFolderWindows(run.Id());
+
+    EXPECT_TRUE(FolderContent("P:\\").empty()) << Joined(FolderContent("P:\\"));
+    std::string folder = DefaultFolder;
+    EXPECT_TRUE(FileExists(folder + GameExeName));
+    EXPECT_FALSE(FileExists(folder + GameExeName + ".new"));
+    EXPECT_FALSE(FileExists(folder + "Remove.txt"));
+    std::string value;
+    EXPECT_TRUE(ReadUninstallValue(DemoKeyName, "GameDest", &value));
+    EXPECT_EQ(value, folder + GameExeName);
+    EXPECT_TRUE(
+        FileExists(ProgramsFolder() + GroupFolderName + "\\" + RemoveShortcutTitle + ".lnk"));
+}
+
+// Folders no installation can use are refused on the destination page
+// with the reason, before anything is written; the page stays.
+TEST_F(FailureTest, ARootTheWindowsFolderAndAFileAreRefusedOnTheDestinationPage) {
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    std::string file = ScratchFolder() + "Damaged Disc";
+    ASSERT_TRUE(WriteFileBytes(file, "a file, not a folder"));
+    ASSERT_TRUE(run.Start());
+    HWND sheet = OpenWizard(run);
+    ASSERT_NE(GoToDestination(sheet), nullptr);
+    struct Case {
+        std::string typed;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"C:\\", Formatted(DriveRootText, "C:\\")},
+        {"E:\\", Formatted(DriveRootText, "E:\\")},
+        {std::string(windows) + "\\Vexlo Demo",
+         Formatted(SystemFolderText, (std::string(windows) + "\\Vexlo Demo\\").c_str())},
+        {file, Formatted(FileInTheWayText, file.c_str())},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(SetEditText(sheet, FolderEdit, c.typed.c_str()));
+        ASSERT_TRUE(ClickButton(sheet, SheetNextButton));
+        HWND box = run.WaitBox(FolderRefusedTitle);
+        ASSERT_NE(box, nullptr) << c.typed << ": no refusal";
+        EXPECT_EQ(MessageText(box), c.text);
+        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        EXPECT_TRUE(StaysAway(run, FolderQuestionTitle, 500)) << c.typed;
+        EXPECT_EQ(WindowTitle(sheet), DestinationTitle) << c.typed;
+    }
+    EXPECT_FALSE(FolderExists(std::string(windows) + "\\Vexlo Demo"));
+    ExitFromDestination(sheet);
+    DeleteFileA(file.c_str());
+    ExpectStateBefore();
+}
+
+// A game an earlier Setup installed at the root of a drive: its removal
+// takes the files its list names there, keeps everything else on the drive
+// (a listed file in a folder below the root included) and the root itself.
+TEST_F(FailureTest, AGameAtADriveRootIsRemovedAndTheDrivesOtherFilesStay) {
+    REQUIRE_SMALL_DRIVE('P', 2 << 20);
+    ASSERT_TRUE(MakeFolders("P:\\Saves"));
+    ASSERT_TRUE(WriteFileBytes(std::string("P:\\") + GameExeName, "game"));
+    ASSERT_TRUE(WriteFileBytes("P:\\ReadMe.txt", "read me"));
+    ASSERT_TRUE(WriteFileBytes("P:\\Saves\\mine.sav", "the user's"));
+    ASSERT_TRUE(WriteFileBytes("P:\\Letter.doc", "not the game's"));
+    ASSERT_TRUE(WriteFileBytes(
+        "P:\\Remove.txt",
+        std::string("P:\\ReadMe.txt\r\nP:\\Saves\\mine.sav\r\nP:\\") + GameExeName + "\r\n"));
+    std::string game = std::string("P:\\") + GameExeName;
+    std::string command = "\"" + game + "\" /REMOVE";
+    ASSERT_TRUE(WriteUninstallEntry(DemoKeyName, game.c_str(), command.c_str()));
+
+    StartedProcess uninstaller;
+    std::string program = TestProgramFolder() + "UninstDemo.exe";
+    ASSERT_TRUE(
+        StartProgram(program.c_str(), nullptr, ScratchFolder().c_str(), nullptr, &uninstaller));
+    HWND question = WaitMessageBox(UninstallConfirmTitle, uninstaller.processId, WindowWaitMs);
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(question, IDYES));
+    HWND done = WaitMessageBox("Uninstall Complete", uninstaller.processId, WindowWaitMs);
+    ASSERT_NE(done, nullptr) << "no removal at the root";
+    EXPECT_EQ(MessageText(done), RemovedText);
+    ASSERT_TRUE(AnswerMessageBox(done, IDOK));
+    EXPECT_TRUE(WaitProcessEnd(uninstaller.process, ExitWaitMs, nullptr));
+    CloseStartedProcess(&uninstaller);
+
+    EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
+    EXPECT_EQ(FolderContent("P:\\"),
+              (std::vector<std::string>{"Letter.doc", "Saves\\", "Saves\\mine.sav"}));
+    RemoveTree("P:\\Saves");
+    DeleteFileA("P:\\Letter.doc");
 }
 
 // The disc copied with its game executable cut short: the archive at its end

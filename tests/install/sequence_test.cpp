@@ -560,4 +560,46 @@ TEST_F(CutShortInstall, OverAnEarlierGameTheEarlierOneStays) {
     EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
 }
 
+// Which failures send the user back to the folder: only the destination's
+// own refusals (full, no right to write, name too long), and only when the
+// undo left nothing behind; the message then says so instead of "run Setup
+// again". Everything else ends Setup as before.
+TEST(InstallOutcomeTest, OnlyAFolderFailureThatLeftNothingBehindChoosesAgain) {
+    struct Case {
+        FailureCause cause;
+        bool undoIncomplete;
+        bool discGameDamaged;
+        bool choosesAgain;
+    };
+    const Case cases[] = {
+        {FailureCause::DiskFull, false, false, true},
+        {FailureCause::AccessDenied, false, false, true},
+        {FailureCause::PathTooLong, false, false, true},
+        {FailureCause::DiskFull, true, false, false},
+        {FailureCause::AccessDenied, false, true, false},
+        {FailureCause::NotFound, false, false, false},
+        {FailureCause::DamagedSource, false, false, false},
+    };
+    for (const Case& c : cases) {
+        ResetInstallOutcome();
+        RecordFailure("C:\\Games\\Vexlo Demo\\ReadMe.txt", c.cause);
+        RecordFailure("C:\\Games\\Vexlo Demo\\Vexlo.cfg", FailureCause::DamagedSource);
+        installOutcome.undoIncomplete = c.undoIncomplete;
+        installOutcome.discGameDamaged = c.discGameDamaged;
+        int index = static_cast<int>(&c - cases);
+        EXPECT_EQ(AnotherFolderMayDo(), c.choosesAgain) << index;
+        char text[1024];
+        FormatInstallFailure(text, sizeof text);
+        std::string message = text;
+        bool saysChoose = message.find("Press OK to choose the folder again.") != std::string::npos;
+        bool saysRunAgain = message.find("run Setup again") != std::string::npos ||
+                            message.find("Run Setup again") != std::string::npos;
+        EXPECT_EQ(saysChoose, c.choosesAgain) << index << ": " << message;
+        EXPECT_EQ(saysRunAgain, !c.choosesAgain) << index << ": " << message;
+    }
+    // Nothing failed: nothing to choose again.
+    ResetInstallOutcome();
+    EXPECT_FALSE(AnotherFolderMayDo());
+}
+
 }  // namespace

@@ -493,6 +493,66 @@ TEST_F(WizardPages, ASemicolonInTheFolderIsRefused) {
     EXPECT_FALSE(FolderExists("C:\\Games;Vexlo\\"));
 }
 
+// Folders no installation may use, however much room they have: each is
+// refused on Next with its reason, nothing is created, and the page stays.
+TEST_F(WizardPages, ARootTheWindowsFoldersAndAFileAreRefusedWithTheirReason) {
+    FakeDrive drive(8 * GiB);  // room enough: no space question
+    ASSERT_TRUE(drive.patched);
+    ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
+    char windows[MAX_PATH];
+    char system[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+    std::string lowerWindows = windows;
+    for (char& c : lowerWindows)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    std::string file = TempFolder() + "-file";
+    ASSERT_TRUE(WriteFileBytes(file, "not a folder"));
+
+    struct Case {
+        std::string typed;
+        const char* format;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"E:\\", DriveRootText, "E:\\"},
+        {"C:", DriveRootText, "C:\\"},
+        {"C:/", DriveRootText, "C:/"},
+        {"C:\\Games\\..\\", DriveRootText, "C:\\Games\\..\\"},
+        {"\\\\server\\share", DriveRootText, "\\\\server\\share\\"},
+        {windows, SystemFolderText, std::string(windows) + "\\"},
+        {lowerWindows + "\\Vexlo Demo", SystemFolderText, lowerWindows + "\\Vexlo Demo\\"},
+        {std::string(system) + "\\Vexlo", SystemFolderText, std::string(system) + "\\Vexlo\\"},
+        {file, FileInTheWayText, file},
+        {file + "\\Vexlo Demo", FileInTheWayText, file},
+    };
+    for (const Case& c : cases) {
+        SetDlgItemTextA(page, IDC_DEST_EDIT, c.typed.c_str());
+        DialogAnswerer answerer({{FolderRefusedTitle, IDOK}});
+        EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1) << c.typed;
+        auto answered = answerer.Finish();  // no question about creating it
+        ASSERT_EQ(answered.size(), 1u) << c.typed;
+        EXPECT_EQ(answered[0].text, Formatted(c.format, c.shown.c_str()));
+        EXPECT_EQ(answered[0].owner, parent);
+        EXPECT_FALSE(answered[0].ownerEnabled);
+    }
+    EXPECT_FALSE(FolderExists((lowerWindows + "\\Vexlo Demo\\").c_str()));
+    EXPECT_FALSE(FolderExists((std::string(system) + "\\Vexlo\\").c_str()));
+    EXPECT_STREQ(setupState.destFolder, DefaultDestFolder);  // none of them taken
+
+    // Beside the Windows folder, not in it: an ordinary folder, offered to be made.
+    std::string beside = std::string(windows) + "Games";
+    SetDlgItemTextA(page, IDC_DEST_EDIT, beside.c_str());
+    DialogAnswerer answerer({{MissingFolderTitle, IDNO}});
+    EXPECT_EQ(Notify(page, PSN_WIZNEXT), 1);
+    auto answered = answerer.Finish();
+    ASSERT_EQ(answered.size(), 1u);
+    EXPECT_EQ(answered[0].text,
+              Formatted("The folder \"%s\" does not exist. Would you like to create it?",
+                        (beside + "\\").c_str()));
+    DeleteFileA(file.c_str());
+}
+
 TEST_F(WizardPages, AGroupTooLongForItsShortcutsIsRefusedUnlessNone) {
     ASSERT_NE(OpenPage(IDD_DESTINATION, DestinationPageProc), nullptr);
     std::string group = "C:\\" + std::string(240, 'g') + GroupFolderName;

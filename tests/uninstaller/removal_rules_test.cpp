@@ -41,13 +41,13 @@ TEST_F(RemovalRulesTest, RootsAreKeptWithOneTrailingBackslash) {
     EXPECT_STREQ(other.GameFolder(), "d:\\games\\vexlo\\");
 }
 
-// A game registered at a drive's root, or through a path the rules refuse,
-// leaves no game folder: then no game line is acted on.
+// A game registered through a path the rules refuse leaves no game folder:
+// then no game line is acted on.
 TEST_F(RemovalRulesTest, UnusableGameDestLeavesNoGameFolder) {
-    for (const char* gameDest : {"C:\\VexloDmo.exe", "VexloDmo.exe", "C:Games\\VexloDmo.exe",
-                                 "\\\\srv\\share\\VexloDmo.exe", "\\\\?\\C:\\Games\\VexloDmo.exe",
-                                 "C:\\Games\\..\\VexloDmo.exe", "C:\\Games\\",
-                                 "C:\\Games\\*\\VexloDmo.exe", "C:\\NUL\\VexloDmo.exe", ""}) {
+    for (const char* gameDest :
+         {"C:VexloDmo.exe", "VexloDmo.exe", "C:Games\\VexloDmo.exe", "\\\\srv\\share\\VexloDmo.exe",
+          "\\\\?\\C:\\Games\\VexloDmo.exe", "C:\\Games\\..\\VexloDmo.exe", "C:\\Games\\",
+          "C:\\Games\\*\\VexloDmo.exe", "C:\\NUL\\VexloDmo.exe", ""}) {
         removal::RemovalRoots other;
         EXPECT_FALSE(other.SetGameFolder(gameDest)) << gameDest;
         EXPECT_STREQ(other.GameFolder(), "") << gameDest;
@@ -60,6 +60,37 @@ TEST_F(RemovalRulesTest, UnusableGameDestLeavesNoGameFolder) {
     EXPECT_FALSE(other.AddProgramsFolder("Programs"));
     EXPECT_FALSE(other.AddProgramsFolder("C:\\"));
     EXPECT_EQ(other.ProgramsFolderCount(), 0u);
+}
+
+// A game an earlier Setup installed at a drive's root: the files directly
+// in the root are its, nothing in a folder below it (those are the drive's),
+// and the root itself is never a folder the removal takes away.
+TEST_F(RemovalRulesTest, AGameAtADriveRootReachesOnlyTheRootsOwnFiles) {
+    removal::RemovalRoots root;
+    ASSERT_TRUE(root.SetGameFolder("E:\\VexloDmo.exe"));
+    EXPECT_STREQ(root.GameFolder(), "E:\\");
+    EXPECT_TRUE(root.GameAtDriveRoot());
+    EXPECT_FALSE(roots.GameAtDriveRoot());
+    ASSERT_TRUE(root.AddProgramsFolder(Programs));
+    for (const char* line : {"E:\\ReadMe.txt", "e:\\VexloDmo.exe", "E:/Vexlo.cfg"}) {
+        std::string text = line;
+        EXPECT_EQ(removal::ResolveLine(text.data(), text.size(), root, &resolved), Verdict::Inside)
+            << line;
+        EXPECT_EQ(resolved.root, Root::GameFolder) << line;
+        size_t candidates = 0;
+        removal::ForEachEmptyFolderCandidate(resolved, [&](const char*) { ++candidates; });
+        EXPECT_EQ(candidates, 0u) << line;
+    }
+    for (const char* line : {"E:\\Data\\save.dat", "E:/Data/save.dat", "E:\\", "E:", "E:x.txt",
+                             "D:\\ReadMe.txt", "E:\\..\\ReadMe.txt", "C:\\canary.txt"}) {
+        std::string text = line;
+        EXPECT_NE(removal::ResolveLine(text.data(), text.size(), root, &resolved), Verdict::Inside)
+            << line;
+    }
+    // Shortcuts are reached as before.
+    std::string link = std::string(Programs) + "\\Vexlo Demo\\Vexlo.lnk";
+    EXPECT_EQ(removal::ResolveLine(link.data(), link.size(), root, &resolved), Verdict::Inside);
+    EXPECT_EQ(resolved.root, Root::ProgramsGroup);
 }
 
 // The lines the install writes, in every form it writes them.
