@@ -22,4 +22,9 @@ set(MINGW_HEADER_FLAGS
 # (Applied by the top CMakeLists.txt to every target, whatever the cache
 # holds.)
 set(VEXLO_ISA_FLAGS -march=i486 -mtune=pentium)
+# No C++ exceptions: the programs throw and catch none, and the disc's own
+# C++ runtime (disc/runtime/cxx_runtime.cpp) ends the program where the
+# library would throw, so that the toolchain's unwinder and exception support,
+# compiled for the Pentium Pro, stay out of the programs.
+set(VEXLO_CXX_RUNTIME_FLAGS -fno-exceptions)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
