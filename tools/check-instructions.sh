@@ -103,6 +103,7 @@ while [ $# -gt 0 ]; do
         return mnemonic " (SSE4 era and later)"
       return ""
     }
+    BEGIN { n = 0 }
     FILENAME == ARGV[1] { start[n] = hex($1); end[n] = hex($1) + hex($2); n++; next }
     # Instruction lines: "  401000:\tmnemonic operands".
     /^ *[0-9a-f]+:\t/ {
