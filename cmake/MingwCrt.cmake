@@ -24,9 +24,12 @@ function(vexlo_mingw_crt folder)
     endforeach()
   endforeach()
   list(JOIN version "." version)
-  set(VEXLO_MINGW_CRT_SOURCE /usr/src/mingw-w64-${version}/mingw-w64-crt CACHE PATH
-      "Source of the mingw-w64 C runtime the 32-bit disc programs link (compiled for the 486)")
-  set(source ${VEXLO_MINGW_CRT_SOURCE})
+  # (-DVEXLO_MINGW_CRT_SOURCE=folder names another; by default it follows the
+  # installed headers' version, also after an upgrade.)
+  set(source /usr/src/mingw-w64-${version}/mingw-w64-crt)
+  if(VEXLO_MINGW_CRT_SOURCE)
+    set(source ${VEXLO_MINGW_CRT_SOURCE})
+  endif()
   if(NOT EXISTS ${source}/configure)
     message(FATAL_ERROR "No mingw-w64 ${version} C runtime source in ${source}: tools/install-deps.sh "
                         "fetches it (apt-get source mingw-w64)")
@@ -54,6 +57,7 @@ function(vexlo_mingw_crt folder)
     COMMAND sh ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/build-mingw-crt.sh ${source} ${work} ${folder}
             ${MINGW_TRIPLE} ${cc} ${cflags}
     DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_FILE} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/build-mingw-crt.sh
+            ${source}/configure
     COMMENT "Building the mingw-w64 ${version} C runtime for the 486"
     VERBATIM)
   add_custom_target(vexlo_mingw_crt DEPENDS ${outputs})
