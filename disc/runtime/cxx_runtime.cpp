@@ -22,8 +22,9 @@ template class std::basic_string<char>;
 namespace {
 
 [[noreturn]] void EndProgram(const char* what) {
-    // A GUI program has no console to print to; a debugger sees why.
-    OutputDebugStringA("Vexlo: ");
+    // A GUI program has no console to print to; a debugger sees why. (No
+    // product's name here: the text goes into every product's programs.)
+    OutputDebugStringA("C++ runtime: ");
     OutputDebugStringA(what ? what : "C++ runtime failure");
     OutputDebugStringA("\n");
     std::abort();
