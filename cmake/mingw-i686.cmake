@@ -14,4 +14,17 @@ set(VEXLO_TEST_THREAD_MODEL posix)
 # (tools/check-imports.sh checks the headers.)
 set(MINGW_HEADER_FLAGS
     "-Wl,--major-subsystem-version,4,--minor-subsystem-version,0,--major-os-version,4,--minor-os-version,0")
+# The programs must run on the processors those systems ran on, the 486 and
+# the Pentium among them; the compilers would default to the Pentium Pro
+# (cmov, fcomi), which stops at its first such instruction there. Only the
+# decoder's SSE2 copy, chosen after a processor check, is compiled for more
+# (cmake/MpegSse2.cmake). tools/check-instructions.sh checks the programs.
+# (Applied by the top CMakeLists.txt to every target, whatever the cache
+# holds.)
+set(VEXLO_ISA_FLAGS -march=i486 -mtune=pentium)
+# No C++ exceptions: the programs throw and catch none, and the disc's own
+# C++ runtime (disc/runtime/cxx_runtime.cpp) ends the program where the
+# library would throw, so that the toolchain's unwinder and exception support,
+# compiled for the Pentium Pro, stay out of the programs.
+set(VEXLO_CXX_RUNTIME_FLAGS -fno-exceptions)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -51,7 +51,8 @@ fi
 
 STAGE_COUNTS=build/stages/win32-imports.counts run_ctest build/win32-imports.log \
   ctest --test-dir "$BUILD" -V -L imports >/dev/null
-grep -E 'functions from|allowlist|not exported|Version is' build/win32-imports.log |
+grep -E 'functions from|allowlist|not exported|Version is|a 486 lacks|^[^ ]+:   |check-instructions: ' \
+  build/win32-imports.log |
   sed -E 's/^[0-9]+: //'
 add_counts build/stages/win32-imports.counts
 
