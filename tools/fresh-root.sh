@@ -170,6 +170,10 @@ echo "make test: exit $(cat /ci/test.rc), $(($(date +%s) - t)) s"
 env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   TERM=dumb DEBIAN_FRONTEND=noninteractive ${CI:+CI=$CI} \
   chroot "$ROOT" /bin/sh -c "$inside" 2>&1 | tee "$TOP/build/fresh-root.log"
+# Tests keep their temporary files in the build folder: the root's /tmp
+# holds only what the display and Wine keep there while they run.
+left=$(find "$ROOT/tmp" -mindepth 1 -maxdepth 1 -name 'vexlo*' 2>/dev/null | wc -l)
+say "vexlo files left in /tmp by make demo and make test: $left"
 demo_rc=$(cat "$ROOT/ci/demo.rc" 2>/dev/null || echo 1)
 test_rc=$(cat "$ROOT/ci/test.rc" 2>/dev/null || echo 1)
 summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$' "$TOP/build/fresh-root.log" | tail -n 1)
