@@ -14,7 +14,7 @@
 
 #include "product_setting.h"
 #include "setup/media/path_fs.h"
-#include "uninstaller/removal_rules.h"
+#include "common/removal_roots_win32.h"
 
 namespace {
 
@@ -101,29 +101,6 @@ bool ReplaceFileName(char* path, size_t size, const char* name) {
     if (size_t(tail - path) + nameLength >= size) return false;
     memcpy(tail, name, nameLength + 1);
     return true;
-}
-
-void FreeItemList(LPITEMIDLIST items) {
-    if (!items) return;
-    IMalloc* allocator = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-        allocator->Free(items);
-        allocator->Release();
-    }
-}
-
-// The Start Menu Programs folders (the user's and, where the system has one,
-// the common one): the install made its group below one of them.
-void AddProgramsFolders(removal::RemovalRoots* roots) {
-    for (int folder : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
-        LPITEMIDLIST items = nullptr;
-        char path[MAX_PATH];
-        if (SHGetSpecialFolderLocation(nullptr, folder, &items) == S_OK && items &&
-            SHGetPathFromIDListA(items, path)) {
-            roots->AddProgramsFolder(path);
-        }
-        FreeItemList(items);
-    }
 }
 
 enum class Deletion { Deleted, Missing, Failed };
@@ -290,7 +267,7 @@ enum class Outcome { Removed, Partial, ListMissing, NotInstalled, Gone };
 Outcome RemoveListedFiles(const char* gameDest, RemovalReport* report) {
     removal::RemovalRoots roots;
     if (!roots.SetGameFolder(gameDest)) return Outcome::NotInstalled;
-    AddProgramsFolders(&roots);
+    removal::AddProgramsFolders(&roots);
     char gamePath[PathBufferSize];
     removal::CheckAbsolutePath(gameDest, strlen(gameDest), gamePath);
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "setup/install/install_journal.h"
 #include "setup/install/install_outcome.h"
 #include "setup/install/install_paths.h"
 #include "setup/install/install_recovery.h"
@@ -100,6 +101,10 @@ void CopyPlainFile(const SourceEntry& entry, const char* relativeName, std::FILE
     // A link below the destination would carry the copy outside it: the file
     // is left out, and not listed, like one whose folder is missing.
     if (PathHasLink(target, strlen(setupState.destFolder))) return;
+    // An earlier file of that name is set aside, not written over: the undo
+    // puts it back. (The game's earlier executable waits in place until the
+    // new one is complete.)
+    if (!isGame && !KeepAside(target)) return;
     if (!ListTarget(list, listed)) {
         RecordFailure(UninstallListName, CauseOfErrno(errno));
         return;

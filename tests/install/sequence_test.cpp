@@ -140,6 +140,9 @@ class InstallSequence : public testing::Test {
         CreateDirectoryA((output / "Programs").c_str(), nullptr);
         snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
         snprintf(setupState.groupFolder, sizeof setupState.groupFolder, "%s", groupFolder.c_str());
+        // As the wizard leaves it when it created the folder.
+        snprintf(setupState.destCreatedFrom, sizeof setupState.destCreatedFrom, "%s",
+                 destFolder.c_str());
         setupState.makeGroup = 1;
         setupState.totalWeight = setupState.doneWeight = setupState.fileWeight = 0;
         DeleteUninstallKey();
@@ -367,6 +370,8 @@ TEST_F(InstallSequence, PathsTooLongFailTheInstallationAndAreUndone) {
     CreateDirectoryA(destFolder.c_str(), nullptr);
     ASSERT_EQ(destFolder.size(), 230u);
     snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+    snprintf(setupState.destCreatedFrom, sizeof setupState.destCreatedFrom, "%s",
+             destFolder.c_str());
     setupState.makeGroup = 0;
     WriteGame(true);
     WriteFileBytes(disc / "short.txt", "fits");
@@ -463,6 +468,8 @@ TEST_F(InstallSequence, ASemicolonInTheFolderFailsAndIsUndone) {
     destFolder = output / "Vexlo;Demo\\";
     CreateDirectoryA(destFolder.c_str(), nullptr);
     snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+    snprintf(setupState.destCreatedFrom, sizeof setupState.destCreatedFrom, "%s",
+             destFolder.c_str());
     WriteGame(true);
     WriteFileBytes(disc / "ReadMe.txt", "text");
     PageHost page;
@@ -481,10 +488,35 @@ TEST_F(InstallSequence, ASemicolonInTheFolderFailsAndIsUndone) {
 // temporary name.
 class CutShortInstall : public InstallSequence {
   protected:
+    void SetUp() override {
+        InstallSequence::SetUp();
+        // The removal rules reach shortcuts only in a group below a real
+        // Programs folder.
+        groupFolder = ProgramsFolder() + "\\" + UniqueGroupName();
+    }
+    void TearDown() override {
+        RemoveTree(groupFolder);
+        InstallSequence::TearDown();
+    }
+    static std::string ProgramsFolder() {
+        char path[MAX_PATH] = "";
+        SHGetSpecialFolderPathA(nullptr, path, CSIDL_PROGRAMS, TRUE);
+        return path;
+    }
+    static std::string UniqueGroupName() {
+        return "Vexlo Cut " + std::to_string(GetCurrentProcessId());
+    }
+    // The journal as the installation writes it: the folders it made.
+    void WriteJournal(const std::string& more = "") {
+        WriteFileBytes(destFolder + "Remove.jnl", "F " +
+                                                      destFolder.substr(0, destFolder.size() - 1) +
+                                                      "\nF " + groupFolder + "\n" + more);
+    }
     void LeaveCutShort(bool gameComplete) {
         setupState.makeGroup = 0;  // no folder window to wait for
         WriteFileBytes(destFolder + "ReadMe.txt", "text");
         CreateDirectoryA(groupFolder.c_str(), nullptr);
+        WriteJournal();
         WriteFileBytes(groupFolder + "\\ReadMe.lnk", "link");
         WriteFileBytes(destFolder + "Remove.txt", destFolder + GameExeName + "\n" + destFolder +
                                                       "ReadMe.txt\n" + groupFolder +
@@ -526,18 +558,197 @@ TEST_F(CutShortInstall, AfterTheListIsInTheGameItMovesIntoPlace) {
 }
 
 // A second installation over a complete one, cut short: the earlier game is
-// in place and stays; the unfinished copy goes.
+// in place and stays; the unfinished copy goes, and the earlier files it set
+// aside take their names back.
 TEST_F(CutShortInstall, OverAnEarlierGameTheEarlierOneStays) {
     LeaveCutShort(false);
     WriteEmptyArchive(GameDest(), GameBody);
     ASSERT_TRUE(FileStream::CopyNamedFile((destFolder + "Remove.txt").c_str(), StreamAbsolute,
                                           (GameDest() + ";Remove.txt").c_str(), StreamAbsolute,
                                           nullptr));
+    WriteFileBytes(destFolder + "ReadMe.txt.vxk", "the earlier text");
+    WriteJournal("K " + GameDest() + "\nK " + destFolder + "ReadMe.txt\n");
     bool undoIncomplete = true;
     EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
     Lines left = ListFolder(destFolder);
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the earlier text");
+    EXPECT_FALSE(PathExists(groupFolder));
+}
+
+// Killed after the new game moved into place, before the journal was done
+// with: the next start keeps the new installation and tidies up.
+TEST_F(CutShortInstall, AfterTheMoveTheNewInstallationStays) {
+    LeaveCutShort(true);
+    ASSERT_TRUE(MoveFileA((GameDest() + ".new").c_str(), GameDest().c_str()));
+    WriteFileBytes(GameDest() + ".vxk", "the earlier game");
+    WriteFileBytes(destFolder + "ReadMe.txt.vxk", "the earlier text");
+    WriteJournal("K " + GameDest() + "\nK " + destFolder + "ReadMe.txt\n");
+    bool undoIncomplete = true;
+    EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "text");
+    EXPECT_TRUE(PathExists(groupFolder + "\\ReadMe.lnk"));
+}
+
+// A file named for setting aside but killed before the rename is still the
+// earlier one: the undo leaves it, though the list names it too.
+TEST_F(CutShortInstall, AFileNotYetSetAsideIsTheEarlierOne) {
+    LeaveCutShort(false);
+    WriteFileBytes(destFolder + "ReadMe.txt", "the earlier text");
+    WriteJournal("K " + destFolder + "ReadMe.txt\n");
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the earlier text");
+    EXPECT_EQ(ListFolder(destFolder), (Lines{"ReadMe.txt"}));
+}
+
+// A folder that was there before the installation stays, empty or not; so
+// does the folder above it.
+TEST_F(CutShortInstall, FoldersNotMadeByTheInstallationStay) {
+    LeaveCutShort(false);
+    DeleteFileA((destFolder + "Remove.jnl").c_str());
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    EXPECT_TRUE(PathExists(destFolder));
+    EXPECT_TRUE(ListFolder(destFolder).empty());
+    EXPECT_TRUE(PathExists(groupFolder));
+    EXPECT_TRUE(ListFolder(groupFolder + "\\").empty());
+    EXPECT_TRUE(PathExists(output.Path()));
+}
+
+// A list planted in a game folder whose game is gone names files all over
+// the system: the start-up recovery deletes only the one inside the folder.
+// Canaries in C:\, C:\windows, the user's Temp, on Z: (the host, in the build
+// folder), a file in an empty folder; the journal tries folders outside too.
+TEST_F(CutShortInstall, APlantedListDeletesNothingOutsideTheGame) {
+    setupState.makeGroup = 0;
+    std::string tag = std::to_string(GetCurrentProcessId());
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
+    char self[MAX_PATH];
+    ASSERT_NE(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    std::string selfFolder = self;
+    selfFolder = selfFolder.substr(0, selfFolder.find_last_of('\\'));
+    std::string emptyFolder = "C:\\vexlo-empty-" + tag;
+    ASSERT_TRUE(CreateDirectoryA(emptyFolder.c_str(), nullptr));
+    std::string rootCanary = "C:\\vexlo-canary-" + tag + ".txt";
+    std::vector<std::string> canaries = {
+        rootCanary,
+        "C:\\windows\\vexlo-canary-" + tag + ".txt",
+        std::string(temp) + "vexlo-canary-" + tag + ".txt",
+        emptyFolder + "\\gone.txt",
+    };
+    if (selfFolder.size() > 2 && (selfFolder[0] == 'Z' || selfFolder[0] == 'z'))
+        canaries.push_back(selfFolder + "\\vexlo-canary-" + tag + ".txt");
+    for (const std::string& canary : canaries)
+        ASSERT_TRUE(WriteFileBytes(canary, "canary")) << canary;
+    std::string game = destFolder.substr(0, destFolder.size() - 1);
+    std::string noDrive = rootCanary.substr(2);
+    std::vector<std::string> lines = {
+        "C:/" + rootCanary.substr(3),
+        game + "\\..\\..\\..\\..\\..\\..\\..\\..\\" + rootCanary.substr(3),
+        "C:..\\..\\..\\..\\..\\..\\" + rootCanary.substr(3),
+        "\\\\?\\" + rootCanary,
+        "\\\\.\\" + rootCanary,
+        noDrive,
+        "..\\" + rootCanary.substr(3),
+        game + "\\docs/../../../../../../../" + rootCanary.substr(3),
+        destFolder + "Inside.txt",
+    };
+    lines.insert(lines.end(), canaries.begin(), canaries.end());
+    std::string list;
+    for (const std::string& line : lines)
+        list += line + "\r\n";
+    WriteFileBytes(destFolder + "Inside.txt", "planted inside");
+    WriteFileBytes(destFolder + "Remove.txt", list);
+    // The journal cannot reach outside either: neither a folder nor a file
+    // set aside.
+    WriteFileBytes(
+        destFolder + "Remove.jnl",
+        "F " + emptyFolder + "\nF C:\\\nF C:\\windows\\temp\n" + "K " + rootCanary + "\n");
+    WriteFileBytes(rootCanary + ".vxk", "aside");
+    ASSERT_TRUE(WriteUninstallKey(destFolder.c_str(), GameExeName, GameExeName, RemoveSwitch,
+                                  ProductDisplayName));
+
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    for (const std::string& canary : canaries) {
+        bool exists = false;
+        EXPECT_EQ(ReadFileBytes(canary, &exists), "canary") << canary;
+        EXPECT_TRUE(exists) << "canary gone: " << canary;
+    }
+    EXPECT_EQ(ReadFileBytes(rootCanary + ".vxk"), "aside");
+    EXPECT_TRUE(PathExists(emptyFolder));
+    EXPECT_TRUE(PathExists("C:\\windows\\temp"));
+    // The list was acted on where it may be: inside the game's folder.
+    EXPECT_FALSE(PathExists(destFolder + "Inside.txt"));
+    EXPECT_FALSE(PathExists(destFolder + "Remove.txt"));
+    for (const std::string& canary : canaries)
+        DeleteFileA(canary.c_str());
+    DeleteFileA((rootCanary + ".vxk").c_str());
+    RemoveDirectoryA(emptyFolder.c_str());
+}
+
+// A failed installation over an earlier one: what it would have written over
+// is put back, byte for byte; a file of another program stays; the folder,
+// there before, stays.
+TEST_F(InstallSequence, AFailedReinstallLeavesTheEarlierOneAsItWas) {
+    setupState.makeGroup = 0;
+    setupState.destCreatedFrom[0] = '\0';
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "new text");
+    WriteFileBytes(disc / "Vexlo.cfg", "volume=9\n");
+    std::string noise;
+    for (int i = 0; i < 4000; ++i)
+        noise += char((i * 7919 + 13) >> 3);
+    WriteFileBytes(disc / "data/noise.mp3", noise);
+    WriteEmptyArchive(destFolder + GameExeName, "MZ the earlier game");
+    WriteFileBytes(destFolder + "ReadMe.txt", "the earlier text");
+    WriteFileBytes(destFolder + "Vexlo.cfg", "volume=3\n");
+    WriteFileBytes(destFolder + "Scores.dat", "another program's");
+    std::string earlierGame = ReadFileBytes(destFolder + GameExeName);
+    PageHost page;
+    RunInstall();
+
+    EXPECT_EQ(installOutcome.cause, FailureCause::DamagedSource) << Failure();
+    EXPECT_FALSE(installOutcome.undoIncomplete);
+    EXPECT_EQ(Failure().find("has lost files"), std::string::npos) << Failure();
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", "Scores.dat", "Vexlo.cfg", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the earlier text");
+    EXPECT_EQ(ReadFileBytes(destFolder + "Vexlo.cfg"), "volume=3\n");
+    EXPECT_EQ(ReadFileBytes(destFolder + "Scores.dat"), "another program's");
+    EXPECT_EQ(ReadFileBytes(destFolder + GameExeName), earlierGame);
+}
+
+// The same over an earlier installation, but successful: the new files are
+// in, and nothing set aside is left behind.
+TEST_F(InstallSequence, AReinstallLeavesNoSetAsideCopies) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "new text");
+    WriteEmptyArchive(destFolder + GameExeName, "MZ the earlier game");
+    WriteFileBytes(destFolder + "ReadMe.txt", "the earlier text");
+    PageHost page;
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "new text");
+    std::vector<ArchiveMember> members;
+    ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
+    EXPECT_EQ(members.back().name, "Remove.txt");
 }
 
 }  // namespace
