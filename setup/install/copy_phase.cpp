@@ -20,12 +20,26 @@
 #include "setup/mpeg/conversion.h"
 #include "setup/mpeg/frame_reader.h"
 #include "setup/shell/setup_state.h"
+#include "setup/shell/shell.h"
 
 namespace {
 
 constexpr uint64_t PerFileWeight = 102400;
 constexpr uint64_t AudioWeightFactor = 30;
 constexpr size_t StatusTextSize = 300;
+
+// Set when the user answered Cancel to the question for the disc: the reads
+// after it give up unasked, and no further file is tried.
+bool discGivenUp = false;
+
+// A read of the disc failed: the user puts the disc back and goes on, or
+// gives up (the installation then fails and is undone).
+bool AskForTheDisc() {
+    if (discGivenUp) return false;
+    if (AskRetryOrCancel(DiscGoneTitle, DiscGoneText)) return true;
+    discGivenUp = true;
+    return false;
+}
 
 void ShowCopying(const char* name) {
     char status[StatusTextSize];
@@ -56,10 +70,11 @@ bool LandsInMissingFolder(const char* relativeName, const char* target) {
     return !FolderExists(folder);
 }
 
-// What made a copy fail: the disc's file (it does not read to its end), or
-// the destination.
+// What made a copy fail: the disc's file (it does not read to its end, or
+// the disc was given up), or the destination.
 FailureCause CauseOfFailedCopy(const char* entryName, uint64_t size) {
     int error = errno;
+    if (discGivenUp) return FailureCause::DamagedSource;
     FileStream source;
     if (!source.Open(entryName, StreamRead)) return FailureCause::DamagedSource;
     static char buffer[65536];
@@ -155,7 +170,9 @@ void ConvertAudioFile(const SourceEntry& entry, const char* relativeName, uint64
     int result = ConvertToWav(job, ReportFileProgress);
     int error = errno;
     // A WAV takes about ten times its .mp3.
-    if (result != 0 || !lastConversion.outputOpened || !lastConversion.outputFinished)
+    if (discGivenUp)
+        RecordFailure(relativeName, FailureCause::DamagedSource);
+    else if (result != 0 || !lastConversion.outputOpened || !lastConversion.outputFinished)
         RecordFailure(shownName, CauseAtDestination(error, uint64_t(entry.size) * 10));
     else if (lastConversion.framesDecoded == 0)
         RecordFailure(relativeName, FailureCause::DamagedSource);
@@ -182,6 +199,7 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
             CopyPlainFile(entries[game], RelativeSourceName(entries[game].name), list, totalWeight);
             gameCopied = true;
             PumpPendingMessages();
+            if (discGivenUp) return;
         }
         if (audio)
             ConvertAudioFile(entries[i], relativeName, totalWeight);
@@ -189,6 +207,7 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
             CopyPlainFile(entries[i], relativeName, list, totalWeight);
         if (i == game) gameCopied = true;
         PumpPendingMessages();
+        if (discGivenUp) return;
     }
 }
 
@@ -215,6 +234,9 @@ void CopySourceTree() {
         return;
     }
 
+    // Every read of the disc from here on asks for the disc when it fails.
+    discGivenUp = false;
+    ReadRetryHandler earlierHandler = SetReadRetryHandler(AskForTheDisc);
     OpenSource(".", false);
     uint32_t count = CountSourceTree("*.*");
     if (count > 0) {
@@ -232,5 +254,6 @@ void CopySourceTree() {
         }
     }
     CloseSource();
+    SetReadRetryHandler(earlierHandler);
     if (fclose(list) != 0) RecordFailure(UninstallListName, CauseOfErrno(errno));
 }

@@ -9,7 +9,9 @@
 #include <prsht.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "page_host.h"
@@ -749,6 +751,178 @@ TEST_F(InstallSequence, AReinstallLeavesNoSetAsideCopies) {
     std::vector<ArchiveMember> members;
     ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
     EXPECT_EQ(members.back().name, "Remove.txt");
+}
+
+// The disc taken out in the middle of a file, as the copy phase sees it: the
+// file goes short under the open stream (cut when the file bar first moves
+// inside that file). The question is answered from another thread, as a user
+// would: Retry with the disc still out, then with it back; or Cancel.
+class DiscTakenOut : public InstallSequence {
+  protected:
+    void SetUp() override {
+        InstallSequence::SetUp();
+        setupState.makeGroup = 0;
+        WriteGame(true);
+        big = std::string(1300000, '\0');
+        for (size_t i = 0; i < big.size(); ++i)
+            big[i] = char((i * 2654435761u) >> 13);
+        WriteFileBytes(disc / "Big.dat", big);
+        WriteFileBytes(disc / "ReadMe.txt", "Read me.\r\n");
+        // Six takes of the short fixture: frames enough for the file bar
+        // to move while the .mp3 is decoded.
+        std::string take = ReadFileBytes(FixturePath("stereo44.mp3"));
+        for (int i = 0; i < 6; ++i)
+            audio += take;
+        WriteFileBytes(disc / "data/music1.mp3", audio);
+        trap = this;
+        questions = 0;
+    }
+    void TearDown() override {
+        trap = nullptr;
+        InstallSequence::TearDown();
+    }
+
+    // Runs the install with the file named shown (as the status line shows
+    // it) cut to cutAt bytes of what it holds on the disc, back on question
+    // putBackAt, the question answered with answer (IDRETRY or IDCANCEL).
+    void InstallTakingOut(const std::string& shownName, const std::string& discFile,
+                          const std::string& whole, size_t cutAt, int putBackAt, int answer) {
+        target = "Copying " + shownName + "...";
+        cutPath = disc / discFile;
+        cutLength = cutAt;
+        cut = false;
+        PageHost page;
+        HWND bar = GetDlgItem(page.Page(), IDC_FILE_BAR);
+        pageWindow = page.Page();
+        barProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CutOnFirstMove)));
+        std::atomic<bool> done{false};
+        std::thread user([&] {
+            while (!done) {
+                HWND box = FindWindowA("#32770", DiscGoneTitle);
+                if (!box) {
+                    Sleep(10);
+                    continue;
+                }
+                char text[256] = "";
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                questionText = text;
+                ++questions;
+                if (questions == putBackAt) WriteFileBytes(cutPath, whole);
+                PostMessageA(box, WM_COMMAND,
+                             MAKEWPARAM(questions >= putBackAt ? answer : IDRETRY, BN_CLICKED), 0);
+                while (!done && IsWindow(box))
+                    Sleep(10);
+            }
+        });
+        RunInstall();
+        done = true;
+        user.join();
+        SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(barProc));
+    }
+
+    static LRESULT CALLBACK CutOnFirstMove(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+        if (message == PBM_SETPOS && trap && !trap->cut && wParam > 0 && wParam < 100) {
+            char status[300] = "";
+            GetDlgItemTextA(trap->pageWindow, IDC_STATUS_LINE, status, sizeof status);
+            if (trap->target == status) {
+                trap->cut = true;
+                HANDLE file = CreateFileA(trap->cutPath.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+                EXPECT_NE(file, INVALID_HANDLE_VALUE);
+                LONG high = 0;
+                SetFilePointer(file, LONG(trap->cutLength), &high, FILE_BEGIN);
+                EXPECT_TRUE(SetEndOfFile(file));
+                CloseHandle(file);
+            }
+        }
+        return CallWindowProcA(trap->barProc, window, message, wParam, lParam);
+    }
+
+    // What the conversion makes of the whole .mp3 as a plain file.
+    std::string PlainWave() {
+        std::string mp3 = output / "whole.mp3";
+        std::string plain = output / "whole.wav";
+        WriteFileBytes(mp3, audio);
+        ConversionJob job;
+        job.reader = new FrameReader(mp3.c_str());
+        job.header = new FrameHeader;
+        EXPECT_TRUE(job.header->ReadHeader(*job.reader));
+        snprintf(job.outputPath, sizeof job.outputPath, "%s", plain.c_str());
+        ConvertToWav(job, nullptr);
+        return ReadFileBytes(plain);
+    }
+
+    void ExpectInstalledWhole() {
+        ASSERT_EQ(Failure(), "");
+        EXPECT_TRUE(ReadFileBytes(destFolder + "Big.dat") == big);
+        EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "Read me.\r\n");
+        std::vector<ArchiveMember> members;
+        ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
+        ASSERT_EQ(members.size(), 2u);
+        EXPECT_EQ(members[0].name, "data/music1.wav");
+        std::string wave = PlainWave();
+        EXPECT_GT(wave.size(), 44u);
+        EXPECT_TRUE(members[0].data == wave) << members[0].data.size() << " " << wave.size();
+        EXPECT_EQ(members[1].name, "Remove.txt");
+        char gameDest[260], uninstallString[260];
+        EXPECT_TRUE(ReadUninstallKey(gameDest, uninstallString));
+    }
+
+    void ExpectUndone() {
+        EXPECT_EQ(installOutcome.cause, FailureCause::DamagedSource) << Failure();
+        EXPECT_NE(Failure().find("Clean the disc"), std::string::npos) << Failure();
+        EXPECT_FALSE(installOutcome.undoIncomplete);
+        EXPECT_FALSE(PathExists(destFolder));
+        char gameDest[260], uninstallString[260];
+        EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+    }
+
+    static DiscTakenOut* trap;
+    std::string big, audio;
+    std::string target, cutPath;
+    size_t cutLength = 0;
+    bool cut = false;
+    HWND pageWindow = nullptr;
+    WNDPROC barProc = nullptr;
+    std::atomic<int> questions{0};
+    std::string questionText;
+};
+DiscTakenOut* DiscTakenOut::trap = nullptr;
+
+TEST_F(DiscTakenOut, RetryGoesOnWithTheCopyWhereItStopped) {
+    // The first Retry finds the disc still out: asked again.
+    InstallTakingOut("Big.dat", "Big.dat", big, 600000, 2, IDRETRY);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 2);
+    EXPECT_EQ(questionText, DiscGoneText);
+    ExpectInstalledWhole();
+}
+
+TEST_F(DiscTakenOut, RetryGoesOnWithTheConversionWhereItStopped) {
+    InstallTakingOut("music1.wav", "data/music1.mp3", audio, audio.size() * 3 / 5, 1, IDRETRY);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 1);
+    ExpectInstalledWhole();
+}
+
+TEST_F(DiscTakenOut, CancelDuringTheCopyUndoesTheInstallation) {
+    InstallTakingOut("Big.dat", "Big.dat", big, 600000, 1, IDCANCEL);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 1);  // asked once, not again for the files after it
+    EXPECT_NE(Failure().find("Big.dat"), std::string::npos) << Failure();
+    ExpectUndone();
+}
+
+// A conversion cut short would otherwise end as a shorter, finished WAV.
+TEST_F(DiscTakenOut, CancelDuringTheConversionUndoesTheInstallation) {
+    InstallTakingOut("music1.wav", "data/music1.mp3", audio, audio.size() * 3 / 5, 1, IDCANCEL);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 1);
+    EXPECT_NE(Failure().find("music1"), std::string::npos) << Failure();
+    ExpectUndone();
 }
 
 }  // namespace
