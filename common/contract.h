@@ -20,4 +20,10 @@
    installation is complete, what is left is tidying up. */
 #define VEXLO_JOURNAL_DONE 'C'
 
+/* A value of the Uninstall entry, written when an installation is complete:
+   the outermost folder it created for the game's folder (the game's folder
+   or one above it). The removal takes away, when empty, the folders above
+   the game's folder only up to this one; without it, none. */
+#define VEXLO_CREATED_FOLDER_VALUE "CreatedFolder"
+
 #endif

@@ -14,6 +14,7 @@
 
 #include "product_setting.h"
 #include "setup/media/path_fs.h"
+#include "common/contract.h"
 #include "common/removal_roots_win32.h"
 
 namespace {
@@ -72,7 +73,9 @@ bool QueryText(HKEY key, const char* valueName, char* buffer) {
 
 // gameDest and uninstallString are buffers of PathBufferSize bytes. The
 // UninstallString value must be there, but only GameDest is used.
-bool ReadInstallInfo(char* gameDest, char* uninstallString) {
+// createdFolder (PathBufferSize bytes) gets the outermost folder the
+// installation created, or "" when the entry records none.
+bool ReadInstallInfo(char* gameDest, char* uninstallString, char* createdFolder) {
     char keyPath[PathBufferSize];
     MakeInstallKeyPath(keyPath, sizeof keyPath);
     HKEY key;
@@ -81,6 +84,7 @@ bool ReadInstallInfo(char* gameDest, char* uninstallString) {
     }
     bool found =
         QueryText(key, "UninstallString", uninstallString) && QueryText(key, "GameDest", gameDest);
+    if (!QueryText(key, VEXLO_CREATED_FOLDER_VALUE, createdFolder)) createdFolder[0] = '\0';
     RegCloseKey(key);
     return found;
 }
@@ -244,18 +248,30 @@ bool IsSystemFolder(const char* folder) {
     return false;
 }
 
-// The game's folder when the removal left it empty, then the folder above it
-// (C:\Games) when that is empty too: never a drive's root or a system folder.
-void RemoveGameFolder(const removal::RemovalRoots& roots) {
+// The game's folder when the removal left it empty, then the folders above it
+// (C:\Games) that are empty too, but only those the installation created
+// (createdFolder, the outermost, from the entry): a folder that was there
+// before stays, and so does a drive's root or a system folder.
+void RemoveGameFolder(const removal::RemovalRoots& roots, const char* createdFolder) {
     char folder[PathBufferSize];
     if (!CopyText(folder, sizeof folder, roots.GameFolder())) return;
     size_t length = strlen(folder);
     folder[--length] = '\0';
     if (LeadsOutside(folder, length) || !RemoveDirectoryA(folder)) return;
-    char* lastBackslash = strrchr(folder, '\\');
-    if (!lastBackslash || lastBackslash - folder < 3) return;  // "C:\" itself
-    *lastBackslash = '\0';
-    if (!IsSystemFolder(folder) && !LeadsOutside(folder, strlen(folder))) RemoveDirectoryA(folder);
+    // The record is taken only where the rule for created folders takes it:
+    // the game's folder or one above it, never a root.
+    char created[PathBufferSize];
+    if (removal::ResolveFolder(createdFolder, strlen(createdFolder), roots, created) !=
+        removal::Verdict::Inside)
+        return;
+    for (;;) {
+        char* lastBackslash = strrchr(folder, '\\');
+        if (!lastBackslash || lastBackslash - folder < 3) return;  // "C:\" itself
+        *lastBackslash = '\0';
+        if (!removal::IsSameOrInside(folder, created) || IsSystemFolder(folder) ||
+            LeadsOutside(folder, strlen(folder)) || !RemoveDirectoryA(folder))
+            return;
+    }
 }
 
 enum class Outcome { Removed, Partial, ListMissing, NotInstalled, Gone };
@@ -264,7 +280,7 @@ enum class Outcome { Removed, Partial, ListMissing, NotInstalled, Gone };
 // list, the high-score file and the game's folder if left empty. The game's
 // file goes last: while anything else could not be deleted, it stays with the
 // list it carries, so the removal can run again.
-Outcome RemoveListedFiles(const char* gameDest, RemovalReport* report) {
+Outcome RemoveListedFiles(const char* gameDest, const char* createdFolder, RemovalReport* report) {
     removal::RemovalRoots roots;
     if (!roots.SetGameFolder(gameDest)) return Outcome::NotInstalled;
     removal::AddProgramsFolders(&roots);
@@ -311,7 +327,7 @@ Outcome RemoveListedFiles(const char* gameDest, RemovalReport* report) {
     if (listBesideUs) DeleteFileA(listPath);
     DeleteInGameFolder(roots, UninstallListName);
     DeleteInGameFolder(roots, HighScoreFileName);
-    RemoveGameFolder(roots);
+    RemoveGameFolder(roots, createdFolder);
     return Outcome::Removed;
 }
 
@@ -425,7 +441,8 @@ void CleanUpTempCopy() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char gameDest[PathBufferSize];
     char uninstallString[PathBufferSize];
-    if (!ReadInstallInfo(gameDest, uninstallString)) {
+    char createdFolder[PathBufferSize];
+    if (!ReadInstallInfo(gameDest, uninstallString, createdFolder)) {
         MessageBoxA(nullptr, BuildSetting.notInstalledText, NotInstalledTitle,
                     MB_OK | MB_ICONEXCLAMATION);
         CleanUpTempCopy();
@@ -441,8 +458,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     HANDLE running = CreateMutexA(nullptr, FALSE, RemovalMutexName);
     if (running) WaitForSingleObject(running, INFINITE);
     RemovalReport report;
-    Outcome outcome = ReadInstallInfo(gameDest, uninstallString)
-                          ? RemoveListedFiles(gameDest, &report)
+    Outcome outcome = ReadInstallInfo(gameDest, uninstallString, createdFolder)
+                          ? RemoveListedFiles(gameDest, createdFolder, &report)
                           : Outcome::NotInstalled;
     // Only a complete removal takes the entry away: otherwise it stays, with
     // the list, so the user can try again.

@@ -222,6 +222,20 @@ void UndoInstall(const EarlierInstall& earlier) {
     installOutcome.earlierInstallHit = earlier.gameInFolder && !complete;
 }
 
+// The removal may take away the folders above the game's folder that this
+// installation created, and no others: the entry records the outermost. An
+// installation that created none over the same game keeps the earlier one's
+// record; over another, it has none.
+void RecordCreatedFolder(const EarlierInstall& earlier) {
+    char game[StatePathSize];
+    bool sameGame = earlier.entryRead &&
+                    JoinPath(game, sizeof game, setupState.destFolder, GameExeName) &&
+                    lstrcmpiA(game, earlier.gameDest) == 0;
+    if (!setupState.destCreatedFrom[0] && sameGame) return;
+    // Not recorded, the folders stay: nothing lost but an empty folder.
+    WriteCreatedFolder(setupState.destCreatedFrom);
+}
+
 void ShowFinished() {
     SetTotalLabel("Finished");
     SetFileBar(100);
@@ -268,6 +282,7 @@ void RunInstallSequence() {
         UndoInstall(earlier);
         ShowNotInstalled();
     } else {
+        RecordCreatedFolder(earlier);
         ShowFinished();
     }
     installRunning = false;

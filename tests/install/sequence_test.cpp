@@ -84,6 +84,21 @@ Lines ListTree() {
     return result;
 }
 
+// The entry's record of the outermost folder the installation created; ""
+// when it has none.
+std::string CreatedFolderValue() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value - 1;
+    if (RegQueryValueExA(key, "CreatedFolder", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                         &size) != ERROR_SUCCESS)
+        value[0] = '\0';
+    RegCloseKey(key);
+    return value;
+}
+
 struct ShortcutInfo {
     bool loaded = false;
     std::string path, arguments, workingFolder;
@@ -301,6 +316,8 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
     EXPECT_EQ(std::string(gameDest), destFolder + GameExeName);
     EXPECT_EQ(std::string(uninstallString), "\"" + destFolder + GameExeName + "\" /REMOVE");
+    // The wizard made the folder: the removal may take it away.
+    EXPECT_EQ(CreatedFolderValue(), destFolder);
     EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
     EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Finished");
     EXPECT_EQ(page.BarPosition(IDC_TOTAL_BAR), 100);
@@ -748,6 +765,19 @@ TEST_F(InstallSequence, AReinstallLeavesNoSetAsideCopies) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
     EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "new text");
+    EXPECT_EQ(CreatedFolderValue(), destFolder);
+
+    // Again over the same game, into the folder now there: the first
+    // installation's record stays. Into it with another game's entry: none.
+    setupState.destCreatedFrom[0] = '\0';
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    EXPECT_EQ(CreatedFolderValue(), destFolder);
+    ASSERT_TRUE(WriteUninstallKey("D:\\Old Place\\", GameExeName, GameExeName, RemoveSwitch,
+                                  ProductDisplayName));
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    EXPECT_EQ(CreatedFolderValue(), "");
     std::vector<ArchiveMember> members;
     ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
     EXPECT_EQ(members.back().name, "Remove.txt");
