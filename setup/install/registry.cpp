@@ -56,14 +56,10 @@ bool WriteCreatedFolder(const char* folder) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_SET_VALUE, &key) !=
         ERROR_SUCCESS)
         return false;
-    bool done;
-    if (folder[0]) {
-        done = strlen(folder) < RegistryValueSize &&
-               SetTextValue(key, VEXLO_CREATED_FOLDER_VALUE, folder);
-    } else {
-        LONG result = RegDeleteValueA(key, VEXLO_CREATED_FOLDER_VALUE);
-        done = result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
-    }
+    // An empty text is no record (and needs no call beyond those the disc
+    // target already imports).
+    bool done =
+        strlen(folder) < RegistryValueSize && SetTextValue(key, VEXLO_CREATED_FOLDER_VALUE, folder);
     RegCloseKey(key);
     return done;
 }
