@@ -1,19 +1,30 @@
-/* How the programs of one product (Setup.exe and its uninstallers) know that
-   another of them runs: each holds a named mutex from its start to its end.
-   Both programs take the names from here. Plain C: the resource script and
-   C++ alike may include it. */
+/* Names that Setup and the programs it installs agree on. Plain C, so that
+   the game kit can include it too. The names that carry the product's own
+   (the mutexes) are in running_names.h. */
 #ifndef VEXLO_COMMON_CONTRACT_H
 #define VEXLO_COMMON_CONTRACT_H
 
-/* PRODUCT_<Key> string macros of the product being built. */
-#include "product_names.rh"
+/* Beside the plain list while an installation runs: what it set aside
+   (an earlier file of the same name) and which folders it created. Gone
+   once the installation is complete. */
+#define VEXLO_JOURNAL_NAME "Remove.jnl"
 
-/* Held by Setup.exe while it runs. */
-#define VEXLO_SETUP_RUNNING_MUTEX PRODUCT_SetupMutexName
-/* The running Setup's process id (a 32-bit word), in memory shared by name,
-   so that a second Setup can bring its window forward. */
-#define VEXLO_SETUP_PROCESS_MAPPING PRODUCT_SetupMutexName "Process"
-/* Held by an uninstaller while it runs. */
-#define VEXLO_REMOVAL_RUNNING_MUTEX PRODUCT_RemovalMutexName
+/* An earlier file set aside by an installation carries this after its name
+   until the installation is complete (then it is deleted) or undone (then it
+   takes its name back). */
+#define VEXLO_KEPT_SUFFIX ".vxk"
+
+/* Journal lines: a tag letter, a space, an absolute path. */
+#define VEXLO_JOURNAL_KEPT 'K'
+#define VEXLO_JOURNAL_FOLDER 'F'
+/* A line of this tag alone: the game executable is in place, the
+   installation is complete, what is left is tidying up. */
+#define VEXLO_JOURNAL_DONE 'C'
+
+/* A value of the Uninstall entry, written when an installation is complete:
+   the outermost folder it created for the game's folder (the game's folder
+   or one above it). The removal takes away, when empty, the folders above
+   the game's folder only up to this one; without it, none. */
+#define VEXLO_CREATED_FOLDER_VALUE "CreatedFolder"
 
 #endif

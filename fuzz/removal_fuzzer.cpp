@@ -13,7 +13,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "uninstaller/removal_rules.h"
+#include "common/removal_rules.h"
 
 using namespace removal;
 

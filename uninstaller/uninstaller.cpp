@@ -12,10 +12,11 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "common/contract.h"
+#include "common/running_names.h"
 #include "product_setting.h"
 #include "setup/media/path_fs.h"
-#include "uninstaller/removal_rules.h"
+#include "common/contract.h"
+#include "common/removal_roots_win32.h"
 
 namespace {
 
@@ -73,7 +74,9 @@ bool QueryText(HKEY key, const char* valueName, char* buffer) {
 
 // gameDest and uninstallString are buffers of PathBufferSize bytes. The
 // UninstallString value must be there, but only GameDest is used.
-bool ReadInstallInfo(char* gameDest, char* uninstallString) {
+// createdFolder (PathBufferSize bytes) gets the outermost folder the
+// installation created, or "" when the entry records none.
+bool ReadInstallInfo(char* gameDest, char* uninstallString, char* createdFolder) {
     char keyPath[PathBufferSize];
     MakeInstallKeyPath(keyPath, sizeof keyPath);
     HKEY key;
@@ -82,6 +85,7 @@ bool ReadInstallInfo(char* gameDest, char* uninstallString) {
     }
     bool found =
         QueryText(key, "UninstallString", uninstallString) && QueryText(key, "GameDest", gameDest);
+    if (!QueryText(key, VEXLO_CREATED_FOLDER_VALUE, createdFolder)) createdFolder[0] = '\0';
     RegCloseKey(key);
     return found;
 }
@@ -102,29 +106,6 @@ bool ReplaceFileName(char* path, size_t size, const char* name) {
     if (size_t(tail - path) + nameLength >= size) return false;
     memcpy(tail, name, nameLength + 1);
     return true;
-}
-
-void FreeItemList(LPITEMIDLIST items) {
-    if (!items) return;
-    IMalloc* allocator = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-        allocator->Free(items);
-        allocator->Release();
-    }
-}
-
-// The Start Menu Programs folders (the user's and, where the system has one,
-// the common one): the install made its group below one of them.
-void AddProgramsFolders(removal::RemovalRoots* roots) {
-    for (int folder : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
-        LPITEMIDLIST items = nullptr;
-        char path[MAX_PATH];
-        if (SHGetSpecialFolderLocation(nullptr, folder, &items) == S_OK && items &&
-            SHGetPathFromIDListA(items, path)) {
-            roots->AddProgramsFolder(path);
-        }
-        FreeItemList(items);
-    }
 }
 
 enum class Deletion { Deleted, Missing, Failed };
@@ -272,9 +253,11 @@ bool IsSystemFolder(const char* folder) {
     return false;
 }
 
-// The game's folder when the removal left it empty, then the folder above it
-// (C:\Games) when that is empty too: never a drive's root or a system folder.
-void RemoveGameFolder(const removal::RemovalRoots& roots) {
+// The game's folder when the removal left it empty, then the folders above it
+// (C:\Games) that are empty too, but only those the installation created
+// (createdFolder, the outermost, from the entry): a folder that was there
+// before stays, and so does a drive's root or a system folder.
+void RemoveGameFolder(const removal::RemovalRoots& roots, const char* createdFolder) {
     char folder[PathBufferSize];
     // "E:" would name the drive's current folder, not its root.
     if (roots.GameAtDriveRoot()) return;
@@ -282,10 +265,20 @@ void RemoveGameFolder(const removal::RemovalRoots& roots) {
     size_t length = strlen(folder);
     folder[--length] = '\0';
     if (LeadsOutside(folder, length) || !RemoveDirectoryA(folder)) return;
-    char* lastBackslash = strrchr(folder, '\\');
-    if (!lastBackslash || lastBackslash - folder < 3) return;  // "C:\" itself
-    *lastBackslash = '\0';
-    if (!IsSystemFolder(folder) && !LeadsOutside(folder, strlen(folder))) RemoveDirectoryA(folder);
+    // The record is taken only where the rule for created folders takes it:
+    // the game's folder or one above it, never a root.
+    char created[PathBufferSize];
+    if (removal::ResolveFolder(createdFolder, strlen(createdFolder), roots, created) !=
+        removal::Verdict::Inside)
+        return;
+    for (;;) {
+        char* lastBackslash = strrchr(folder, '\\');
+        if (!lastBackslash || lastBackslash - folder < 3) return;  // "C:\" itself
+        *lastBackslash = '\0';
+        if (!removal::IsSameOrInside(folder, created) || IsSystemFolder(folder) ||
+            LeadsOutside(folder, strlen(folder)) || !RemoveDirectoryA(folder))
+            return;
+    }
 }
 
 enum class Outcome { Removed, Partial, ListMissing, NotInstalled, Gone };
@@ -294,10 +287,10 @@ enum class Outcome { Removed, Partial, ListMissing, NotInstalled, Gone };
 // list, the high-score file and the game's folder if left empty. The game's
 // file goes last: while anything else could not be deleted, it stays with the
 // list it carries, so the removal can run again.
-Outcome RemoveListedFiles(const char* gameDest, RemovalReport* report) {
+Outcome RemoveListedFiles(const char* gameDest, const char* createdFolder, RemovalReport* report) {
     removal::RemovalRoots roots;
     if (!roots.SetGameFolder(gameDest)) return Outcome::NotInstalled;
-    AddProgramsFolders(&roots);
+    removal::AddProgramsFolders(&roots);
     char gamePath[PathBufferSize];
     removal::CheckAbsolutePath(gameDest, strlen(gameDest), gamePath);
 
@@ -341,7 +334,7 @@ Outcome RemoveListedFiles(const char* gameDest, RemovalReport* report) {
     if (listBesideUs) DeleteFileA(listPath);
     DeleteInGameFolder(roots, UninstallListName);
     DeleteInGameFolder(roots, HighScoreFileName);
-    RemoveGameFolder(roots);
+    RemoveGameFolder(roots, createdFolder);
     return Outcome::Removed;
 }
 
@@ -468,7 +461,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     char gameDest[PathBufferSize];
     char uninstallString[PathBufferSize];
-    if (!ReadInstallInfo(gameDest, uninstallString)) {
+    char createdFolder[PathBufferSize];
+    if (!ReadInstallInfo(gameDest, uninstallString, createdFolder)) {
         MessageBoxA(nullptr, BuildSetting.notInstalledText, NotInstalledTitle,
                     MB_OK | MB_ICONEXCLAMATION);
         CleanUpTempCopy();
@@ -483,8 +477,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Another removal may have run meanwhile: wait for it, then look again.
     if (running) WaitForSingleObject(running, INFINITE);
     RemovalReport report;
-    Outcome outcome = ReadInstallInfo(gameDest, uninstallString)
-                          ? RemoveListedFiles(gameDest, &report)
+    Outcome outcome = ReadInstallInfo(gameDest, uninstallString, createdFolder)
+                          ? RemoveListedFiles(gameDest, createdFolder, &report)
                           : Outcome::NotInstalled;
     // Only a complete removal takes the entry away: otherwise it stays, with
     // the list, so the user can try again.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "setup/install/install_journal.h"
 #include "setup/install/install_outcome.h"
 #include "setup/install/install_paths.h"
 #include "setup/install/install_recovery.h"
@@ -19,12 +20,26 @@
 #include "setup/mpeg/conversion.h"
 #include "setup/mpeg/frame_reader.h"
 #include "setup/shell/setup_state.h"
+#include "setup/shell/shell.h"
 
 namespace {
 
 constexpr uint64_t PerFileWeight = 102400;
 constexpr uint64_t AudioWeightFactor = 30;
 constexpr size_t StatusTextSize = 300;
+
+// Set when the user answered Cancel to the question for the disc: the reads
+// after it give up unasked, and no further file is tried.
+bool discGivenUp = false;
+
+// A read of the disc failed: the user puts the disc back and goes on, or
+// gives up (the installation then fails and is undone).
+bool AskForTheDisc() {
+    if (discGivenUp) return false;
+    if (AskRetryOrCancel(DiscGoneTitle, DiscGoneText)) return true;
+    discGivenUp = true;
+    return false;
+}
 
 void ShowCopying(const char* name) {
     char status[StatusTextSize];
@@ -55,10 +70,11 @@ bool LandsInMissingFolder(const char* relativeName, const char* target) {
     return !FolderExists(folder);
 }
 
-// What made a copy fail: the disc's file (it does not read to its end), or
-// the destination.
+// What made a copy fail: the disc's file (it does not read to its end, or
+// the disc was given up), or the destination.
 FailureCause CauseOfFailedCopy(const char* entryName, uint64_t size) {
     int error = errno;
+    if (discGivenUp) return FailureCause::DamagedSource;
     FileStream source;
     if (!source.Open(entryName, StreamRead)) return FailureCause::DamagedSource;
     static char buffer[65536];
@@ -100,6 +116,10 @@ void CopyPlainFile(const SourceEntry& entry, const char* relativeName, std::FILE
     // A link below the destination would carry the copy outside it: the file
     // is left out, and not listed, like one whose folder is missing.
     if (PathHasLink(target, strlen(setupState.destFolder))) return;
+    // An earlier file of that name is set aside, not written over: the undo
+    // puts it back. (The game's earlier executable waits in place until the
+    // new one is complete.)
+    if (!isGame && !KeepAside(target)) return;
     if (!ListTarget(list, listed)) {
         RecordFailure(UninstallListName, CauseOfErrno(errno));
         return;
@@ -154,7 +174,9 @@ void ConvertAudioFile(const SourceEntry& entry, const char* relativeName, uint64
     int result = ConvertToWav(job, ReportFileProgress);
     int error = errno;
     // A WAV takes about ten times its .mp3.
-    if (result != 0 || !lastConversion.outputOpened || !lastConversion.outputFinished)
+    if (discGivenUp)
+        RecordFailure(relativeName, FailureCause::DamagedSource);
+    else if (result != 0 || !lastConversion.outputOpened || !lastConversion.outputFinished)
         RecordFailure(shownName, CauseAtDestination(error, uint64_t(entry.size) * 10));
     else if (lastConversion.framesDecoded == 0)
         RecordFailure(relativeName, FailureCause::DamagedSource);
@@ -181,6 +203,7 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
             CopyPlainFile(entries[game], RelativeSourceName(entries[game].name), list, totalWeight);
             gameCopied = true;
             PumpPendingMessages();
+            if (discGivenUp) return;
         }
         if (audio)
             ConvertAudioFile(entries[i], relativeName, totalWeight);
@@ -188,6 +211,7 @@ void CopyListedFiles(const SourceEntry* entries, uint32_t count, std::FILE* list
             CopyPlainFile(entries[i], relativeName, list, totalWeight);
         if (i == game) gameCopied = true;
         PumpPendingMessages();
+        if (discGivenUp) return;
     }
 }
 
@@ -214,6 +238,9 @@ void CopySourceTree() {
         return;
     }
 
+    // Every read of the disc from here on asks for the disc when it fails.
+    discGivenUp = false;
+    ReadRetryHandler earlierHandler = SetReadRetryHandler(AskForTheDisc);
     OpenSource(".", false);
     uint32_t count = CountSourceTree("*.*");
     if (count > 0) {
@@ -231,5 +258,6 @@ void CopySourceTree() {
         }
     }
     CloseSource();
+    SetReadRetryHandler(earlierHandler);
     if (fclose(list) != 0) RecordFailure(UninstallListName, CauseOfErrno(errno));
 }

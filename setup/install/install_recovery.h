@@ -15,16 +15,21 @@ constexpr char UnfinishedGameSuffix[] = ".new";
 // folder + GameExeName + UnfinishedGameSuffix; false if it does not fit.
 bool UnfinishedGamePath(char* path, size_t size, const char* folder);
 
-// Removes what the plain list in folder names (the game executable in place,
-// which this installation never wrote, excepted), the unfinished game
-// executable, the list, and the folders this leaves empty. False when
-// something could not be removed (it stays named in the list, so the next
-// attempt finds it).
+// Removes what the plain list in folder names, through the same rules as
+// the uninstaller (common/removal_rules.h): only files inside folder and
+// shortcuts in a group below a Programs folder, no link followed; the game
+// executable in place, which this installation never wrote, excepted; a
+// file the journal says was set aside but is still in place (the earlier
+// one) excepted too. Then the unfinished game executable goes, the earlier
+// files set aside take their names back, the list and the journal go, and
+// the folders the journal says this installation created are removed when
+// empty. False when something could not be undone (the list and the journal
+// stay, so the next attempt finds it).
 bool UndoUnfinishedInstall(const char* folder);
 
-// Removes folder, and then its parents, as long as each is empty (as the
-// uninstaller does; the wizard may have made them).
-void RemoveEmptyFolders(const char* folder);
+// After the game executable is in place: the earlier files set aside are
+// deleted (the game's last), then the journal.
+void TidyFinishedInstall(const char* folder);
 
 // At start, for the registered game executable gameDest: an installation cut
 // short is finished (its game executable is complete and only its move into

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "setup/install/copy_phase.h"
+#include "setup/install/install_journal.h"
 #include "setup/install/install_outcome.h"
 #include "setup/install/install_paths.h"
 #include "setup/install/install_recovery.h"
@@ -34,10 +35,18 @@
 // 4. The game executable is copied as VexloDmo.exe.new, first of all files;
 //    the audio members and last the list go into it there.
 // 5. When the list is in and VexloDmo.exe.new has been flushed to the disk,
-//    it moves into place (an earlier VexloDmo.exe is deleted just before: cut
-//    between the two, the next start finds the .new complete, with its list,
-//    and moves it).
-// 6. The plain list goes; one left over is deleted by the next start.
+//    it moves into place (an earlier VexloDmo.exe is set aside just before:
+//    cut between the two, the next start finds the .new complete, with its
+//    list, and moves it).
+// 6. The journal says the game is in place, the earlier files set aside go,
+//    then the journal, then the plain list; what a cut leaves of these the
+//    next start tidies up.
+// Beside the list, the journal Remove.jnl (install_journal.h) names first the
+// folders the wizard made and an earlier game executable; then, before a
+// file of this installation is written over an earlier one's name, that
+// earlier file, which is then set aside under another name. So an undo
+// deletes only what this installation wrote, puts the earlier files back and
+// removes only the folders it created.
 // A step that fails is recorded with its cause; the installation then undoes
 // steps 2 to 5 as the next start would, puts back the entry of an earlier
 // installation, and says what failed.
@@ -185,15 +194,14 @@ void PutGameInPlace() {
         RecordFailure(GameExeName, CauseOfError(flushError));
         return;
     }
-    // MoveFileEx, which replaces, is not there on Windows 95.
-    if (FileExists(game) && !DeleteFileA(game)) {
-        RecordFailure(GameExeName, CauseOfError(GetLastError()));
-        return;
-    }
+    // MoveFileEx, which replaces, is not there on Windows 95; the earlier
+    // game is set aside, for the undo to put back.
+    if (!PutGameAside(game)) return;
     if (!MoveFileA(unfinished, game)) {
         RecordFailure(GameExeName, CauseOfError(GetLastError()));
         return;
     }
+    FinishJournal();
     DeleteFileA(listPath);
 }
 
@@ -201,6 +209,8 @@ void UndoInstall(const EarlierInstall& earlier) {
     SetStatusLine("Removing the files copied...");
     PumpPendingMessages();
     bool complete = UndoUnfinishedInstall(setupState.destFolder);
+    // Those the journal could not name (it may not have been written).
+    RemoveWizardFolders();
     if (earlier.entryRead)
         RestoreUninstallKey(earlier.gameDest, earlier.uninstallString);
     else if (complete)
@@ -208,7 +218,22 @@ void UndoInstall(const EarlierInstall& earlier) {
     // Otherwise the entry stays, naming a game that is not there: the next
     // start of Setup finishes the clean-up.
     installOutcome.undoIncomplete = !complete;
-    installOutcome.earlierInstallHit = earlier.gameInFolder;
+    // Undone whole, the earlier installation's files are back as they were.
+    installOutcome.earlierInstallHit = earlier.gameInFolder && !complete;
+}
+
+// The removal may take away the folders above the game's folder that this
+// installation created, and no others: the entry records the outermost. An
+// installation that created none over the same game keeps the earlier one's
+// record; over another, it has none.
+void RecordCreatedFolder(const EarlierInstall& earlier) {
+    char game[StatePathSize];
+    bool sameGame = earlier.entryRead &&
+                    JoinPath(game, sizeof game, setupState.destFolder, GameExeName) &&
+                    lstrcmpiA(game, earlier.gameDest) == 0;
+    if (!setupState.destCreatedFrom[0] && sameGame) return;
+    // Not recorded, the folders stay: nothing lost but an empty folder.
+    WriteCreatedFolder(setupState.destCreatedFrom);
 }
 
 void ShowFinished() {
@@ -240,7 +265,7 @@ void RunInstallSequence() {
     ListSourceTreeFirst();
     if (!DiscGameReadable()) {
         installOutcome.discGameDamaged = true;
-        RemoveEmptyFolders(setupState.destFolder);  // made by the wizard for this
+        RemoveWizardFolders();  // made by the wizard for this, still empty
         ShowNotInstalled();
         installRunning = false;
         return;
@@ -248,7 +273,7 @@ void RunInstallSequence() {
     EarlierInstall earlier;
     NoteEarlierInstall(&earlier);
 
-    WriteRegistryEntry();
+    if (StartJournal()) WriteRegistryEntry();
     if (!InstallFailed()) CopySourceTree();
     if (!InstallFailed()) CreateShortcuts();
     if (!InstallFailed()) MoveUninstallListIntoGame();
@@ -257,6 +282,7 @@ void RunInstallSequence() {
         UndoInstall(earlier);
         ShowNotInstalled();
     } else {
+        RecordCreatedFolder(earlier);
         ShowFinished();
     }
     installRunning = false;

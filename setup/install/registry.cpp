@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/contract.h"
 #include "setup/media/path_text.h"
 #include "setup/shell/setup_state.h"
 
@@ -48,6 +49,19 @@ bool WriteUninstallKey(const char* folder, const char* gameFile, const char* com
                    SetTextValue(key, "GameDest", gameDest);
     RegCloseKey(key);
     return written;
+}
+
+bool WriteCreatedFolder(const char* folder) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_SET_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    // An empty text is no record (and needs no call beyond those the disc
+    // target already imports).
+    bool done =
+        strlen(folder) < RegistryValueSize && SetTextValue(key, VEXLO_CREATED_FOLDER_VALUE, folder);
+    RegCloseKey(key);
+    return done;
 }
 
 bool ReadUninstallKey(char* gameDest, char* uninstallString) {

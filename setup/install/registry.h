@@ -16,5 +16,9 @@ bool WriteUninstallKey(const char* folder, const char* gameFile, const char* com
 // buffers of RegistryValueSize bytes. True only when both values were read.
 bool ReadUninstallKey(char* gameDest, char* uninstallString);
 
+// Sets the entry's record of the outermost folder the installation created
+// ("" for none); false when that failed.
+bool WriteCreatedFolder(const char* folder);
+
 // Deletes the key (it has no subkeys); the result is not reported.
 void DeleteUninstallKey();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "setup/install/install_journal.h"
 #include "setup/install/install_outcome.h"
 #include "setup/install/install_paths.h"
 #include "setup/install/progress_report.h"
@@ -63,14 +64,18 @@ void SaveShortcut(const char* target, const char* arguments, const char* linkPat
         RecordFailure(linkPath, installOutcome.cause);
         return;
     }
-    if (!AppendListLine(linkPath)) return;
+    // An earlier shortcut of that name is set aside for the undo to put back.
+    if (!KeepAside(linkPath) || !AppendListLine(linkPath)) return;
     HRESULT result = CreateShellLink(target, arguments, linkPath, "");
     if (FAILED(result) && !LandsInMissingFolder(linkPath))
         RecordFailure(linkPath, CauseOfResult(result));
 }
 
 void OpenGroupFolder() {
-    if (!CreateDirectoryA(setupState.groupFolder, nullptr)) {
+    if (CreateDirectoryA(setupState.groupFolder, nullptr)) {
+        // Only a group this installation made goes again with its undo.
+        RecordCreatedFolder(setupState.groupFolder);
+    } else {
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS)
             RecordFailure(setupState.groupFolder, CauseOfError(error));

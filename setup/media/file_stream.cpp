@@ -24,7 +24,59 @@ bool RootedPath(char* path, const char* name) {
 
 constexpr size_t UpdateBuffer = 0x10000;
 
+ReadRetryHandler readRetryHandler = nullptr;
+
+// Whether to try a failed read or open again.
+bool AskToRetry() {
+    return readRetryHandler && readRetryHandler();
+}
+
 }  // namespace
+
+ReadRetryHandler SetReadRetryHandler(ReadRetryHandler handler) {
+    ReadRetryHandler before = readRetryHandler;
+    readRetryHandler = handler;
+    return before;
+}
+
+bool FileStream::OpenForReading(const char* name, bool rooted) {
+    char path[StreamPathSize];
+    if (rooted && !RootedPath(path, name)) return false;
+    for (;;) {
+        const char* opened = nullptr;
+        if (rooted && (diskFile = std::fopen(path, "rb")) != nullptr) opened = path;
+        if (!diskFile && (diskFile = std::fopen(name, "rb")) != nullptr) opened = name;
+        if (opened) {
+            // A name too long to keep is read as it comes, without a second try.
+            size_t length = std::strlen(opened);
+            int64_t fileLength = FileLength(diskFile);
+            rereadable = length < sizeof readPath && fileLength >= 0;
+            if (rereadable) std::memcpy(readPath, opened, length + 1);
+            openedLength = fileLength < 0 ? 0 : uint64_t(fileLength);
+            writeFailed = false;
+            return true;
+        }
+        if (!AskToRetry()) return false;
+    }
+}
+
+uint32_t FileStream::ReadAgain(uint8_t* buffer, uint32_t n, uint32_t got, uint64_t start) {
+    // What the file held when it was opened is what this read is owed.
+    uint64_t owed = start < openedLength ? openedLength - start : 0;
+    if (owed > n) owed = n;
+    while (got < owed && AskToRetry()) {
+        std::fclose(diskFile);
+        diskFile = std::fopen(readPath, "rb");
+        if (!diskFile) continue;
+        // A file opened again is read on from where the bytes stopped: none
+        // twice, none left out.
+        if (!SeekFileTo(diskFile, start + got)) continue;
+        got += uint32_t(std::fread(buffer + got, 1, size_t(owed - got), diskFile));
+    }
+    // Given up with the file not open again: the stream is closed now.
+    if (!diskFile) rereadable = false;
+    return got;
+}
 
 FileStream::FileStream(const char* name, uint32_t flags) {
     if (name) Open(name, flags);
@@ -65,7 +117,8 @@ int FileStream::Open(const char* name, uint32_t flags) {
             entryHandle = sourceArchive.OpenEntry(name, (flags & StreamOwnHandle) != 0);
             if (entryHandle) return 1;
         }
-        const char* mode = (flags & StreamModify) ? "r+b" : "rb";
+        if (!(flags & StreamModify)) return OpenForReading(name, !absolute) ? 1 : 0;
+        const char* mode = "r+b";
         if (!absolute) {
             char path[StreamPathSize];
             if (!RootedPath(path, name)) return 0;
@@ -100,14 +153,19 @@ bool FileStream::Close() {
         diskFile = nullptr;
         writeFailed = false;
     }
+    rereadable = false;
     return ok;
 }
 
 uint32_t FileStream::Read(void* buffer, uint32_t n) {
     if (entryWriter) return entryWriter->Read(buffer, n);
     if (entryHandle) return sourceArchive.ReadEntry(entryHandle, buffer, n);
-    if (diskFile) return uint32_t(std::fread(buffer, 1, n, diskFile));
-    return 0;
+    if (!diskFile) return 0;
+    if (!rereadable || !readRetryHandler) return uint32_t(std::fread(buffer, 1, n, diskFile));
+    int64_t start = TellFile(diskFile);
+    uint32_t got = uint32_t(std::fread(buffer, 1, n, diskFile));
+    if (got == n || start < 0) return got;
+    return ReadAgain(static_cast<uint8_t*>(buffer), n, got, uint64_t(start));
 }
 
 uint32_t FileStream::Write(const void* buffer, uint32_t n) {

@@ -26,6 +26,15 @@ constexpr uint32_t CopyChunk = 0x80000;
 // Room for a path built by Open: source root, "/" and name, terminated.
 constexpr size_t StreamPathSize = 256;
 
+// Asked when a file opened for reading cannot be opened, or a read falls
+// short of what the file held when it was opened (a disc taken out of its
+// drive): true to try again (the file is opened anew and the read goes on
+// where it stopped), false to give up. Not asked for a file opened for
+// update, nor for an archive member.
+using ReadRetryHandler = bool (*)();
+// Sets the handler every stream then asks (null: none); returns the one before.
+ReadRetryHandler SetReadRetryHandler(ReadRetryHandler handler);
+
 class FileStream {
   public:
     FileStream() = default;
@@ -74,9 +83,20 @@ class FileStream {
                               ProgressCallback progress);
 
   private:
+    // Opens readPath in readMode into diskFile, asking the handler while it
+    // cannot be opened.
+    bool OpenForReading(const char* name, bool rooted);
+    // The rest of a read that fell short: got bytes of n came, from start on.
+    uint32_t ReadAgain(uint8_t* buffer, uint32_t n, uint32_t got, uint64_t start);
+
     EntryHandle* entryHandle = nullptr;
     ArchiveWriter* entryWriter = nullptr;
     std::FILE* diskFile = nullptr;
     bool writeFailed = false;  // a write to the disk file fell short
     bool archiveDamaged = false;
+    // A disk file opened for reading only: its path and length then, so that
+    // a read cut short can open it again and go on.
+    bool rereadable = false;
+    uint64_t openedLength = 0;
+    char readPath[StreamPathSize] = "";
 };

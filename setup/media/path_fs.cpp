@@ -46,7 +46,8 @@ bool FolderExists(const char* path) {
     return AnythingFound(pattern);
 }
 
-bool CreateFolderPath(const char* path) {
+bool CreateFolderPath(const char* path, char* outermost, size_t outermostSize) {
+    if (outermost && outermostSize > 0) outermost[0] = '\0';
     if (!path) return false;
     size_t length = std::strlen(path);
     if (length >= PathCopySize) return false;
@@ -54,14 +55,27 @@ bool CreateFolderPath(const char* path) {
     std::memcpy(full, path, length + 1);
     if (length > 0 && IsPathSeparator(full[length - 1])) full[--length] = '\0';
 
+    // The first folder made is the outermost: its parent was there.
+    bool createdAny = false;
+    auto noteCreated = [&](const char* folder) {
+        if (createdAny) return;
+        createdAny = true;
+        size_t folderLength = std::strlen(folder);
+        if (outermost && folderLength < outermostSize)
+            std::memcpy(outermost, folder, folderLength + 1);
+    };
     // Each pass creates at least one missing folder or ends, so this ends.
     for (;;) {
-        if (CreateDirectoryA(full, nullptr)) return true;
+        if (CreateDirectoryA(full, nullptr)) {
+            noteCreated(full);
+            return true;
+        }
         char shorter[PathCopySize];
         std::memcpy(shorter, full, length + 1);
         bool createdParent = false;
         while (CutAtLastSeparator(shorter)) {
             if (CreateDirectoryA(shorter, nullptr)) {
+                noteCreated(shorter);
                 createdParent = true;
                 break;
             }

@@ -13,8 +13,10 @@ bool FileExists(const char* path);
 bool FolderExists(const char* path);
 
 // Creates the folder and any missing parents. True only if the folder itself
-// was created by this call: a folder that already exists gives false.
-bool CreateFolderPath(const char* path);
+// was created by this call: a folder that already exists gives false. When
+// outermost is given, it gets the first folder created (the outermost one,
+// so every folder from it down to path is new), or "" when none was.
+bool CreateFolderPath(const char* path, char* outermost = nullptr, size_t outermostSize = 0);
 
 // True when a file or folder that path names, from the one whose name ends
 // after the first checkFrom characters on, is a link (a junction or a

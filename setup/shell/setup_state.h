@@ -15,8 +15,11 @@ struct SetupState {
     HINSTANCE instance = nullptr;
     char sourceFolder[StatePathSize] = "";  // ends with its separator
     char destFolder[StatePathSize] = "";    // ends with a backslash once set
-    char groupFolder[StatePathSize] = "";   // Start Menu folder for the shortcuts
-    char groupLabel[StatePathSize] = "";    // label of radio button 1018
+    // The outermost folder the wizard created for destFolder ("" when it
+    // made none): the installation may remove those folders again, no other.
+    char destCreatedFrom[StatePathSize] = "";
+    char groupFolder[StatePathSize] = "";  // Start Menu folder for the shortcuts
+    char groupLabel[StatePathSize] = "";   // label of radio button 1018
     uint8_t makeGroup = 1;
     uint64_t freeSpace = 0;  // bytes: drives hold far more than 4 GiB
     uint8_t restartNeeded = 0;

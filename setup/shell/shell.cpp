@@ -11,6 +11,12 @@ void ShowMessage(const char* title, const char* text) {
     MessageBoxA(nullptr, text, title, 0);
 }
 
+bool AskRetryOrCancel(const char* title, const char* text) {
+    // Owned by the wizard, which takes no clicks while the question waits.
+    HWND owner = setupState.progressPage ? GetParent(setupState.progressPage) : nullptr;
+    return MessageBoxA(owner, text, title, MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY;
+}
+
 bool GetModulePath(char* buffer, uint32_t size) {
     if (!buffer || size == 0) return false;
     buffer[0] = '\0';

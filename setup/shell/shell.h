@@ -11,6 +11,10 @@ constexpr size_t MessageTextSize = 1024;
 // A message box without owner, OK only, no icon.
 void ShowMessage(const char* title, const char* text);
 
+// A question with Retry and Cancel and the exclamation icon, over the
+// wizard while it shows; true for Retry.
+bool AskRetryOrCancel(const char* title, const char* text);
+
 // Full path of the running program; false (buffer empty) when it can't be had.
 bool GetModulePath(char* buffer, uint32_t size);
 

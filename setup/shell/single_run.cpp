@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/contract.h"
+#include "common/running_names.h"
 #include "setup/shell/setup_state.h"
 
 namespace {

@@ -360,7 +360,8 @@ void ValidateDestination(HWND page) {
         snprintf(text, sizeof text, MissingFolderText, setupState.destFolder);
         if (AskQuestion(page, text, MissingFolderTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             SetResult(page, StayOnPage);
-        } else if (!CreateFolderPath(setupState.destFolder)) {
+        } else if (!CreateFolderPath(setupState.destFolder, setupState.destCreatedFrom,
+                                     sizeof setupState.destCreatedFrom)) {
             snprintf(text, sizeof text, CreateFailedText, setupState.destFolder);
             AskQuestion(page, text, CreateFailedTitle, MB_OK | MB_ICONSTOP);
             SetResult(page, StayOnPage);

@@ -74,6 +74,16 @@ bool WriteUninstallEntry(const char* keyName, const char* gameDest, const char* 
     return written;
 }
 
+bool WriteUninstallValue(const char* keyName, const char* valueName, const char* text) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(keyName).c_str(), 0, KEY_SET_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    bool written = SetText(key, valueName, text);
+    RegCloseKey(key);
+    return written;
+}
+
 bool UninstallEntryExists(const char* keyName) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KeyPath(keyName).c_str(), 0, KEY_READ, &key) !=

@@ -21,6 +21,8 @@ void RemoveTree(const std::string& path);
 // The entry "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<keyName>",
 // written afresh with a DisplayName; a null value is left out.
 bool WriteUninstallEntry(const char* keyName, const char* gameDest, const char* uninstallString);
+// Sets one more text value of an existing entry.
+bool WriteUninstallValue(const char* keyName, const char* valueName, const char* text);
 bool UninstallEntryExists(const char* keyName);
 void DeleteUninstallEntry(const char* keyName);
 // A text value of the entry, without its terminating zero.

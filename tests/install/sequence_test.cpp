@@ -9,7 +9,9 @@
 #include <prsht.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "page_host.h"
@@ -82,6 +84,21 @@ Lines ListTree() {
     return result;
 }
 
+// The entry's record of the outermost folder the installation created; ""
+// when it has none.
+std::string CreatedFolderValue() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value - 1;
+    if (RegQueryValueExA(key, "CreatedFolder", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                         &size) != ERROR_SUCCESS)
+        value[0] = '\0';
+    RegCloseKey(key);
+    return value;
+}
+
 struct ShortcutInfo {
     bool loaded = false;
     std::string path, arguments, workingFolder;
@@ -140,6 +157,9 @@ class InstallSequence : public testing::Test {
         CreateDirectoryA((output / "Programs").c_str(), nullptr);
         snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
         snprintf(setupState.groupFolder, sizeof setupState.groupFolder, "%s", groupFolder.c_str());
+        // As the wizard leaves it when it created the folder.
+        snprintf(setupState.destCreatedFrom, sizeof setupState.destCreatedFrom, "%s",
+                 destFolder.c_str());
         setupState.makeGroup = 1;
         setupState.totalWeight = setupState.doneWeight = setupState.fileWeight = 0;
         DeleteUninstallKey();
@@ -294,6 +314,8 @@ TEST_F(InstallSequence, InstallsTheDiscIntoFolderGameAndStartMenu) {
     ASSERT_TRUE(ReadUninstallKey(gameDest, uninstallString));
     EXPECT_EQ(std::string(gameDest), destFolder + GameExeName);
     EXPECT_EQ(std::string(uninstallString), "\"" + destFolder + GameExeName + "\" /REMOVE");
+    // The wizard made the folder: the removal may take it away.
+    EXPECT_EQ(CreatedFolderValue(), destFolder);
     EXPECT_EQ(page.Text(IDC_STATUS_LINE), "Finished");
     EXPECT_EQ(page.Text(IDC_TOTAL_LABEL), "Finished");
     EXPECT_EQ(page.BarPosition(IDC_TOTAL_BAR), 100);
@@ -365,6 +387,8 @@ TEST_F(InstallSequence, PathsTooLongFailTheInstallationAndAreUndone) {
     CreateDirectoryA(destFolder.c_str(), nullptr);
     ASSERT_EQ(destFolder.size(), 230u);
     snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+    snprintf(setupState.destCreatedFrom, sizeof setupState.destCreatedFrom, "%s",
+             destFolder.c_str());
     setupState.makeGroup = 0;
     WriteGame(true);
     WriteFileBytes(disc / "short.txt", "fits");
@@ -483,6 +507,8 @@ TEST_F(InstallSequence, ASemicolonInTheFolderFailsAndIsUndone) {
     destFolder = output / "Vexlo;Demo\\";
     CreateDirectoryA(destFolder.c_str(), nullptr);
     snprintf(setupState.destFolder, sizeof setupState.destFolder, "%s", destFolder.c_str());
+    snprintf(setupState.destCreatedFrom, sizeof setupState.destCreatedFrom, "%s",
+             destFolder.c_str());
     WriteGame(true);
     WriteFileBytes(disc / "ReadMe.txt", "text");
     PageHost page;
@@ -501,10 +527,35 @@ TEST_F(InstallSequence, ASemicolonInTheFolderFailsAndIsUndone) {
 // temporary name.
 class CutShortInstall : public InstallSequence {
   protected:
+    void SetUp() override {
+        InstallSequence::SetUp();
+        // The removal rules reach shortcuts only in a group below a real
+        // Programs folder.
+        groupFolder = ProgramsFolder() + "\\" + UniqueGroupName();
+    }
+    void TearDown() override {
+        RemoveTree(groupFolder);
+        InstallSequence::TearDown();
+    }
+    static std::string ProgramsFolder() {
+        char path[MAX_PATH] = "";
+        SHGetSpecialFolderPathA(nullptr, path, CSIDL_PROGRAMS, TRUE);
+        return path;
+    }
+    static std::string UniqueGroupName() {
+        return "Vexlo Cut " + std::to_string(GetCurrentProcessId());
+    }
+    // The journal as the installation writes it: the folders it made.
+    void WriteJournal(const std::string& more = "") {
+        WriteFileBytes(destFolder + "Remove.jnl", "F " +
+                                                      destFolder.substr(0, destFolder.size() - 1) +
+                                                      "\nF " + groupFolder + "\n" + more);
+    }
     void LeaveCutShort(bool gameComplete) {
         setupState.makeGroup = 0;  // no folder window to wait for
         WriteFileBytes(destFolder + "ReadMe.txt", "text");
         CreateDirectoryA(groupFolder.c_str(), nullptr);
+        WriteJournal();
         WriteFileBytes(groupFolder + "\\ReadMe.lnk", "link");
         WriteFileBytes(destFolder + "Remove.txt", destFolder + GameExeName + "\n" + destFolder +
                                                       "ReadMe.txt\n" + groupFolder +
@@ -546,18 +597,382 @@ TEST_F(CutShortInstall, AfterTheListIsInTheGameItMovesIntoPlace) {
 }
 
 // A second installation over a complete one, cut short: the earlier game is
-// in place and stays; the unfinished copy goes.
+// in place and stays; the unfinished copy goes, and the earlier files it set
+// aside take their names back.
 TEST_F(CutShortInstall, OverAnEarlierGameTheEarlierOneStays) {
     LeaveCutShort(false);
     WriteEmptyArchive(GameDest(), GameBody);
     ASSERT_TRUE(FileStream::CopyNamedFile((destFolder + "Remove.txt").c_str(), StreamAbsolute,
                                           (GameDest() + ";Remove.txt").c_str(), StreamAbsolute,
                                           nullptr));
+    WriteFileBytes(destFolder + "ReadMe.txt.vxk", "the earlier text");
+    WriteJournal("K " + GameDest() + "\nK " + destFolder + "ReadMe.txt\n");
     bool undoIncomplete = true;
     EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
     Lines left = ListFolder(destFolder);
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the earlier text");
+    EXPECT_FALSE(PathExists(groupFolder));
+}
+
+// Killed after the new game moved into place, before the journal was done
+// with: the next start keeps the new installation and tidies up.
+TEST_F(CutShortInstall, AfterTheMoveTheNewInstallationStays) {
+    LeaveCutShort(true);
+    ASSERT_TRUE(MoveFileA((GameDest() + ".new").c_str(), GameDest().c_str()));
+    WriteFileBytes(GameDest() + ".vxk", "the earlier game");
+    WriteFileBytes(destFolder + "ReadMe.txt.vxk", "the earlier text");
+    WriteJournal("K " + GameDest() + "\nK " + destFolder + "ReadMe.txt\n");
+    bool undoIncomplete = true;
+    EXPECT_TRUE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "text");
+    EXPECT_TRUE(PathExists(groupFolder + "\\ReadMe.lnk"));
+}
+
+// A file named for setting aside but killed before the rename is still the
+// earlier one: the undo leaves it, though the list names it too.
+TEST_F(CutShortInstall, AFileNotYetSetAsideIsTheEarlierOne) {
+    LeaveCutShort(false);
+    WriteFileBytes(destFolder + "ReadMe.txt", "the earlier text");
+    WriteJournal("K " + destFolder + "ReadMe.txt\n");
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the earlier text");
+    EXPECT_EQ(ListFolder(destFolder), (Lines{"ReadMe.txt"}));
+}
+
+// A folder that was there before the installation stays, empty or not; so
+// does the folder above it.
+TEST_F(CutShortInstall, FoldersNotMadeByTheInstallationStay) {
+    LeaveCutShort(false);
+    DeleteFileA((destFolder + "Remove.jnl").c_str());
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    EXPECT_TRUE(PathExists(destFolder));
+    EXPECT_TRUE(ListFolder(destFolder).empty());
+    EXPECT_TRUE(PathExists(groupFolder));
+    EXPECT_TRUE(ListFolder(groupFolder + "\\").empty());
+    EXPECT_TRUE(PathExists(output.Path()));
+}
+
+// A list planted in a game folder whose game is gone names files all over
+// the system: the start-up recovery deletes only the one inside the folder.
+// Canaries in C:\, C:\windows, the user's Temp, on Z: (the host, in the build
+// folder), a file in an empty folder; the journal tries folders outside too.
+TEST_F(CutShortInstall, APlantedListDeletesNothingOutsideTheGame) {
+    setupState.makeGroup = 0;
+    std::string tag = std::to_string(GetCurrentProcessId());
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
+    char self[MAX_PATH];
+    ASSERT_NE(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    std::string selfFolder = self;
+    selfFolder = selfFolder.substr(0, selfFolder.find_last_of('\\'));
+    std::string emptyFolder = "C:\\vexlo-empty-" + tag;
+    ASSERT_TRUE(CreateDirectoryA(emptyFolder.c_str(), nullptr));
+    std::string rootCanary = "C:\\vexlo-canary-" + tag + ".txt";
+    std::vector<std::string> canaries = {
+        rootCanary,
+        "C:\\windows\\vexlo-canary-" + tag + ".txt",
+        std::string(temp) + "vexlo-canary-" + tag + ".txt",
+        emptyFolder + "\\gone.txt",
+    };
+    if (selfFolder.size() > 2 && (selfFolder[0] == 'Z' || selfFolder[0] == 'z'))
+        canaries.push_back(selfFolder + "\\vexlo-canary-" + tag + ".txt");
+    for (const std::string& canary : canaries)
+        ASSERT_TRUE(WriteFileBytes(canary, "canary")) << canary;
+    std::string game = destFolder.substr(0, destFolder.size() - 1);
+    std::string noDrive = rootCanary.substr(2);
+    std::vector<std::string> lines = {
+        "C:/" + rootCanary.substr(3),
+        game + "\\..\\..\\..\\..\\..\\..\\..\\..\\" + rootCanary.substr(3),
+        "C:..\\..\\..\\..\\..\\..\\" + rootCanary.substr(3),
+        "\\\\?\\" + rootCanary,
+        "\\\\.\\" + rootCanary,
+        noDrive,
+        "..\\" + rootCanary.substr(3),
+        game + "\\docs/../../../../../../../" + rootCanary.substr(3),
+        destFolder + "Inside.txt",
+    };
+    lines.insert(lines.end(), canaries.begin(), canaries.end());
+    std::string list;
+    for (const std::string& line : lines)
+        list += line + "\r\n";
+    WriteFileBytes(destFolder + "Inside.txt", "planted inside");
+    WriteFileBytes(destFolder + "Remove.txt", list);
+    // The journal cannot reach outside either: neither a folder nor a file
+    // set aside.
+    WriteFileBytes(
+        destFolder + "Remove.jnl",
+        "F " + emptyFolder + "\nF C:\\\nF C:\\windows\\temp\n" + "K " + rootCanary + "\n");
+    WriteFileBytes(rootCanary + ".vxk", "aside");
+    ASSERT_TRUE(WriteUninstallKey(destFolder.c_str(), GameExeName, GameExeName, RemoveSwitch,
+                                  ProductDisplayName));
+
+    bool undoIncomplete = true;
+    EXPECT_FALSE(RecoverUnfinishedInstall(GameDest().c_str(), &undoIncomplete));
+    EXPECT_FALSE(undoIncomplete);
+    for (const std::string& canary : canaries) {
+        bool exists = false;
+        EXPECT_EQ(ReadFileBytes(canary, &exists), "canary") << canary;
+        EXPECT_TRUE(exists) << "canary gone: " << canary;
+    }
+    EXPECT_EQ(ReadFileBytes(rootCanary + ".vxk"), "aside");
+    EXPECT_TRUE(PathExists(emptyFolder));
+    EXPECT_TRUE(PathExists("C:\\windows\\temp"));
+    // The list was acted on where it may be: inside the game's folder.
+    EXPECT_FALSE(PathExists(destFolder + "Inside.txt"));
+    EXPECT_FALSE(PathExists(destFolder + "Remove.txt"));
+    for (const std::string& canary : canaries)
+        DeleteFileA(canary.c_str());
+    DeleteFileA((rootCanary + ".vxk").c_str());
+    RemoveDirectoryA(emptyFolder.c_str());
+}
+
+// A failed installation over an earlier one: what it would have written over
+// is put back, byte for byte; a file of another program stays; the folder,
+// there before, stays.
+TEST_F(InstallSequence, AFailedReinstallLeavesTheEarlierOneAsItWas) {
+    setupState.makeGroup = 0;
+    setupState.destCreatedFrom[0] = '\0';
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "new text");
+    WriteFileBytes(disc / "Vexlo.cfg", "volume=9\n");
+    std::string noise;
+    for (int i = 0; i < 4000; ++i)
+        noise += char((i * 7919 + 13) >> 3);
+    WriteFileBytes(disc / "data/noise.mp3", noise);
+    WriteEmptyArchive(destFolder + GameExeName, "MZ the earlier game");
+    WriteFileBytes(destFolder + "ReadMe.txt", "the earlier text");
+    WriteFileBytes(destFolder + "Vexlo.cfg", "volume=3\n");
+    WriteFileBytes(destFolder + "Scores.dat", "another program's");
+    std::string earlierGame = ReadFileBytes(destFolder + GameExeName);
+    PageHost page;
+    RunInstall();
+
+    EXPECT_EQ(installOutcome.cause, FailureCause::DamagedSource) << Failure();
+    EXPECT_FALSE(installOutcome.undoIncomplete);
+    EXPECT_EQ(Failure().find("has lost files"), std::string::npos) << Failure();
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", "Scores.dat", "Vexlo.cfg", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "the earlier text");
+    EXPECT_EQ(ReadFileBytes(destFolder + "Vexlo.cfg"), "volume=3\n");
+    EXPECT_EQ(ReadFileBytes(destFolder + "Scores.dat"), "another program's");
+    EXPECT_EQ(ReadFileBytes(destFolder + GameExeName), earlierGame);
+}
+
+// The same over an earlier installation, but successful: the new files are
+// in, and nothing set aside is left behind.
+TEST_F(InstallSequence, AReinstallLeavesNoSetAsideCopies) {
+    setupState.makeGroup = 0;
+    WriteGame(true);
+    WriteFileBytes(disc / "ReadMe.txt", "new text");
+    WriteEmptyArchive(destFolder + GameExeName, "MZ the earlier game");
+    WriteFileBytes(destFolder + "ReadMe.txt", "the earlier text");
+    PageHost page;
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    Lines left = ListFolder(destFolder);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"ReadMe.txt", GameExeName}));
+    EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "new text");
+    EXPECT_EQ(CreatedFolderValue(), destFolder);
+
+    // Again over the same game, into the folder now there: the first
+    // installation's record stays. Into it with another game's entry: none.
+    setupState.destCreatedFrom[0] = '\0';
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    EXPECT_EQ(CreatedFolderValue(), destFolder);
+    ASSERT_TRUE(WriteUninstallKey("D:\\Old Place\\", GameExeName, GameExeName, RemoveSwitch,
+                                  ProductDisplayName));
+    RunInstall();
+    ASSERT_EQ(Failure(), "");
+    EXPECT_EQ(CreatedFolderValue(), "");
+    std::vector<ArchiveMember> members;
+    ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
+    EXPECT_EQ(members.back().name, "Remove.txt");
+}
+
+// The disc taken out in the middle of a file, as the copy phase sees it: the
+// file goes short under the open stream (cut when the file bar first moves
+// inside that file). The question is answered from another thread, as a user
+// would: Retry with the disc still out, then with it back; or Cancel.
+class DiscTakenOut : public InstallSequence {
+  protected:
+    void SetUp() override {
+        InstallSequence::SetUp();
+        setupState.makeGroup = 0;
+        WriteGame(true);
+        big = std::string(1300000, '\0');
+        for (size_t i = 0; i < big.size(); ++i)
+            big[i] = char((i * 2654435761u) >> 13);
+        WriteFileBytes(disc / "Big.dat", big);
+        WriteFileBytes(disc / "ReadMe.txt", "Read me.\r\n");
+        // Six takes of the short fixture: frames enough for the file bar
+        // to move while the .mp3 is decoded.
+        std::string take = ReadFileBytes(FixturePath("stereo44.mp3"));
+        for (int i = 0; i < 6; ++i)
+            audio += take;
+        WriteFileBytes(disc / "data/music1.mp3", audio);
+        trap = this;
+        questions = 0;
+    }
+    void TearDown() override {
+        trap = nullptr;
+        InstallSequence::TearDown();
+    }
+
+    // Runs the install with the file named shown (as the status line shows
+    // it) cut to cutAt bytes of what it holds on the disc, back on question
+    // putBackAt, the question answered with answer (IDRETRY or IDCANCEL).
+    void InstallTakingOut(const std::string& shownName, const std::string& discFile,
+                          const std::string& whole, size_t cutAt, int putBackAt, int answer) {
+        target = "Copying " + shownName + "...";
+        cutPath = disc / discFile;
+        cutLength = cutAt;
+        cut = false;
+        PageHost page;
+        HWND bar = GetDlgItem(page.Page(), IDC_FILE_BAR);
+        pageWindow = page.Page();
+        barProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CutOnFirstMove)));
+        std::atomic<bool> done{false};
+        std::thread user([&] {
+            while (!done) {
+                HWND box = FindWindowA("#32770", DiscGoneTitle);
+                if (!box) {
+                    Sleep(10);
+                    continue;
+                }
+                char text[256] = "";
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                questionText = text;
+                ++questions;
+                if (questions == putBackAt) WriteFileBytes(cutPath, whole);
+                PostMessageA(box, WM_COMMAND,
+                             MAKEWPARAM(questions >= putBackAt ? answer : IDRETRY, BN_CLICKED), 0);
+                while (!done && IsWindow(box))
+                    Sleep(10);
+            }
+        });
+        RunInstall();
+        done = true;
+        user.join();
+        SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(barProc));
+    }
+
+    static LRESULT CALLBACK CutOnFirstMove(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+        if (message == PBM_SETPOS && trap && !trap->cut && wParam > 0 && wParam < 100) {
+            char status[300] = "";
+            GetDlgItemTextA(trap->pageWindow, IDC_STATUS_LINE, status, sizeof status);
+            if (trap->target == status) {
+                trap->cut = true;
+                HANDLE file = CreateFileA(trap->cutPath.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+                EXPECT_NE(file, INVALID_HANDLE_VALUE);
+                LONG high = 0;
+                SetFilePointer(file, LONG(trap->cutLength), &high, FILE_BEGIN);
+                EXPECT_TRUE(SetEndOfFile(file));
+                CloseHandle(file);
+            }
+        }
+        return CallWindowProcA(trap->barProc, window, message, wParam, lParam);
+    }
+
+    // What the conversion makes of the whole .mp3 as a plain file.
+    std::string PlainWave() {
+        std::string mp3 = output / "whole.mp3";
+        std::string plain = output / "whole.wav";
+        WriteFileBytes(mp3, audio);
+        ConversionJob job;
+        job.reader = new FrameReader(mp3.c_str());
+        job.header = new FrameHeader;
+        EXPECT_TRUE(job.header->ReadHeader(*job.reader));
+        snprintf(job.outputPath, sizeof job.outputPath, "%s", plain.c_str());
+        ConvertToWav(job, nullptr);
+        return ReadFileBytes(plain);
+    }
+
+    void ExpectInstalledWhole() {
+        ASSERT_EQ(Failure(), "");
+        EXPECT_TRUE(ReadFileBytes(destFolder + "Big.dat") == big);
+        EXPECT_EQ(ReadFileBytes(destFolder + "ReadMe.txt"), "Read me.\r\n");
+        std::vector<ArchiveMember> members;
+        ASSERT_TRUE(ReadArchiveMembers(destFolder + GameExeName, &members));
+        ASSERT_EQ(members.size(), 2u);
+        EXPECT_EQ(members[0].name, "data/music1.wav");
+        std::string wave = PlainWave();
+        EXPECT_GT(wave.size(), 44u);
+        EXPECT_TRUE(members[0].data == wave) << members[0].data.size() << " " << wave.size();
+        EXPECT_EQ(members[1].name, "Remove.txt");
+        char gameDest[260], uninstallString[260];
+        EXPECT_TRUE(ReadUninstallKey(gameDest, uninstallString));
+    }
+
+    void ExpectUndone() {
+        EXPECT_EQ(installOutcome.cause, FailureCause::DamagedSource) << Failure();
+        EXPECT_NE(Failure().find("Clean the disc"), std::string::npos) << Failure();
+        EXPECT_FALSE(installOutcome.undoIncomplete);
+        EXPECT_FALSE(PathExists(destFolder));
+        char gameDest[260], uninstallString[260];
+        EXPECT_FALSE(ReadUninstallKey(gameDest, uninstallString));
+    }
+
+    static DiscTakenOut* trap;
+    std::string big, audio;
+    std::string target, cutPath;
+    size_t cutLength = 0;
+    bool cut = false;
+    HWND pageWindow = nullptr;
+    WNDPROC barProc = nullptr;
+    std::atomic<int> questions{0};
+    std::string questionText;
+};
+DiscTakenOut* DiscTakenOut::trap = nullptr;
+
+TEST_F(DiscTakenOut, RetryGoesOnWithTheCopyWhereItStopped) {
+    // The first Retry finds the disc still out: asked again.
+    InstallTakingOut("Big.dat", "Big.dat", big, 600000, 2, IDRETRY);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 2);
+    EXPECT_EQ(questionText, DiscGoneText);
+    ExpectInstalledWhole();
+}
+
+TEST_F(DiscTakenOut, RetryGoesOnWithTheConversionWhereItStopped) {
+    InstallTakingOut("music1.wav", "data/music1.mp3", audio, audio.size() * 3 / 5, 1, IDRETRY);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 1);
+    ExpectInstalledWhole();
+}
+
+TEST_F(DiscTakenOut, CancelDuringTheCopyUndoesTheInstallation) {
+    InstallTakingOut("Big.dat", "Big.dat", big, 600000, 1, IDCANCEL);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 1);  // asked once, not again for the files after it
+    EXPECT_NE(Failure().find("Big.dat"), std::string::npos) << Failure();
+    ExpectUndone();
+}
+
+// A conversion cut short would otherwise end as a shorter, finished WAV.
+TEST_F(DiscTakenOut, CancelDuringTheConversionUndoesTheInstallation) {
+    InstallTakingOut("music1.wav", "data/music1.mp3", audio, audio.size() * 3 / 5, 1, IDCANCEL);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(questions, 1);
+    EXPECT_NE(Failure().find("music1"), std::string::npos) << Failure();
+    ExpectUndone();
 }
 
 // Which failures send the user back to the folder: only the destination's

@@ -307,4 +307,136 @@ TEST_F(FileStreamTest, CopyNamedFileIntoAMemberPath) {
     EXPECT_TRUE(Slurp(member) == bytes);
 }
 
+// A file that goes short under an open stream, as one on a disc taken out of
+// its drive: the handler is asked, and a read tried again goes on where it
+// stopped once the file is back.
+class ReadCutShort : public FileStreamTest {
+  protected:
+    void SetUp() override {
+        FileStreamTest::SetUp();
+        bytes = Pattern(1300000, 7);
+        WriteFile("in.bin", bytes);
+        asked = 0;
+        putBackAt = 2;
+        answer = true;
+        cutAt = 600000;
+    }
+    void TearDown() override {
+        SetReadRetryHandler(nullptr);
+        FileStreamTest::TearDown();
+    }
+    // On the second report (before the second chunk) the disc goes.
+    static void CutOnSecondChunk(float fraction) {
+        if (fraction > 0.0f && fraction < 1.0f && !cut) {
+            cut = true;
+            std::filesystem::resize_file("in.bin", cutAt);
+        }
+    }
+    // Asked: the disc comes back on the putBackAt-th question.
+    static bool Handler() {
+        ++asked;
+        if (asked == putBackAt) WriteFile("in.bin", bytes);
+        return answer;
+    }
+    static std::string bytes;
+    static int asked;
+    static int putBackAt;
+    static bool answer;
+    static bool cut;
+    static uintmax_t cutAt;
+};
+std::string ReadCutShort::bytes;
+int ReadCutShort::asked;
+int ReadCutShort::putBackAt;
+bool ReadCutShort::answer;
+bool ReadCutShort::cut;
+uintmax_t ReadCutShort::cutAt;
+
+TEST_F(ReadCutShort, RetryGoesOnWhereTheReadStoppedNothingTwiceNothingLost) {
+    cut = false;
+    SetReadRetryHandler(Handler);
+    // The first Retry finds the disc still out: asked again.
+    ASSERT_TRUE(FileStream::CopyNamedFile("in.bin", StreamAbsolute, "out.bin", StreamAbsolute,
+                                          CutOnSecondChunk));
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(asked, 2);
+    std::string out = ReadFile("out.bin");
+    EXPECT_EQ(out.size(), bytes.size());
+    EXPECT_TRUE(out == bytes);
+}
+
+TEST_F(ReadCutShort, CancelFailsTheCopy) {
+    cut = false;
+    answer = false;
+    putBackAt = 0;
+    SetReadRetryHandler(Handler);
+    EXPECT_FALSE(FileStream::CopyNamedFile("in.bin", StreamAbsolute, "out.bin", StreamAbsolute,
+                                           CutOnSecondChunk));
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(ReadCutShort, WithoutAHandlerTheCopyFailsAsBefore) {
+    cut = false;
+    EXPECT_FALSE(FileStream::CopyNamedFile("in.bin", StreamAbsolute, "out.bin", StreamAbsolute,
+                                           CutOnSecondChunk));
+}
+
+// A file cut in the very chunk that is being read: the bytes up to the cut
+// came from the first opening, the rest from the second.
+TEST_F(ReadCutShort, ACutInsideOneReadIsJoinedExactly) {
+    SetReadRetryHandler(Handler);
+    putBackAt = 1;
+    FileStream in;
+    ASSERT_TRUE(in.Open("in.bin", StreamRead | StreamAbsolute));
+    std::string first(1000, '\0');
+    ASSERT_EQ(in.Read(&first[0], 1000), 1000u);
+    std::filesystem::resize_file("in.bin", 1500);
+    std::string rest(bytes.size() - 1000, '\0');
+    EXPECT_EQ(in.Read(&rest[0], uint32_t(rest.size())), rest.size());
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(first + rest == bytes);
+    EXPECT_EQ(in.Tell(), int64_t(bytes.size()));
+}
+
+// A file that is not there when opened: asked; there once put back.
+TEST_F(ReadCutShort, AFileThatCannotBeOpenedIsAskedFor) {
+    std::filesystem::remove("in.bin");
+    SetReadRetryHandler(Handler);
+    putBackAt = 1;
+    FileStream in;
+    ASSERT_TRUE(in.Open("in.bin", StreamRead | StreamAbsolute));
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(Slurp(in) == bytes);
+    in.Close();  // Windows removes no open file
+
+    std::filesystem::remove("in.bin");
+    answer = false;
+    asked = 0;
+    FileStream gone;
+    EXPECT_FALSE(gone.Open("in.bin", StreamRead | StreamAbsolute));
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(gone.IsOpen());
+}
+
+// Reads past the end of a whole file, and files opened for update, are no
+// disc taken out: nobody is asked.
+TEST_F(ReadCutShort, TheEndOfAWholeFileAsksNothing) {
+    SetReadRetryHandler(Handler);
+    WriteFile("small.bin", "0123456789");
+    FileStream in;
+    ASSERT_TRUE(in.Open("small.bin", StreamRead | StreamAbsolute));
+    char buffer[100];
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 10u);
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 0u);
+    ASSERT_EQ(in.SeekTo(50), 0);
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 0u);
+    FileStream update;
+    ASSERT_TRUE(update.Open("small.bin", StreamRead | StreamModify | StreamAbsolute));
+    std::filesystem::resize_file("small.bin", 4);
+    EXPECT_EQ(update.Read(buffer, sizeof buffer), 4u);
+    FileStream missing;
+    EXPECT_FALSE(missing.Open("missing.bin", StreamRead | StreamModify | StreamAbsolute));
+    EXPECT_EQ(asked, 0);
+}
+
 }  // namespace

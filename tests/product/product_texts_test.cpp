@@ -73,6 +73,9 @@ TEST(SampleProductTexts, WizardPagesAndQuestions) {
                  "Vexlo.  An addition %s of free space is required.  Would you like to attempt to "
                  "install Vexlo anyway? \r\n\r\nPress Yes to try to install Vexlo.\r\nPress No to "
                  "select a different location.");
+    // The question when a read of the disc fails during the copy.
+    EXPECT_STREQ(DiscGoneTitle, "Vexlo Setup");
+    EXPECT_STREQ(DiscGoneText, "Put the CD back in the drive");
 }
 
 TEST(SampleProductTexts, BothUninstallers) {

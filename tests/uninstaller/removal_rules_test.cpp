@@ -1,10 +1,11 @@
 // The uninstaller's line rules, run natively (and under the sanitizers): which
 // list lines it may act on, how far the empty-folder pass may go, and how the
 // list is split into lines.
-#include "uninstaller/removal_rules.h"
+#include "common/removal_rules.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -259,6 +260,55 @@ TEST(ListLinesTest, LineEndsOfEitherKindOrNone) {
     EXPECT_EQ(SplitList(std::string("a\0x\r\nb\r\n", 8)), (List{std::string("a\0x", 3), "b"}));
     EXPECT_EQ(SplitList(std::string("\0\n\0", 3)),
               (List{std::string(1, '\0'), std::string(1, '\0')}));
+}
+
+}  // namespace
+
+namespace {
+
+// The folders an installation's journal says it created: the undo removes
+// them when empty, so a planted journal must reach no other folder.
+TEST_F(RemovalRulesTest, CreatedFoldersStayWithTheGameOrItsGroup) {
+    char folder[removal::PathBufferSize];
+    auto resolve = [&](const std::string& text) {
+        return removal::ResolveFolder(text.data(), text.size(), roots, folder);
+    };
+    EXPECT_EQ(resolve("C:\\Games\\Vexlo Demo"), Verdict::Inside);
+    EXPECT_STREQ(folder, "C:\\Games\\Vexlo Demo");
+    EXPECT_EQ(resolve("C:/Games/Vexlo Demo/"), Verdict::Inside);
+    EXPECT_STREQ(folder, "C:\\Games\\Vexlo Demo");
+    EXPECT_EQ(resolve("C:\\Games\\Vexlo Demo\\docs"), Verdict::Inside);
+    // Made by the wizard above the game's folder.
+    EXPECT_EQ(resolve("c:\\games"), Verdict::Inside);
+    EXPECT_EQ(resolve("C:\\WINDOWS\\Start Menu\\Programs\\Vexlo Demo"), Verdict::Inside);
+    for (const char* refused :
+         {"C:\\", "C:", "C:\\WINDOWS\\Start Menu\\Programs", "C:\\WINDOWS\\Start Menu",
+          "C:\\WINDOWS", "C:\\Windows\\Temp", "D:\\Games", "C:\\Games\\Other",
+          "C:\\Games\\Vexlo Demo\\..\\..\\WINDOWS", "C:..\\WINDOWS", "\\\\?\\C:\\Games",
+          "Games\\Vexlo Demo", "C:\\Games\\Vexlo Demo2", ""}) {
+        EXPECT_NE(resolve(refused), Verdict::Inside) << refused;
+        EXPECT_STREQ(folder, "") << refused;
+    }
+    // With no game folder, only the groups are left.
+    removal::RemovalRoots groupsOnly;
+    ASSERT_TRUE(groupsOnly.AddProgramsFolder(Programs));
+    std::string games = "C:\\Games";
+    EXPECT_EQ(removal::ResolveFolder(games.data(), games.size(), groupsOnly, folder),
+              Verdict::Outside);
+}
+
+TEST(JournalLineTest, TagsAndPathsAreSplitAndAnythingElseIsUnknown) {
+    // The parts point into the line: literals outlive them.
+    auto parse = [](const char* text) { return removal::ParseJournalLine(text, strlen(text)); };
+    removal::JournalLine kept = parse("K C:\\Games\\Vexlo Demo\\ReadMe.txt");
+    EXPECT_EQ(kept.tag, removal::JournalTag::Kept);
+    EXPECT_EQ(std::string(kept.path, kept.pathLength), "C:\\Games\\Vexlo Demo\\ReadMe.txt");
+    removal::JournalLine folder = parse("F C:\\Games");
+    EXPECT_EQ(folder.tag, removal::JournalTag::CreatedFolder);
+    EXPECT_EQ(std::string(folder.path, folder.pathLength), "C:\\Games");
+    EXPECT_EQ(parse("C").tag, removal::JournalTag::Done);
+    for (const char* unknown : {"", "K", "K ", "KC:\\a", "X C:\\a", "C ", "c", "k C:\\a", "CC"})
+        EXPECT_EQ(parse(unknown).tag, removal::JournalTag::Unknown) << unknown;
 }
 
 }  // namespace

@@ -122,6 +122,8 @@ class UninstallerTest : public ::testing::Test {
 TEST_F(UninstallerTest, YesRemovesTheInstallationAndItsEntry) {
     MakeInstallation();
     RegisterDemo();
+    // The installation made the folder above the game's, and says so.
+    ASSERT_TRUE(WriteUninstallValue(DemoKeyName, "CreatedFolder", games.c_str()));
     ASSERT_TRUE(WriteUninstallEntry(FullGameKeyName, "C:\\Full\\VexloDmo.exe", "x"));
 
     ASSERT_NO_FATAL_FAILURE(RemoveWithYes("UninstDemo.exe"));
@@ -137,6 +139,27 @@ TEST_F(UninstallerTest, YesRemovesTheInstallationAndItsEntry) {
     EXPECT_TRUE(FileExists(otherShortcut));
     EXPECT_FALSE(UninstallEntryExists(DemoKeyName));
     EXPECT_TRUE(UninstallEntryExists(FullGameKeyName));
+}
+
+// A folder above the game's that the installation did not create stays,
+// empty or not: without a record, with a record of the game's folder only,
+// and with records the rule for created folders refuses (a drive's root, a
+// folder beside the game's).
+TEST_F(UninstallerTest, FoldersThereBeforeTheInstallationStay) {
+    std::string beside = scratch.Path() + "\\Other";
+    for (const std::string& record : {std::string(), gameFolder, std::string("C:\\"), beside}) {
+        ASSERT_TRUE(MakeFolders(gameFolder));
+        MakeInstallation();
+        RegisterDemo();
+        if (!record.empty()) {
+            ASSERT_TRUE(WriteUninstallValue(DemoKeyName, "CreatedFolder", record.c_str()));
+        }
+        ASSERT_NO_FATAL_FAILURE(RemoveWithYes("UninstDemo.exe"));
+        EXPECT_FALSE(FolderExists(gameFolder)) << record;
+        EXPECT_TRUE(FolderExists(games)) << "record \"" << record << "\"";
+        RemoveTree(group);
+        DeleteFileA(otherShortcut.c_str());
+    }
 }
 
 TEST_F(UninstallerTest, NoChangesNothing) {

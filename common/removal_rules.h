@@ -1,4 +1,5 @@
-// Which lines of an uninstall list the uninstaller may act on. A line counts
+// Which lines of an uninstall list a removal may act on: the uninstaller's,
+// Setup's undo of a failed installation and its start-up recovery alike. A line counts
 // only when, read as written, it names a file strictly inside the installed
 // game's folder or a shortcut strictly inside a group folder below a Start
 // Menu Programs folder. Everything else is refused before anything is
@@ -74,6 +75,22 @@ Verdict ResolveLine(const char* text, size_t length, const RemovalRoots& roots, 
 
 // True when path (checked form) equals folder or lies inside it; case-insensitive.
 bool IsSameOrInside(const char* path, const char* folder);
+
+// Resolves a folder an installation says it created (a journal line): the
+// game's folder, a folder inside it, a folder above it (the wizard may make
+// C:\Games for C:\Games\Vexlo Demo, never a drive's root), or a group folder
+// below a Programs folder. out gets the folder without a trailing '\'.
+Verdict ResolveFolder(const char* text, size_t length, const RemovalRoots& roots,
+                      char out[PathBufferSize]);
+
+// One line of an installation's journal (see common/contract.h).
+enum class JournalTag { Kept, CreatedFolder, Done, Unknown };
+struct JournalLine {
+    JournalTag tag = JournalTag::Unknown;
+    const char* path = nullptr;  // into the line; not terminated
+    size_t pathLength = 0;
+};
+JournalLine ParseJournalLine(const char* text, size_t length);
 
 // The folders the empty-folder pass may try for an accepted line, innermost
 // first: the line cut at its last '\' (as written: a '/' does not cut),

@@ -1,6 +1,8 @@
-#include "uninstaller/removal_rules.h"
+#include "common/removal_rules.h"
 
 #include <cstring>
+
+#include "common/contract.h"
 
 namespace removal {
 
@@ -184,6 +186,49 @@ Verdict ResolveLine(const char* text, size_t length, const RemovalRoots& roots, 
         return Verdict::Inside;
     }
     return Verdict::Outside;
+}
+
+Verdict ResolveFolder(const char* text, size_t length, const RemovalRoots& roots,
+                      char out[PathBufferSize]) {
+    out[0] = '\0';
+    while (length > 0 && IsSeparator(text[length - 1]))
+        --length;
+    char path[PathBufferSize];
+    Verdict verdict = CheckAbsolutePath(text, length, path);
+    if (verdict != Verdict::Inside) return verdict;
+    // "C:" alone, a drive's root, is no installation's folder.
+    if (length < 4) return Verdict::Outside;
+    bool accepted = false;
+    const char* game = roots.GameFolder();
+    if (game[0] != '\0') {
+        // Inside the game's folder (or the folder itself), or above it.
+        accepted = IsSameOrInside(path, game) || IsSameOrInside(game, path);
+    }
+    for (size_t i = 0; i < roots.ProgramsFolderCount() && !accepted; ++i) {
+        const char* programs = roots.ProgramsFolder(i);
+        accepted = IsSameOrInside(path, programs) && length + 1 > strlen(programs);
+    }
+    if (!accepted) return Verdict::Outside;
+    memcpy(out, path, length + 1);
+    return Verdict::Inside;
+}
+
+JournalLine ParseJournalLine(const char* text, size_t length) {
+    JournalLine line;
+    if (length == 1 && text[0] == VEXLO_JOURNAL_DONE) {
+        line.tag = JournalTag::Done;
+        return line;
+    }
+    if (length < 3 || text[1] != ' ') return line;
+    if (text[0] == VEXLO_JOURNAL_KEPT)
+        line.tag = JournalTag::Kept;
+    else if (text[0] == VEXLO_JOURNAL_FOLDER)
+        line.tag = JournalTag::CreatedFolder;
+    else
+        return line;
+    line.path = text + 2;
+    line.pathLength = length - 2;
+    return line;
 }
 
 bool ListLines::Next(const char** line, size_t* length) {
