@@ -331,6 +331,10 @@ int main(int argc, char** argv) {
         for (const FilledText& entry : filled) {
             if (entry.dialogId != id) continue;
             HWND control = GetDlgItem(dialog, entry.controlId);
+            if (!ProductValue(entry.key)) {
+                fprintf(stderr, "vexlo-textfit: %s (dialog %d) is no product key\n", entry.key, id);
+                return 2;
+            }
             if (!control) {
                 fprintf(stderr, "vexlo-textfit: dialog %d has no control %d for %s\n", id,
                         entry.controlId, entry.key);
