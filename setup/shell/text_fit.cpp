@@ -35,6 +35,8 @@ struct Override {
 std::vector<Override> overrides;
 std::vector<std::string> measured;
 int faults = 0;
+// The dialog being measured, as a publisher knows it: its number and caption.
+std::string dialogName;
 
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG;
@@ -104,8 +106,8 @@ std::string Shown(const std::string& text) {
 
 void Refuse(int dialogId, const char* key, const std::string& text, const char* what) {
     ++faults;
-    fprintf(stderr, "%s \"%s\" does not fit in dialog %d: %s\n", key ? key : "the program's text",
-            Shown(text).c_str(), dialogId, what);
+    fprintf(stderr, "%s \"%s\" does not fit in dialog %d%s: %s\n", key ? key : "the program's text",
+            Shown(text).c_str(), dialogId, dialogName.c_str(), what);
 }
 
 // Characters of text that one line of room pixels holds, in the context's font.
@@ -328,6 +330,8 @@ int main(int argc, char** argv) {
             return 2;
         }
         DialogBeingMeasured measuring = {dialog, id, {}};
+        std::string caption = WindowText(dialog);
+        dialogName = caption.empty() ? "" : " (\"" + caption + "\")";
         for (const FilledText& entry : filled) {
             if (entry.dialogId != id) continue;
             HWND control = GetDlgItem(dialog, entry.controlId);
