@@ -614,10 +614,15 @@ say
 say "== A 24-bit art/autoplay.bmp given to make release"
 cp "$PRODUCT/art/autoplay.bmp" "$WORK/autoplay.bmp.good"
 convert "$ART_SOURCES/picture.png" -type TrueColor BMP3:"$PRODUCT/art/autoplay.bmp"
-start=$(date +%s)
-(cd "$ROOT" && env -u DISPLAY make release PRODUCT="$PRODUCT") </dev/null >"$WORK/bad-art.log" 2>&1
-status=$?
-say "  \$ make release PRODUCT=\"\$PRODUCT\"    ($(($(date +%s) - start)) s, exit $status)"
+# make_product ACTION LOG: make ACTION for the product, as without a display;
+# its exit status in status.
+make_product() {
+  start=$(date +%s)
+  (cd "$ROOT" && env -u DISPLAY make "$1" PRODUCT="$PRODUCT") </dev/null >"$2" 2>&1
+  status=$?
+  say "  \$ make $1 PRODUCT=\"\$PRODUCT\"    ($(($(date +%s) - start)) s, exit $status)"
+}
+make_product release "$WORK/bad-art.log"
 grep -F 'vexlo-artgen:' "$WORK/bad-art.log" | sed 's/^/        /'
 check "it stops" [ "$status" -ne 0 ]
 check "naming the file and its 24 bits per pixel" \
@@ -634,10 +639,7 @@ cp "$WORK/autoplay.bmp.good" "$PRODUCT/art/autoplay.bmp"
 cp "$PRODUCT/product.ini" "$WORK/product.ini.good"
 long_text=$(awk 'BEGIN { for (i = 0; i < 200; i++) printf "Starfall! "; }')
 sed "s/^WelcomeText=.*/WelcomeText=$long_text/" "$WORK/product.ini.good" >"$PRODUCT/product.ini"
-start=$(date +%s)
-(cd "$ROOT" && env -u DISPLAY make iso PRODUCT="$PRODUCT") </dev/null >"$WORK/long-text.log" 2>&1
-status=$?
-say "  \$ make iso PRODUCT=\"\$PRODUCT\"    ($(($(date +%s) - start)) s, exit $status)"
+make_product iso "$WORK/long-text.log"
 grep -E 'does not fit|would be cut' "$WORK/long-text.log" | sed 's/\(Starfall! \)\{3,\}/Starfall! ... /; s/^/        /'
 check "it stops" [ "$status" -ne 0 ]
 check "naming WelcomeText and the lines it needs and has" \
