@@ -18,8 +18,9 @@
 #
 # vexlo_read_product() sets VEXLO_PRODUCT_<Key> for every key and writes two
 # headers into VEXLO_GENERATED_DIR: product_names.h (a constexpr char array
-# per key, for C++) and product_names.rh (PRODUCT_<Key> string macros, for
-# the resource scripts).
+# per key, for C++), product_names.rh (PRODUCT_<Key> string macros, for
+# the resource scripts) and product_texts.h (every key by name beside its
+# text, for vexlo-textfit).
 #
 # It also runs as a script, for checking a product folder without a build:
 #   cmake -DVEXLO_PRODUCT_DIR=folder -DVEXLO_GENERATED_DIR=out -P cmake/Product.cmake
@@ -233,6 +234,12 @@ function(vexlo_read_product)
 
   set(cxx "// Made by the build from ${ini}: do not edit.\n#pragma once\n\n")
   set(rc "// Made by the build from ${ini}: do not edit.\n")
+  # Every key by name beside its text, for the check that measures the texts
+  # in the controls that show them (it names the key of a text that does not fit).
+  string(CONCAT table "// Made by the build from ${ini}: do not edit.\n#pragma once\n\n"
+         "#include \"product_names.h\"\n\n"
+         "struct ProductText {\n    const char* key;\n    const char* text;\n};\n\n"
+         "constexpr ProductText ProductTexts[] = {\n")
   foreach(key IN LISTS sample_KEYS)
     set(value "${resolved_${key}}")
     _vexlo_check_percent(${ini} ${key} "${sample_${key}}" "${value}")
@@ -244,7 +251,9 @@ function(vexlo_read_product)
     _vexlo_literals(c_literal rc_literal "${value}")
     string(APPEND cxx "constexpr char ${key}[] = \"${c_literal}\";\n")
     string(APPEND rc "#define PRODUCT_${key} \"${rc_literal}\"\n")
+    string(APPEND table "    {\"${key}\", ${key}},\n")
   endforeach()
+  string(APPEND table "};\n")
   # Two shortcuts of one name would be one file in the Start Menu group.
   string(TOLOWER "${resolved_GameShortcutTitle}" game_title)
   string(TOLOWER "${resolved_RemoveShortcutTitle}" remove_title)
@@ -257,8 +266,10 @@ function(vexlo_read_product)
   set(VEXLO_PRODUCT_DIR_ABSOLUTE "${dir}" PARENT_SCOPE)
 
   # Written only when changed: an unchanged product rebuilds nothing.
-  foreach(header product_names.h product_names.rh)
-    if(header MATCHES "rh$")
+  foreach(header product_names.h product_names.rh product_texts.h)
+    if(header STREQUAL "product_texts.h")
+      set(text "${table}")
+    elseif(header MATCHES "rh$")
       set(text "${rc}")
     else()
       set(text "${cxx}")

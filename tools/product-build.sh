@@ -61,14 +61,42 @@ case $action in
     # A master is built clean: an incremental build keeps the time stamps of the
     # commit each program was last linked at.
     configure --fresh
-    cmake --build "$build" -j"$JOBS" --clean-first --target disc
+    cmake --build "$build" -j"$JOBS" --clean-first --target disc vexlo-textfit
     ;;
   iso | demo)
     configure
-    cmake --build "$build" -j"$JOBS" --target disc
+    cmake --build "$build" -j"$JOBS" --target disc vexlo-textfit
     ;;
   demo-remove) ;;
 esac
+
+# Every text of the product measured in the control of Setup.exe that shows
+# it, with the dialog's font, under 32-bit Wine in a prefix of this build's
+# own (made once); a text that would be cut stops the build, named.
+check_texts_fit() {
+  wine32=${VEXLO_WINE32:-/usr/lib/wine/wine}
+  if [ ! -x "$wine32" ]; then
+    printf 'make: PRODUCT=%s: WARNING: no 32-bit Wine (%s): the texts were NOT checked against the controls that show them\n' \
+      "$product_arg" "$wine32" >&2
+    return 0
+  fi
+  (
+    export WINEPREFIX="$PWD/$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    set -- "$wine32" "$build/bin/vexlo-textfit.exe"
+    if [ -z "${DISPLAY:-}" ]; then set -- xvfb-run -a "$@"; fi
+    status=0
+    "$@" >"$build/textfit.log" 2>"$build/textfit.err" || status=$?
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    tr -d '\r' <"$build/textfit.err" >&2
+    case $status in
+      0) echo "Every text fits the control that shows it (measured under Wine: $build/textfit.log)" ;;
+      1) die "texts of product.ini would be cut in Setup.exe's dialogs (above)" ;;
+      *) die "the texts could not be measured under Wine (exit $status)" ;;
+    esac
+  ) || exit 2
+}
+case $action in release | iso | demo) check_texts_fit ;; esac
 
 names=$build/generated/product.sh
 [ -f "$names" ] || die "$names missing: build the product first (make demo PRODUCT=$product_arg)"

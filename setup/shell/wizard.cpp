@@ -452,11 +452,24 @@ int CALLBACK WizardSheetCallback(HWND sheet, UINT message, LPARAM) {
     return 0;
 }
 
-void RunInstallWizard() {
+void MakeDefaultGroup() {
     char programs[MAX_PATH];
     SpecialFolderPath(CSIDL_PROGRAMS, programs);
     StoreGroupFolder(programs);
     MakeGroupLabel();
+}
+
+std::vector<FilledText> FilledProductTexts() {
+    // The destination page's radio button shows the default group's label;
+    // the progress page's status line says when the installation failed
+    // (install_sequence.cpp).
+    MakeDefaultGroup();
+    return {{IDD_DESTINATION, IDC_GROUP_START_MENU, "GroupFolderName", setupState.groupLabel},
+            {IDD_PROGRESS, IDC_STATUS_LINE, "InstallFailedStatus", InstallFailedStatus}};
+}
+
+void RunInstallWizard() {
+    MakeDefaultGroup();
 
     PROPSHEETPAGEA_V1 pages[4];
     FillWizardPage(setupState.instance, &pages[0], IDD_WELCOME, WelcomePageProc);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <prsht.h>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // RequiredSpace: bytes the installed game needs, measured by the build.
 #include "required_space.h"
@@ -12,6 +14,21 @@
 
 constexpr const char GroupLabelPrefix[] = "Start Menu";
 constexpr const char SpacePlaceholder[] = "?";
+
+// A product text that the setup program puts into a control itself; every
+// other product text stands in the dialog templates as it is shown. The check
+// of texts against their controls (vexlo-textfit) sets these into their
+// controls before it measures.
+struct FilledText {
+    int dialogId;
+    int controlId;
+    const char* key;   // the product key the text is made from
+    std::string text;  // the text the control is given, at its longest
+};
+std::vector<FilledText> FilledProductTexts();
+
+// groupFolder := the Programs folder + GroupFolderName, and its groupLabel.
+void MakeDefaultGroup();
 
 // Sets the default group, shows the four-page sheet, returns when it closes.
 void RunInstallWizard();

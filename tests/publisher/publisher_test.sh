@@ -7,7 +7,8 @@
 # copy. Its Setup.exe must hold the given pictures' pixels. The disc is installed under 32-bit Wine through its Setup.exe
 # (windows found by their control ids, never by a product's texts), checked on
 # the prefix's drive and registry, played, removed with "StarDemo.exe /REMOVE"
-# and checked gone. Last, a 24-bit picture in art/ must stop make release.
+# and checked gone. Last, a 24-bit picture in art/ must stop make release, and
+# a WelcomeText too long for its page must stop make iso, named.
 #
 #   tests/publisher/publisher_test.sh [WORK_DIR]     (default build/publisher)
 #
@@ -254,6 +255,11 @@ told_not_installed() {
     grep -qF "These content files go onto the disc but will not be installed: manual/index.html (in a sub-folder"
 }
 check "the build names manual/index.html as not installed" told_not_installed
+# Each build of the product measured its texts in Setup.exe's controls.
+release_log=$(awk -v w="$WORK" '/^make release PRODUCT=/ { print w "/command-" NR ".log"; exit }' \
+  "$WORK/commands.run")
+check "the release measured every text in the control that shows it" \
+  grep -qF "Every text fits the control that shows it (measured under Wine" "${release_log:-/dev/null}"
 named_not_installed() { cat "$WORK"/command-*.log | grep -qE "^ +$1 +[(]"; }
 for name in StarDemo.ini ReadMe.txt Starfall.cfg; do
   check "and does not name $name so (it is installed)" not named_not_installed "$name"
@@ -606,11 +612,17 @@ check "the Uninstall key is gone" no_key "$KEY"
 # ---- a picture the dialogs cannot show ----
 say
 say "== A 24-bit art/autoplay.bmp given to make release"
+cp "$PRODUCT/art/autoplay.bmp" "$WORK/autoplay.bmp.good"
 convert "$ART_SOURCES/picture.png" -type TrueColor BMP3:"$PRODUCT/art/autoplay.bmp"
-start=$(date +%s)
-(cd "$ROOT" && env -u DISPLAY make release PRODUCT="$PRODUCT") </dev/null >"$WORK/bad-art.log" 2>&1
-status=$?
-say "  \$ make release PRODUCT=\"\$PRODUCT\"    ($(($(date +%s) - start)) s, exit $status)"
+# make_product ACTION LOG: make ACTION for the product, as without a display;
+# its exit status in status.
+make_product() {
+  start=$(date +%s)
+  (cd "$ROOT" && env -u DISPLAY make "$1" PRODUCT="$PRODUCT") </dev/null >"$2" 2>&1
+  status=$?
+  say "  \$ make $1 PRODUCT=\"\$PRODUCT\"    ($(($(date +%s) - start)) s, exit $status)"
+}
+make_product release "$WORK/bad-art.log"
 grep -F 'vexlo-artgen:' "$WORK/bad-art.log" | sed 's/^/        /'
 check "it stops" [ "$status" -ne 0 ]
 check "naming the file and its 24 bits per pixel" \
@@ -619,5 +631,22 @@ check "naming the file and its 24 bits per pixel" \
 # `sha256sum -c` would still pass it.
 check "the earlier build/$NAME.iso is gone" no_file "$ISO"
 check "and build/SHA256SUMS with it" no_file "$ROOT/build/SHA256SUMS"
+
+# ---- a text its control cannot show ----
+say
+say "== A WelcomeText of 2000 characters given to make iso"
+cp "$WORK/autoplay.bmp.good" "$PRODUCT/art/autoplay.bmp"
+cp "$PRODUCT/product.ini" "$WORK/product.ini.good"
+long_text=$(awk 'BEGIN { for (i = 0; i < 200; i++) printf "Starfall! "; }')
+sed "s/^WelcomeText=.*/WelcomeText=$long_text/" "$WORK/product.ini.good" >"$PRODUCT/product.ini"
+make_product iso "$WORK/long-text.log"
+grep -E 'does not fit|would be cut' "$WORK/long-text.log" | sed 's/\(Starfall! \)\{3,\}/Starfall! ... /; s/^/        /'
+check "it stops" [ "$status" -ne 0 ]
+check "naming WelcomeText and the lines it needs and has" \
+  grep -qE '^WelcomeText "Starfall! Starfall! .*it needs [0-9]+ lines and its control shows [0-9]+' \
+  "$WORK/long-text.log"
+check "and no other text" [ "$(grep -c 'does not fit' "$WORK/long-text.log")" -eq 1 ]
+check "and leaves no build/$NAME.iso" no_file "$ISO"
+cp "$WORK/product.ini.good" "$PRODUCT/product.ini"
 
 finish pass
