@@ -355,9 +355,18 @@ bool IsControlVisible(HWND top, int id) {
 }
 
 bool ClickButton(HWND top, int id) {
-    HWND button = FindControl(top, id);
-    if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return false;
-    return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+    // A page shown a moment ago may enable its sheet's buttons only as it
+    // becomes active: a button that is there is given a moment to become
+    // clickable, as a person's click would come a moment later too.
+    constexpr unsigned ClickableWaitMs = 1000;
+    uint32_t start = DriverClock();
+    for (;;) {
+        HWND button = FindControl(top, id);
+        if (button && IsWindowVisible(button) && IsWindowEnabled(button))
+            return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+        if (!button || !IsWindow(top) || DriverClock() - start >= ClickableWaitMs) return false;
+        Sleep(PollIntervalMs);
+    }
 }
 
 int ReadButtonCheck(HWND top, int id) {

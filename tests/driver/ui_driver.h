@@ -74,7 +74,9 @@ bool WaitControlText(HWND top, int id, const char* expected, unsigned timeoutMs)
 bool IsControlEnabled(HWND top, int id);
 bool IsControlVisible(HWND top, int id);
 
-// Clicks a button as the mouse would: refuses hidden or disabled buttons.
+// Clicks a button as the mouse would: refuses hidden or disabled buttons (one
+// that is there gets a second to become clickable, as a page enables its
+// sheet's buttons only as it becomes active).
 // The click is posted, so a modal dialog it opens does not block the caller.
 bool ClickButton(HWND top, int id);
 // Checks a radio button or check box by clicking it (when not yet checked).
