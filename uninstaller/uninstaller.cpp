@@ -145,20 +145,10 @@ void NoteFailure(RemovalReport* report, const char* path) {
     ++report->failed;
 }
 
-// A line's path checked on the disk: nothing from the root's own name down
-// may be a link, or the path would lead outside the root.
-bool LeadsOutside(const char* path, size_t rootLength) {
-    // A drive's root (E:\ for a game an earlier Setup put there) is no name
-    // of its own: "E:" would be the drive's current folder. Its names are
-    // checked from the first one below it.
-    if (rootLength <= 3) return PathHasLink(path, rootLength);
-    return PathHasLink(path, rootLength - 1);
-}
-
 // Removes the folders the line leaves empty, below its root only.
 void RemoveEmptyFolders(const removal::ResolvedLine& line) {
     removal::ForEachEmptyFolderCandidate(line, [&line](const char* folder) {
-        if (!LeadsOutside(folder, line.rootLength)) RemoveDirectoryA(folder);
+        if (!LeadsOutsideRoot(folder, line.rootLength)) RemoveDirectoryA(folder);
     });
 }
 
@@ -236,7 +226,7 @@ void DeleteInGameFolder(const removal::RemovalRoots& roots, const char* name) {
         !ReplaceFileName(path, sizeof path, name)) {
         return;
     }
-    if (!LeadsOutside(path, strlen(roots.GameFolder()))) DeleteFileA(path);
+    if (!LeadsOutsideRoot(path, strlen(roots.GameFolder()))) DeleteFileA(path);
 }
 
 // The system's own folders, which the removal never takes away.
@@ -264,7 +254,7 @@ void RemoveGameFolder(const removal::RemovalRoots& roots, const char* createdFol
     if (!CopyText(folder, sizeof folder, roots.GameFolder())) return;
     size_t length = strlen(folder);
     folder[--length] = '\0';
-    if (LeadsOutside(folder, length) || !RemoveDirectoryA(folder)) return;
+    if (LeadsOutsideRoot(folder, length) || !RemoveDirectoryA(folder)) return;
     // The record is taken only where the rule for created folders takes it:
     // the game's folder or one above it, never a root.
     char created[PathBufferSize];
@@ -276,7 +266,7 @@ void RemoveGameFolder(const removal::RemovalRoots& roots, const char* createdFol
         if (!lastBackslash || lastBackslash - folder < 3) return;  // "C:\" itself
         *lastBackslash = '\0';
         if (!removal::IsSameOrInside(folder, created) || IsSystemFolder(folder) ||
-            LeadsOutside(folder, strlen(folder)) || !RemoveDirectoryA(folder))
+            LeadsOutsideRoot(folder, strlen(folder)) || !RemoveDirectoryA(folder))
             return;
     }
 }
@@ -313,7 +303,7 @@ Outcome RemoveListedFiles(const char* gameDest, const char* createdFolder, Remov
     removal::ResolvedLine line;
     while (lines.Next(&text, &length)) {
         if (removal::ResolveLine(text, length, roots, &line) != removal::Verdict::Inside ||
-            LeadsOutside(line.path, line.rootLength)) {
+            LeadsOutsideRoot(line.path, line.rootLength)) {
             ++report->refused;
             continue;
         }
@@ -325,7 +315,8 @@ Outcome RemoveListedFiles(const char* gameDest, const char* createdFolder, Remov
         RemoveEmptyFolders(line);
     }
     free(list);
-    if (report->failed == 0 && gameListed && !LeadsOutside(gamePath, strlen(roots.GameFolder())) &&
+    if (report->failed == 0 && gameListed &&
+        !LeadsOutsideRoot(gamePath, strlen(roots.GameFolder())) &&
         DeleteOneFile(gamePath) == Deletion::Failed) {
         NoteFailure(report, gamePath);
     }

@@ -58,12 +58,6 @@ char* ReadWholeFile(const char* path, size_t* size) {
     return bytes;
 }
 
-// A path the rules accepted, checked on the disk: nothing from the root's
-// own name down may be a link, or it would lead outside the root.
-bool LeadsOutside(const char* path, size_t rootLength) {
-    return PathHasLink(path, rootLength > 0 ? rootLength - 1 : 0);
-}
-
 // What the removal may reach for the installation in folder: the folder
 // itself, and the groups below the Programs folders. gamePath gets the game
 // executable's path in checked form.
@@ -107,7 +101,7 @@ class Journal {
             removal::ResolvedLine kept;
             if (removal::ResolveLine(line.path, line.pathLength, roots, &kept) ==
                     removal::Verdict::Inside &&
-                !LeadsOutside(kept.path, kept.rootLength))
+                !LeadsOutsideRoot(kept.path, kept.rootLength))
                 visit(static_cast<const removal::ResolvedLine&>(kept));
         });
     }
@@ -198,7 +192,7 @@ bool UndoUnfinishedInstall(const char* folder) {
     size_t gameFolderLength = std::strlen(roots.GameFolder());
     // The folder's own files (the list, the journal, the unfinished game)
     // are reached through no link either.
-    if (LeadsOutside(listPath, gameFolderLength)) return false;
+    if (LeadsOutsideRoot(listPath, gameFolderLength)) return false;
 
     Journal journal(roots);
     journal.Load(journalPath);
@@ -212,7 +206,7 @@ bool UndoUnfinishedInstall(const char* folder) {
         while (lines.Next(&text, &length)) {
             // A line the rules refuse is never acted on.
             if (removal::ResolveLine(text, length, roots, &line) != removal::Verdict::Inside ||
-                LeadsOutside(line.path, line.rootLength))
+                LeadsOutsideRoot(line.path, line.rootLength))
                 continue;
             if (_stricmp(line.path, gamePath) == 0) continue;
             // Named for setting aside, but never moved: still the earlier file.
@@ -236,7 +230,7 @@ void TidyFinishedInstall(const char* folder) {
     char journalPath[StatePathSize];
     if (!MakeRoots(folder, &roots, gamePath) ||
         !JournalPath(journalPath, sizeof journalPath, folder) ||
-        LeadsOutside(journalPath, std::strlen(roots.GameFolder())))
+        LeadsOutsideRoot(journalPath, std::strlen(roots.GameFolder())))
         return;
     Journal journal(roots);
     if (!journal.Load(journalPath)) return;
@@ -274,7 +268,7 @@ bool RecoverUnfinishedInstall(const char* gameDest, bool* undoIncomplete) {
         !JournalPath(journalPath, sizeof journalPath, folder) ||
         !UnfinishedGamePath(unfinished, sizeof unfinished, folder) ||
         !KeptAsidePath(gameAside, sizeof gameAside, gamePath) ||
-        LeadsOutside(gamePath, std::strlen(roots.GameFolder())))
+        LeadsOutsideRoot(gamePath, std::strlen(roots.GameFolder())))
         return FileExists(gameDest);
 
     Journal journal(roots);

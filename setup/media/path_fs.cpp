@@ -106,3 +106,8 @@ bool PathHasLink(const char* path, size_t checkFrom) {
     }
     return false;
 }
+
+bool LeadsOutsideRoot(const char* path, size_t rootLength) {
+    if (rootLength <= 3) return PathHasLink(path, rootLength);
+    return PathHasLink(path, rootLength - 1);
+}

@@ -25,3 +25,11 @@ bool CreateFolderPath(const char* path, char* outermost = nullptr, size_t outerm
 // examined, or a path of 260 characters or more, counts as a link. Systems
 // before NT 5 know no links and never set the attribute.
 bool PathHasLink(const char* path, size_t checkFrom);
+
+// A path that a removal rule accepted below a root of rootLength characters
+// (ending in its separator), checked on the disk: true when a link from the
+// root's own name down would lead it outside the root. A drive's root (E:\)
+// has no name of its own ("E:" is the drive's current folder), so its names
+// are checked from the first one below it. The uninstaller and Setup's undo
+// and recovery all ask this one question.
+bool LeadsOutsideRoot(const char* path, size_t rootLength);
