@@ -6,11 +6,7 @@
 
 #include <initializer_list>
 
-namespace removal {
-
-namespace {
-
-void FreeItemList(LPITEMIDLIST items) {
+void FreeShellItemList(void* items) {
     if (!items) return;
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
@@ -19,7 +15,7 @@ void FreeItemList(LPITEMIDLIST items) {
     }
 }
 
-}  // namespace
+namespace removal {
 
 void AddProgramsFolders(RemovalRoots* roots) {
     for (int folder : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
@@ -29,7 +25,7 @@ void AddProgramsFolders(RemovalRoots* roots) {
             SHGetPathFromIDListA(items, path)) {
             roots->AddProgramsFolder(path);
         }
-        FreeItemList(items);
+        FreeShellItemList(items);
     }
 }
 

@@ -10,3 +10,8 @@ namespace removal {
 void AddProgramsFolders(RemovalRoots* roots);
 
 }  // namespace removal
+
+// Gives an item list the shell handed out (an LPITEMIDLIST; null is fine) back
+// to the shell's allocator. Here because the removal roots and the wizard's
+// folder browser both ask the shell for folders.
+void FreeShellItemList(void* items);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/removal_roots_win32.h"
 #include "setup/install/disk_space.h"
 #include "setup/install/path_limits.h"
 #include "setup/install/progress_page.h"
@@ -55,22 +56,13 @@ void SetResult(HWND page, LONG_PTR result) {
     SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
 }
 
-void FreeItemList(LPITEMIDLIST items) {
-    if (!items) return;
-    IMalloc* allocator = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-        allocator->Free(items);
-        allocator->Release();
-    }
-}
-
 // Path of a special shell folder; empty when the shell does not know it.
 void SpecialFolderPath(int folder, char* path) {
     path[0] = '\0';
     LPITEMIDLIST items = nullptr;
     if (SHGetSpecialFolderLocation(nullptr, folder, &items) != S_OK) return;
     if (!SHGetPathFromIDListA(items, path)) path[0] = '\0';
-    FreeItemList(items);
+    FreeShellItemList(items);
 }
 
 // Copies text into a SetupState field; refuses (field unchanged) what does not fit.
@@ -295,7 +287,7 @@ bool BrowseForFolder(HWND page, LPCITEMIDLIST root, const char* title, UINT flag
     questionOpen = false;
     if (!chosen) return false;
     bool named = SHGetPathFromIDListA(chosen, path) != FALSE;
-    FreeItemList(chosen);
+    FreeShellItemList(chosen);
     return named;
 }
 
@@ -322,7 +314,7 @@ void ChangeGroup(HWND page) {
         CheckDlgButton(page, IDC_GROUP_START_MENU, BST_CHECKED);
         KeepTabStopOnCheckedGroupButton(page);
     }
-    FreeItemList(programs);
+    FreeShellItemList(programs);
 }
 
 void DestinationEditChanged(HWND page, WORD notification) {
