@@ -37,13 +37,32 @@ class SampleTest : public ::testing::Test {
         if (!WaitProcessEnd(sample.process, 0, nullptr)) KillProcess(sample.process);
         CloseStartedProcess(&sample);
     }
-    std::string Log() {
-        char text[256] = "";
+    // The sample's log: its latest events, one a line.
+    std::vector<std::string> LogEvents() {
+        char text[4096] = "";
         ReadControlText(window, IDC_SAMPLE_LOG, text, sizeof text);
-        return text;
+        std::vector<std::string> events;
+        for (const char* line = text; *line;) {
+            const char* end = strchr(line, '\n');
+            events.emplace_back(line, end ? size_t(end - line) : strlen(line));
+            line = end ? end + 1 : line + strlen(line);
+        }
+        return events;
     }
-    bool WaitLog(const char* expected) {
-        return WaitControlText(window, IDC_SAMPLE_LOG, expected, WaitMs);
+    int LogCount(const std::string& expected) {
+        int count = 0;
+        for (const std::string& event : LogEvents())
+            count += event == expected;
+        return count;
+    }
+    // Waits until the log holds `expected` more than `already` times.
+    bool WaitLog(const char* expected, int already = 0) {
+        uint32_t start = GetTickCount();
+        while (LogCount(expected) <= already) {
+            if (GetTickCount() - start >= WaitMs) return false;
+            Sleep(30);
+        }
+        return true;
     }
     DWORD EndCode() {
         DWORD code = 0;
@@ -77,12 +96,15 @@ TEST_F(SampleTest, EditNotificationsAndFocus) {
     char text[64];
     ASSERT_TRUE(ReadControlText(window, IDC_SAMPLE_EDIT, text, sizeof text));
     EXPECT_STREQ(text, "C:\\Games");
-    // Typing replaces the whole content; moving the focus away reports it.
+    // Typing replaces the whole content; the focus goes where it is sent,
+    // and leaving the edit reports its text.
     ASSERT_TRUE(FocusControl(window, IDC_SAMPLE_EDIT));
+    EXPECT_TRUE(WaitFocus(window, IDC_SAMPLE_EDIT, WaitMs));
     ASSERT_TRUE(TypeEditText(window, IDC_SAMPLE_EDIT, "x"));
     EXPECT_TRUE(WaitLog("change 4 x"));
     ASSERT_TRUE(FocusControl(window, IDC_SAMPLE_ASK));
-    EXPECT_TRUE(WaitLog("killfocus x"));
+    EXPECT_TRUE(WaitFocus(window, IDC_SAMPLE_ASK, WaitMs));
+    EXPECT_TRUE(WaitLog("killfocus x")) << testing::PrintToString(LogEvents());
 }
 
 TEST_F(SampleTest, ButtonsRadiosAndProgress) {

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 #include <cstdio>
+#include <cstring>
 
 #include "sample_ids.h"
 
@@ -14,8 +15,25 @@ HINSTANCE instance;
 int changeCount = 0;
 char wizardText[128] = "";
 
+// The log holds the latest events, one a line, newest last: another
+// program's window may take the activation at any moment, and the focus
+// change that brings must not hide the event a test waits for.
+constexpr int LogEvents = 16;
+constexpr int EventLength = 200;
+char events[LogEvents][EventLength];
+int eventCount = 0;
+
 void ShowLog(HWND dialog, const char* text) {
-    SetDlgItemTextA(dialog, IDC_SAMPLE_LOG, text);
+    if (eventCount == LogEvents) {
+        memmove(events[0], events[1], sizeof events - sizeof events[0]);
+        --eventCount;
+    }
+    snprintf(events[eventCount++], EventLength, "%s", text);
+    char log[LogEvents * EventLength] = "";
+    size_t used = 0;
+    for (int i = 0; i < eventCount; ++i)
+        used += snprintf(log + used, sizeof log - used, "%s%s", i ? "\n" : "", events[i]);
+    SetDlgItemTextA(dialog, IDC_SAMPLE_LOG, log);
 }
 
 void OnEditNotification(HWND dialog, WORD code) {

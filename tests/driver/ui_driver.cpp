@@ -414,6 +414,20 @@ bool FocusControl(HWND top, int id) {
     return dialog && PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
 }
 
+bool WaitFocus(HWND top, int id, unsigned timeoutMs) {
+    uint32_t start = DriverClock();
+    for (;;) {
+        HWND control = FindControl(top, id);
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (control && GetGUIThreadInfo(GetWindowThreadProcessId(control, nullptr), &info) &&
+            info.hwndFocus == control)
+            return true;
+        if (!IsWindow(top) || DriverClock() - start >= timeoutMs) return false;
+        Sleep(PollIntervalMs);
+    }
+}
+
 int ReadProgressPosition(HWND top, int id) {
     DWORD_PTR position = 0;
     HWND bar = FindControl(top, id);

@@ -92,6 +92,9 @@ bool TypeEditText(HWND top, int id, const char* text);
 // Moves the keyboard focus to a control of a dialog (the old owner of the
 // focus gets its kill-focus notification).
 bool FocusControl(HWND top, int id);
+// Waits until the control has the keyboard focus of its own thread (another
+// program's window may be the active one meanwhile).
+bool WaitFocus(HWND top, int id, unsigned timeoutMs);
 // Progress bar position, or -1.
 int ReadProgressPosition(HWND top, int id);
 // List boxes: the number of items (-1 when unreadable) and one item's text.
