@@ -52,10 +52,15 @@ function(vexlo_mingw_crt folder)
   if(VEXLO_CCACHE)
     set(cc "${VEXLO_CCACHE} ${CMAKE_C_COMPILER}")
   endif()
+  # One runtime for every 32-bit build tree of this checkout (build-mingw-crt.sh
+  # keeps it by what it is made from); an empty VEXLO_MINGW_CRT_CACHE builds
+  # it in each tree.
+  set(VEXLO_MINGW_CRT_CACHE ${PROJECT_SOURCE_DIR}/build/mingw-crt
+      CACHE PATH "Where the 486 C runtime is kept for every build tree of this checkout")
   add_custom_command(
     OUTPUT ${outputs}
     COMMAND sh ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/build-mingw-crt.sh ${source} ${work} ${folder}
-            ${MINGW_TRIPLE} ${cc} ${cflags}
+            ${MINGW_TRIPLE} ${cc} ${cflags} "${VEXLO_MINGW_CRT_CACHE}"
     DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_FILE} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/build-mingw-crt.sh
             ${source}/configure
     COMMENT "Building the mingw-w64 ${version} C runtime for the 486"
