@@ -210,18 +210,24 @@ constexpr auto WindowBlock = WindowBlockPlain;
 // Matrixing into the planes: the standard's V[0..63] are mirror images and
 // negatives of the 32-point DCT X: V[i] = X[i + 16] (i < 16), V[16] = 0,
 // V[i] = -X[48 - i] (16 < i <= 48), V[i] = -X[i - 48] (i > 48). V[0..31]
-// go to the current plane's column, V[32..63] to the other's. x holds X
-// and a zero at x[32].
+// go to the current plane's column, V[32..63] to the other's, each to both
+// of the column's places (Copy floats apart). x holds X and a zero at x[32].
+constexpr int Copy = 32 * 16;
+
 [[maybe_unused]] void StoreColumnsPlain(const float* x, float* current, float* other) {
+    auto put = [](float* column, int r, float value) {
+        column[r] = value;
+        column[r + Copy] = value;
+    };
     for (int r = 0; r < 16; r++)
-        current[r] = x[r + 16];
-    current[16] = 0.0f;
+        put(current, r, x[r + 16]);
+    put(current, 16, 0.0f);
     for (int r = 17; r < 32; r++)
-        current[r] = -x[48 - r];
+        put(current, r, -x[48 - r]);
     for (int r = 0; r < 16; r++)
-        other[r] = -x[16 - r];
+        put(other, r, -x[16 - r]);
     for (int r = 16; r < 32; r++)
-        other[r] = -x[r - 16];
+        put(other, r, -x[r - 16]);
 }
 
 #if defined(__SSE2__)
@@ -230,14 +236,19 @@ inline __m128 NegatedReverse(const float* p) {
     return _mm_xor_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)), _mm_set1_ps(-0.0f));
 }
 
+inline void PutTwice(float* column, __m128 value) {
+    _mm_store_ps(column, value);
+    _mm_store_ps(column + Copy, value);
+}
+
 void StoreColumnsSse2(const float* x, float* current, float* other) {
     const __m128 sign = _mm_set1_ps(-0.0f);
     for (int k = 0; k < 4; k++) {
-        _mm_store_ps(current + 4 * k, _mm_load_ps(x + 16 + 4 * k));
+        PutTwice(current + 4 * k, _mm_load_ps(x + 16 + 4 * k));
         // Rows 16 + 4k.. hold -x[32 - 4k], -x[31 - 4k], ... (x[32] is 0).
-        _mm_store_ps(current + 16 + 4 * k, NegatedReverse(x + 29 - 4 * k));
-        _mm_store_ps(other + 4 * k, NegatedReverse(x + 13 - 4 * k));
-        _mm_store_ps(other + 16 + 4 * k, _mm_xor_ps(_mm_load_ps(x + 4 * k), sign));
+        PutTwice(current + 16 + 4 * k, NegatedReverse(x + 29 - 4 * k));
+        PutTwice(other + 4 * k, NegatedReverse(x + 13 - 4 * k));
+        PutTwice(other + 16 + 4 * k, _mm_xor_ps(_mm_load_ps(x + 4 * k), sign));
     }
 }
 constexpr auto StoreColumns = StoreColumnsSse2;
@@ -286,9 +297,8 @@ void SubbandSynthesizer::Output(const float* x, int16_t* out) {
     float* current = currentPlane;
     float* other = current == planeA ? planeB : planeA;
     const uint32_t c = column;
+    static_assert(Copy == 32 * Columns, "the second place of a column");
     StoreColumns(x, current + 32 * c, other + 32 * c);
-    std::memcpy(current + 32 * (c + Columns), current + 32 * c, 32 * sizeof(float));
-    std::memcpy(other + 32 * (c + Columns), other + 32 * c, 32 * sizeof(float));
     WindowBlock(current + 32 * (c + Columns), scale, out);
     column = (c + 1) % Columns;
     currentPlane = other;
