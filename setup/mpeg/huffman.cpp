@@ -45,20 +45,37 @@ void BuildLookup(const HuffmanCode& code, std::vector<uint32_t>& out, HuffmanLoo
     for (unsigned i = 0; i < count; i++) {
         if (code.lengths[i] > maxLength) maxLength = code.lengths[i];
     }
-    unsigned first = maxLength < FirstLevelBits ? maxLength : FirstLevelBits;
+    // Pair tables index two bits more where they can: room for the signs.
+    unsigned wanted = quadruples ? maxLength : maxLength + 2;
+    unsigned first = wanted < FirstLevelBits ? wanted : FirstLevelBits;
     lookup.firstBits = static_cast<uint8_t>(first);
     out.assign(1u << first, 0);
     auto leaf = [&](unsigned i) -> uint32_t {
         uint32_t value = quadruples ? i : ((i / code.size) << 4) | (i % code.size);
         return (static_cast<uint32_t>(code.lengths[i]) << 8) | value;
     };
-    // Short codes fill every first-level slot they prefix.
+    // Short codes fill every first-level slot they prefix; where the slot's
+    // bits after the code hold the pair's signs too, the slot holds them.
+    auto whole = [&](unsigned i, unsigned slot, unsigned length) -> uint32_t {
+        unsigned x = i / code.size, y = i % code.size;
+        if (quadruples || (code.linbits && (x == 15 || y == 15))) return 0;
+        unsigned used = length;
+        uint32_t signs = 0;
+        auto sign = [&](unsigned bit) {
+            if (used < first) signs |= ((slot >> (first - 1 - used)) & 1u) << bit;
+            used++;
+        };
+        if (x) sign(13);
+        if (y) sign(14);
+        if (used > first) return 0;
+        return HuffmanWholePairFlag | (used << 16) | signs;
+    };
     for (unsigned i = 0; i < count; i++) {
         unsigned length = code.lengths[i];
         if (length > first) continue;
         unsigned base = static_cast<unsigned>(code.codes[i]) << (first - length);
         for (unsigned k = 0; k < (1u << (first - length)); k++)
-            out[base + k] = leaf(i);
+            out[base + k] = leaf(i) | whole(i, base + k, length);
     }
     // Long codes: one sub-table per first-level prefix, as deep as its
     // longest code.

@@ -29,6 +29,21 @@ struct HuffmanLookup {
 };
 
 constexpr uint32_t HuffmanLinkFlag = 0x80000000u;
+// A first-level leaf whose pair is whole within the bits that indexed it
+// (no linbits to read, the sign bits inside): it holds those too, so that
+// the pair takes one lookup. Bits 0 to 7 the value, 8 to 12 the code's
+// length, 13 and 14 the signs of x and y (1: negative), 16 to 20 the length
+// with the signs.
+constexpr uint32_t HuffmanWholePairFlag = 0x40000000u;
+inline uint32_t WholePairLength(uint32_t entry) {
+    return (entry >> 16) & 31;
+}
+inline uint32_t WholePairXSign(uint32_t entry) {
+    return (entry >> 13) & 1;
+}
+inline uint32_t WholePairYSign(uint32_t entry) {
+    return (entry >> 14) & 1;
+}
 
 // The lookup table of table number (0 to 33), built before main runs.
 const HuffmanLookup& GetHuffmanLookup(unsigned number);
@@ -49,6 +64,6 @@ inline uint32_t DecodeHuffmanCode(const HuffmanLookup& lookup, uint64_t window, 
         uint32_t start = entry & 0xFFFFFF;
         entry = lookup.entries[start + ((window << lookup.firstBits) >> (64 - bits))];
     }
-    length = entry >> 8;
+    length = (entry >> 8) & 31;
     return entry & 0xFF;
 }

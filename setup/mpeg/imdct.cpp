@@ -66,14 +66,33 @@ struct LongConstants {
     }
 };
 
+// The 6-point DCT-IV's twiddles and the short window, as C.
+template <typename C>
+struct ShortConstants {
+    ComplexOf<C> pre6[3], post6[3];
+    C window[12];
+
+    template <typename Source>
+    void From(const Source& source) {
+        for (int n = 0; n < 3; n++) {
+            pre6[n] = {Broadcast<C>(source.pre6[n].re), Broadcast<C>(source.pre6[n].im)};
+            post6[n] = {Broadcast<C>(source.post6[n].re), Broadcast<C>(source.post6[n].im)};
+        }
+        for (int i = 0; i < 12; i++)
+            window[i] = Broadcast<C>(source.shortWindow[i]);
+    }
+};
+
 struct ImdctTables {
     Complex pre18[9], post18[9], twiddle9[4];
     float window[4][36];
     Complex pre6[3], post6[3];
     float shortWindow[12];
     LongConstants<float> scalar;
+    ShortConstants<float> shortScalar;
 #if defined(__SSE2__)
     LongConstants<Lanes> lanes;
+    ShortConstants<Lanes> shortLanes;
 #endif
     ImdctTables();
 };
@@ -105,8 +124,10 @@ ImdctTables::ImdctTables() {
     for (int i = 0; i < 12; i++)
         shortWindow[i] = BlockWindow(2, i);
     scalar.From(*this);
+    shortScalar.From(*this);
 #if defined(__SSE2__)
     lanes.From(*this);
+    shortLanes.From(*this);
 #endif
 }
 
@@ -159,6 +180,60 @@ void DctIv18(const float* in, float* out) {
     DctIv18Of(in, out, tables.scalar);
 }
 
+namespace {
+
+template <typename T, typename C>
+inline void DctIv6Of(const T* in, T* out, const ShortConstants<C>& k) {
+    ComplexOf<T> z[3];
+    for (int n = 0; n < 3; n++)
+        z[n] = MulConjugate(in[2 * n], in[5 - 2 * n], k.pre6[n]);
+    Dft3(z[0], z[1], z[2]);
+    for (int p = 0; p < 3; p++) {
+        ComplexOf<T> d = Mul(z[p], k.post6[p]);
+        out[2 * p] = d.re;
+        out[5 - 2 * p] = d.im;
+    }
+}
+
+// The three short transforms of lines (line 3k + w is line k of window w),
+// windowed and overlapped: the granule's 18 outputs out (with saved, the
+// overlap, added) and the next overlap into saved.
+template <typename T, typename C>
+inline void ShortTransforms(const T* lines, T* out, T* saved, const ShortConstants<C>& k) {
+    const C* window = k.window;
+    T raw[36];
+    for (T& value : raw)
+        value = T{};
+    for (int w = 0; w < 3; w++) {
+        T in[6], y[6];
+        for (int n = 0; n < 6; n++)
+            in[n] = lines[3 * n + w];
+        DctIv6Of(in, y, k);
+        // x[i] = y[i + 3] (i < 3), -y[8 - i] (3 <= i < 9), -y[i - 9] (i >= 9).
+        T* part = raw + 6 + 6 * w;
+        for (int i = 0; i < 3; i++) {
+            part[i] = part[i] + y[i + 3] * window[i];
+            part[3 + i] = part[3 + i] - y[5 - i] * window[3 + i];
+            part[6 + i] = part[6 + i] - y[2 - i] * window[6 + i];
+            part[9 + i] = part[9 + i] - y[i] * window[9 + i];
+        }
+    }
+    for (int i = 0; i < 18; i++) {
+        out[i] = raw[i] + saved[i];
+        saved[i] = raw[18 + i];
+    }
+}
+
+}  // namespace
+
+#if defined(__SSE2__)
+void DctIv6(const float* in, float* out) {
+    DctIv6Of(in, out, tables.shortScalar);
+}
+#else
+// The x87 copy keeps this form of its own: there the precision of each
+// intermediate follows where the compiler keeps it, so that its output is
+// this very code's.
 void DctIv6(const float* in, float* out) {
     ComplexOf<float> z[3];
     for (int n = 0; n < 3; n++)
@@ -170,6 +245,7 @@ void DctIv6(const float* in, float* out) {
         out[5 - 2 * p] = d.im;
     }
 }
+#endif
 
 void ImdctLong(float* lines, float* overlap, uint32_t blockType) {
     float y[18], saved[18];
@@ -267,6 +343,17 @@ void OverlapOnly(float* work, float* overlap, uint32_t first) {
     }
 }
 
+#if defined(__SSE2__)
+void ImdctShort(float* lines, float* overlap) {
+    float saved[18];
+    for (int i = 0; i < 18; i++)
+        saved[i] = overlap[SlotStride * i];
+    ShortTransforms(lines, lines, saved, tables.shortScalar);
+    for (int i = 0; i < 18; i++)
+        overlap[SlotStride * i] = saved[i];
+}
+#else
+// The x87 copy's own form, as DctIv6's.
 void ImdctShort(float* lines, float* overlap) {
     const float* window = tables.shortWindow;
     float raw[36] = {};
@@ -288,4 +375,22 @@ void ImdctShort(float* lines, float* overlap) {
         lines[i] = raw[i] + overlap[SlotStride * i];
         overlap[SlotStride * i] = raw[18 + i];
     }
+}
+#endif
+
+void ImdctShort4(float* lines, float* overlap) {
+#if defined(__SSE2__)
+    // Four subbands side by side in the lanes, as ImdctLong4.
+    Lanes in[18], saved[18];
+    ToLanes(lines, in);
+    for (int i = 0; i < 18; i++)
+        saved[i].v = _mm_loadu_ps(overlap + SlotStride * i);
+    ShortTransforms(in, in, saved, tables.shortLanes);
+    FromLanes(in, lines);
+    for (int i = 0; i < 18; i++)
+        _mm_storeu_ps(overlap + SlotStride * i, saved[i].v);
+#else
+    for (int sb = 0; sb < 4; sb++)
+        ImdctShort(lines + 18 * sb, overlap + sb);
+#endif
 }

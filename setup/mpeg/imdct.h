@@ -19,6 +19,8 @@ void ImdctLong4(float* lines, float* overlap, uint32_t blockType);
 // is line k of window w), each with the short window, overlapped at offsets
 // 6, 12 and 18.
 void ImdctShort(float* lines, float* overlap);
+// The same for four consecutive subbands.
+void ImdctShort4(float* lines, float* overlap);
 
 // Subbands from first to 31 whose lines are all zero: the output is their
 // overlap, which is cleared.

@@ -358,7 +358,7 @@ inline uint32_t DecodeHuffmanCode32(const HuffmanLookup& lookup, uint32_t window
         uint32_t start = entry & 0xFFFFFF;
         entry = lookup.entries[start + ((window << lookup.firstBits) >> (32 - bits))];
     }
-    length = entry >> 8;
+    length = (entry >> 8) & 31;
     return entry & 0xFF;
 }
 
@@ -449,25 +449,39 @@ void MpegDecoder::DecodeRequantised(uint32_t ch, uint32_t gr) {
                     return;
                 }
 #if UINTPTR_MAX == 0xFFFFFFFFu
-                // The code takes at most 19 bits; the values' linbits and
-                // signs at most 28 more, all in the second window.
-                uint32_t used;
-                uint32_t value = DecodeHuffmanCode32(lookup, Bits32At(bits, offset), used);
-                uint32_t w = Bits32At(bits, offset + used);
-                uint32_t x = value >> 4;
-                uint32_t y = value & 15;
-                uint32_t xSign = PairValue32<Linbits>(x, w, used, linbits);
-                uint32_t ySign = PairValue32<Linbits>(y, w, used, linbits);
+                const uint32_t window = Bits32At(bits, offset);
+                const uint32_t first = lookup.entries[window >> (32 - lookup.firstBits)];
 #else
                 uint64_t w = BitsAt(bits, offset);
-                uint32_t used;
-                uint32_t value = DecodeHuffmanCode(lookup, w, used);
-                w <<= used;
-                uint32_t x = value >> 4;
-                uint32_t y = value & 15;
-                uint32_t xSign = PairValue<Linbits>(x, w, used, linbits);
-                uint32_t ySign = PairValue<Linbits>(y, w, used, linbits);
+                const uint32_t first = lookup.entries[w >> (64 - lookup.firstBits)];
 #endif
+                uint32_t used, x, y, xSign, ySign;
+                if (first & HuffmanWholePairFlag) {
+                    // Most pairs: short code, small values, signs included.
+                    used = WholePairLength(first);
+                    x = (first >> 4) & 15;
+                    y = first & 15;
+                    xSign = WholePairXSign(first);
+                    ySign = WholePairYSign(first);
+                } else {
+#if UINTPTR_MAX == 0xFFFFFFFFu
+                    // The code takes at most 19 bits; the values' linbits and
+                    // signs at most 28 more, all in the second window.
+                    uint32_t value = DecodeHuffmanCode32(lookup, window, used);
+                    uint32_t w = Bits32At(bits, offset + used);
+                    x = value >> 4;
+                    y = value & 15;
+                    xSign = PairValue32<Linbits>(x, w, used, linbits);
+                    ySign = PairValue32<Linbits>(y, w, used, linbits);
+#else
+                    uint32_t value = DecodeHuffmanCode(lookup, w, used);
+                    w <<= used;
+                    x = value >> 4;
+                    y = value & 15;
+                    xSign = PairValue<Linbits>(x, w, used, linbits);
+                    ySign = PairValue<Linbits>(y, w, used, linbits);
+#endif
+                }
                 put(i, x, xSign, gain);
                 put(i + 1, y, ySign, gain);
                 offset += used;

@@ -305,7 +305,12 @@ void MpegDecoder::Hybrid(uint32_t ch, uint32_t gr) {
     while (sb < usedSubbands) {
         float* lines = work + SubbandLines * sb;
         uint32_t type = mixed && sb < 2 ? 0 : granuleType;
-        if (type == 2) {
+        if (type == 2 && sb + 4 <= usedSubbands) {
+            // Four short-block subbands at once (a mixed granule's short
+            // ones begin at subband 2).
+            ImdctShort4(lines, history + sb);
+            sb += 4;
+        } else if (type == 2) {
             ImdctShort(lines, history + sb);
             sb++;
         } else if (sb + 4 <= usedSubbands && !mixed) {

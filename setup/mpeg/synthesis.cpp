@@ -73,36 +73,77 @@ inline void LeeDct(const T* in, T* out, const C* const* constants) {
     }
 }
 
+}  // namespace
+
 // Clips to 16 bits and truncates toward zero; a NaN (from a damaged stream)
 // gives -32768, as the SSE2 path does.
-inline int16_t ToPcm(float x) {
+int16_t PcmFromSum(float x) {
     if (x > -32768.0f) return x < 32767.0f ? static_cast<int16_t>(x) : int16_t(32767);
     return -32768;
 }
 
+#if !defined(__SSE2__) && defined(__i386__)
+// The same from the x87's own format, read as integers: a C cast would switch
+// the rounding mode to truncation and back for each sample, and a comparison
+// goes through the status word; both cost more than the sample's windowing.
+// The value is 1.m times 2^e, the 64-bit m with its leading one shown; its
+// whole part is m's top e + 1 bits. No branch on the sign or on |x| < 1,
+// which music makes unpredictable.
+namespace {
+inline int16_t PcmFromExtended(const uint8_t* bytes) {
+    uint32_t low, high;
+    uint16_t top;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + 4, 4);
+    std::memcpy(&top, bytes + 8, 2);
+    const int32_t e = static_cast<int32_t>(top & 0x7FFF) - 16383;  // |x| in [2^e, 2^(e + 1))
+    const uint32_t negative = top >> 15;
+    if (e >= 15) {
+        // |x| >= 32768, an infinity or a NaN (the top exponent, not the
+        // infinity's mantissa).
+        const bool nan = top == (0x7FFF | negative << 15) && (high != 0x80000000u || low != 0);
+        return negative || nan ? int16_t(-32768) : int16_t(32767);
+    }
+    const uint32_t keep = 0u - static_cast<uint32_t>(e >= 0);  // |x| < 1 (and zeros) give 0
+    const uint32_t whole = (high & keep) >> ((31 - e) & 31);
+    const uint32_t sign = 0u - negative;
+    return static_cast<int16_t>((whole ^ sign) - sign);
+}
+}  // namespace
+
+int16_t PcmFromSum(long double x) {
+    static_assert(sizeof x >= 10, "the x87's 80-bit format");
+    uint8_t bytes[sizeof x];
+    std::memcpy(bytes, &x, sizeof x);
+    return PcmFromExtended(bytes);
+}
+#endif
+
+namespace {
+
 // Windowing: output j is the sum over the 16 columns, newest first, of row
 // j times the window entry of that column's age; scaled, clipped and
-// truncated to 16 bits. Every build adds in this one order.
-[[maybe_unused]] void WindowBlockPlain(const float* plane, uint32_t newest, float scale,
-                                       int16_t* out) {
+// truncated to 16 bits. Every build adds in this one order. newest points
+// at the newest column; the column of age a lies 32 a floats before it.
+[[maybe_unused]] void WindowBlockPlain(const float* newest, float scale, int16_t* out) {
     for (int j = 0; j < 32; j++) {
-        float sum = plane[32 * newest + j] * tables.window[j];
-        for (uint32_t age = 1; age < 16; age++)
-            sum += plane[32 * ((newest - age) & 15) + j] * tables.window[32 * age + j];
-        out[j] = ToPcm(sum * scale);
+        float sum = newest[j] * tables.window[j];
+        for (int age = 1; age < 16; age++)
+            sum += newest[j - 32 * age] * tables.window[32 * age + j];
+        out[j] = PcmFromSum(sum * scale);
     }
 }
 
 #if defined(__SSE2__)
 // The same with four rows in each of eight registers.
-void WindowBlockSse2(const float* plane, uint32_t newest, float scale, int16_t* out) {
+void WindowBlockSse2(const float* newest, float scale, int16_t* out) {
     const float* window = tables.window;
-    const float* column = plane + 32 * newest;
+    const float* column = newest;
     __m128 sums[8];
     for (int k = 0; k < 8; k++)
         sums[k] = _mm_mul_ps(_mm_load_ps(column + 4 * k), _mm_load_ps(window + 4 * k));
-    for (uint32_t age = 1; age < 16; age++) {
-        column = plane + 32 * ((newest - age) & 15);
+    for (int age = 1; age < 16; age++) {
+        column -= 32;
         window += 32;
         for (int k = 0; k < 8; k++) {
             __m128 product = _mm_mul_ps(_mm_load_ps(column + 4 * k), _mm_load_ps(window + 4 * k));
@@ -124,44 +165,37 @@ void WindowBlockSse2(const float* plane, uint32_t newest, float scale, int16_t* 
 #endif
 
 #if !defined(__SSE2__) && defined(__i386__)
-// The x87 copy. A C cast to an integer switches the rounding mode to
-// truncation and back for each sample, which costs more than the sample's
-// windowing. Here the 32 scaled sums are kept at the x87's precision (as the
-// cast would see them), then converted under one switch: the same samples.
-constexpr int Interleaved = 4;
-void WindowBlockX87(const float* plane, uint32_t newest, float scale, int16_t* out) {
+// The x87 copy: four outputs at a time, their sums independent, so that
+// one's additions proceed while another's wait; each adds in the one order.
+// The sums are long double: they keep the x87's precision wherever the
+// compiler keeps them, in a register or spilled, as the float sums of the
+// C code do only in registers.
+void WindowBlockX87(const float* newest, float scale, int16_t* out) {
     long double scaled[32];
-    // Four outputs at a time: their sums are independent, so that one's
-    // additions proceed while another's wait; each adds in the one order.
-    for (int j = 0; j < 32; j += Interleaved) {
-        float sum[Interleaved];
-        for (int k = 0; k < Interleaved; k++)
-            sum[k] = plane[32 * newest + j + k] * tables.window[j + k];
-        for (uint32_t age = 1; age < 16; age++) {
-            const float* row = plane + 32 * ((newest - age) & 15) + j;
-            const float* weight = tables.window + 32 * age + j;
-            for (int k = 0; k < Interleaved; k++)
-                sum[k] += row[k] * weight[k];
+    for (int j = 0; j < 32; j += 4) {
+        const float* row = newest + j;
+        const float* weight = tables.window + j;
+        long double s0 = static_cast<long double>(row[0]) * weight[0];
+        long double s1 = static_cast<long double>(row[1]) * weight[1];
+        long double s2 = static_cast<long double>(row[2]) * weight[2];
+        long double s3 = static_cast<long double>(row[3]) * weight[3];
+#pragma GCC unroll 15
+        for (int age = 1; age < 16; age++) {
+            row -= 32;
+            weight += 32;
+            s0 += static_cast<long double>(row[0]) * weight[0];
+            s1 += static_cast<long double>(row[1]) * weight[1];
+            s2 += static_cast<long double>(row[2]) * weight[2];
+            s3 += static_cast<long double>(row[3]) * weight[3];
         }
-        for (int k = 0; k < Interleaved; k++)
-            scaled[j + k] = sum[k] * scale;
+        scaled[j] = s0 * scale;
+        scaled[j + 1] = s1 * scale;
+        scaled[j + 2] = s2 * scale;
+        scaled[j + 3] = s3 * scale;
     }
-    uint16_t control = 0;
-    // The "memory" clobbers keep every sum before the switch and every
-    // conversion between the two.
-    __asm__ volatile("fnstcw %0" : "=m"(control) : : "memory");
-    const uint16_t truncating = control | 0x0C00;
-    __asm__ volatile("fldcw %0" : : "m"(truncating) : "memory");
-    for (int j = 0; j < 32; j++) {
-        long double x = scaled[j];
-        int16_t value = -32768;  // also for a NaN, as ToPcm gives
-        if (x > -32768.0L) {
-            value = 32767;
-            if (x < 32767.0L) __asm__("fistps %0" : "=m"(value) : "t"(x) : "st");
-        }
-        out[j] = value;
-    }
-    __asm__ volatile("fldcw %0" : : "m"(control) : "memory");
+    // Read back as stored: no trip through the x87 again.
+    for (int j = 0; j < 32; j++)
+        out[j] = PcmFromExtended(reinterpret_cast<const uint8_t*>(scaled + j));
 }
 #endif
 
@@ -176,18 +210,24 @@ constexpr auto WindowBlock = WindowBlockPlain;
 // Matrixing into the planes: the standard's V[0..63] are mirror images and
 // negatives of the 32-point DCT X: V[i] = X[i + 16] (i < 16), V[16] = 0,
 // V[i] = -X[48 - i] (16 < i <= 48), V[i] = -X[i - 48] (i > 48). V[0..31]
-// go to the current plane's column, V[32..63] to the other's. x holds X
-// and a zero at x[32].
+// go to the current plane's column, V[32..63] to the other's, each to both
+// of the column's places (Copy floats apart). x holds X and a zero at x[32].
+constexpr int Copy = 32 * 16;
+
 [[maybe_unused]] void StoreColumnsPlain(const float* x, float* current, float* other) {
+    auto put = [](float* column, int r, float value) {
+        column[r] = value;
+        column[r + Copy] = value;
+    };
     for (int r = 0; r < 16; r++)
-        current[r] = x[r + 16];
-    current[16] = 0.0f;
+        put(current, r, x[r + 16]);
+    put(current, 16, 0.0f);
     for (int r = 17; r < 32; r++)
-        current[r] = -x[48 - r];
+        put(current, r, -x[48 - r]);
     for (int r = 0; r < 16; r++)
-        other[r] = -x[16 - r];
+        put(other, r, -x[16 - r]);
     for (int r = 16; r < 32; r++)
-        other[r] = -x[r - 16];
+        put(other, r, -x[r - 16]);
 }
 
 #if defined(__SSE2__)
@@ -196,14 +236,19 @@ inline __m128 NegatedReverse(const float* p) {
     return _mm_xor_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)), _mm_set1_ps(-0.0f));
 }
 
+inline void PutTwice(float* column, __m128 value) {
+    _mm_store_ps(column, value);
+    _mm_store_ps(column + Copy, value);
+}
+
 void StoreColumnsSse2(const float* x, float* current, float* other) {
     const __m128 sign = _mm_set1_ps(-0.0f);
     for (int k = 0; k < 4; k++) {
-        _mm_store_ps(current + 4 * k, _mm_load_ps(x + 16 + 4 * k));
+        PutTwice(current + 4 * k, _mm_load_ps(x + 16 + 4 * k));
         // Rows 16 + 4k.. hold -x[32 - 4k], -x[31 - 4k], ... (x[32] is 0).
-        _mm_store_ps(current + 16 + 4 * k, NegatedReverse(x + 29 - 4 * k));
-        _mm_store_ps(other + 4 * k, NegatedReverse(x + 13 - 4 * k));
-        _mm_store_ps(other + 16 + 4 * k, _mm_xor_ps(_mm_load_ps(x + 4 * k), sign));
+        PutTwice(current + 16 + 4 * k, NegatedReverse(x + 29 - 4 * k));
+        PutTwice(other + 4 * k, NegatedReverse(x + 13 - 4 * k));
+        PutTwice(other + 16 + 4 * k, _mm_xor_ps(_mm_load_ps(x + 4 * k), sign));
     }
 }
 constexpr auto StoreColumns = StoreColumnsSse2;
@@ -252,9 +297,10 @@ void SubbandSynthesizer::Output(const float* x, int16_t* out) {
     float* current = currentPlane;
     float* other = current == planeA ? planeB : planeA;
     const uint32_t c = column;
+    static_assert(Copy == 32 * Columns, "the second place of a column");
     StoreColumns(x, current + 32 * c, other + 32 * c);
-    WindowBlock(current, c, scale, out);
-    column = (c + 1) & 15;
+    WindowBlock(current + 32 * (c + Columns), scale, out);
+    column = (c + 1) % Columns;
     currentPlane = other;
 }
 

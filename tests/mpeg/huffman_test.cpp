@@ -88,4 +88,39 @@ TEST(HuffmanLookup, DecodesEveryCodeWord) {
     EXPECT_EQ(GetHuffmanLookup(14).entries, nullptr);
 }
 
+// A pair whose code and sign bits fit the first level is decoded whole by
+// one lookup: the same value and length as the code alone, the signs from
+// the bits after it, and the total length; never for a value that needs
+// linbits, never for a pair that does not fit.
+TEST(HuffmanLookup, WholePairsCarryTheirSignBits) {
+    for (const HuffmanCode& code : HuffmanCodes) {
+        if (!code.codes || code.number >= Count1TableA) continue;
+        SCOPED_TRACE(testing::Message() << "table " << int(code.number));
+        const HuffmanLookup& lookup = GetHuffmanLookup(code.number);
+        for (unsigned i = 0; i < EntryCount(code); i++) {
+            const unsigned x = i / code.size, y = i % code.size;
+            const unsigned length = code.lengths[i];
+            const unsigned signs = (x != 0) + (y != 0);
+            const bool escapes = code.linbits && (x == 15 || y == 15);
+            for (unsigned pattern = 0; pattern < 4; pattern++) {
+                // The sign bits, then garbage.
+                uint64_t tail = (uint64_t(pattern) << 62) | 0x2A5A5A5A5A5A5A5Au;
+                uint64_t window = (uint64_t(code.codes[i]) << (64 - length)) | (tail >> length);
+                uint32_t entry = lookup.entries[window >> (64 - lookup.firstBits)];
+                if (length + signs > lookup.firstBits || escapes) {
+                    ASSERT_FALSE(entry & HuffmanWholePairFlag) << "entry " << i;
+                    continue;
+                }
+                ASSERT_TRUE(entry & HuffmanWholePairFlag) << "entry " << i;
+                EXPECT_EQ(entry & 0xFF, (x << 4) | y) << "entry " << i;
+                EXPECT_EQ(WholePairLength(entry), length + signs) << "entry " << i;
+                // The first sign bit belongs to x when x is not zero.
+                unsigned first = pattern >> 1, second = pattern & 1;
+                EXPECT_EQ(WholePairXSign(entry), x ? first : 0u) << "entry " << i;
+                EXPECT_EQ(WholePairYSign(entry), y ? (x ? second : first) : 0u) << "entry " << i;
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -110,23 +110,35 @@ TEST(Imdct, LongAndShortBlocksMatchTheDirectFormula) {
     }
 }
 
+// Bit for bit, signed zeros included (some lines and overlaps are -0, some
+// subbands all zero), long and short blocks, at an overlap column that is
+// not a multiple of four.
 TEST(Imdct, FourSubbandsAtOnceEqualOneByOne) {
     std::mt19937 random(21);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    for (int type : {0, 1, 3}) {
-        float lines[72], singleLines[72];
-        float overlap[18 * SlotStride], singleOverlap[18 * SlotStride];
-        for (int i = 0; i < 72; i++)
-            singleLines[i] = lines[i] = value(random);
-        for (int i = 0; i < 18 * SlotStride; i++)
-            singleOverlap[i] = overlap[i] = value(random);
-        ImdctLong4(lines, overlap + 8, type);
-        for (int sb = 0; sb < 4; sb++)
-            ImdctLong(singleLines + 18 * sb, singleOverlap + 8 + sb, type);
-        for (int i = 0; i < 72; i++)
-            ASSERT_EQ(lines[i], singleLines[i]) << type << " " << i;
-        for (int i = 0; i < 18 * SlotStride; i++)
-            ASSERT_EQ(overlap[i], singleOverlap[i]) << type << " " << i;
+    for (int type : {0, 1, 3, 2}) {
+        for (int column : {8, 9}) {
+            float lines[72], singleLines[72];
+            float overlap[18 * SlotStride], singleOverlap[18 * SlotStride];
+            for (int i = 0; i < 72; i++) {
+                float v = i % 7 == 0 ? -0.0f : (i >= 36 && i < 54 ? 0.0f : value(random));
+                singleLines[i] = lines[i] = v;
+            }
+            for (int i = 0; i < 18 * SlotStride; i++)
+                singleOverlap[i] = overlap[i] = i % 5 == 0 ? -0.0f : value(random);
+            if (type == 2) {
+                ImdctShort4(lines, overlap + column);
+                for (int sb = 0; sb < 4; sb++)
+                    ImdctShort(singleLines + 18 * sb, singleOverlap + column + sb);
+            } else {
+                ImdctLong4(lines, overlap + column, type);
+                for (int sb = 0; sb < 4; sb++)
+                    ImdctLong(singleLines + 18 * sb, singleOverlap + column + sb, type);
+            }
+            ASSERT_EQ(std::memcmp(lines, singleLines, sizeof lines), 0) << type << " " << column;
+            ASSERT_EQ(std::memcmp(overlap, singleOverlap, sizeof overlap), 0)
+                << type << " " << column;
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -142,6 +143,67 @@ TEST(Synthesis, MatchesTheStandardsFilterBank) {
             }
         }
     }
+}
+
+// The 16-bit conversion of a scaled sum: clipped, truncated toward zero, a
+// NaN to -32768; checked at and beside every edge, on the values just
+// inside and outside each integer (where rounding, or a trip through a
+// narrower format, would show), and on random values.
+template <typename T>
+void ExpectPcmOfSums() {
+    auto expected = [](T x) -> int {
+        if (std::isnan(x)) return -32768;
+        if (x >= T(32767)) return 32767;
+        if (x <= T(-32768)) return -32768;
+        return static_cast<int>(std::trunc(x));
+    };
+    const T infinity = std::numeric_limits<T>::infinity();
+    std::vector<T> values = {T(0),
+                             -T(0),
+                             T(0.5),
+                             T(-0.5),
+                             T(1),
+                             T(-1),
+                             T(1.5),
+                             T(-1.5),
+                             T(2.5),
+                             T(-2.5),
+                             T(32767),
+                             T(-32767),
+                             T(32768),
+                             T(-32768),
+                             T(65536.5),
+                             T(-65536.5),
+                             T(1e30),
+                             T(-1e30),
+                             infinity,
+                             -infinity,
+                             std::numeric_limits<T>::quiet_NaN(),
+                             std::numeric_limits<T>::denorm_min(),
+                             -std::numeric_limits<T>::denorm_min(),
+                             std::numeric_limits<T>::min(),
+                             -std::numeric_limits<T>::min()};
+    for (T k :
+         {T(1), T(2), T(3), T(255), T(256), T(4097), T(16384), T(32766), T(32767), T(32768)}) {
+        for (T sign : {T(1), T(-1)}) {
+            values.push_back(std::nextafter(sign * k, T(0)));
+            values.push_back(std::nextafter(sign * k, sign * infinity));
+        }
+    }
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> spread(-40000.0, 40000.0);
+    for (int i = 0; i < 20000; i++)
+        values.push_back(static_cast<T>(spread(random)) / T(3));
+    for (T x : values)
+        ASSERT_EQ(PcmFromSum(x), expected(x)) << static_cast<double>(x);
+}
+
+TEST(Synthesis, SumsBecomeClippedTruncatedPcm) {
+    ExpectPcmOfSums<float>();
+#if !defined(__SSE2__) && defined(__i386__)
+    // The x87 copy's own, from the 80-bit format.
+    ExpectPcmOfSums<long double>();
+#endif
 }
 
 TEST(Synthesis, ScalesClipsTruncatesAndNamesItsChannel) {
