@@ -11,7 +11,7 @@ PACKAGES="
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64
   wine64 fonts-wine xvfb xauth imagemagick
   clang libclang-rt-14-dev clang-format
-  sox lame mpg123 zip xorriso ccache dpkg-dev"
+  sox lame mpg123 zip xorriso ccache dpkg-dev debootstrap"
 #  cmake, make, git     the build; git for the master's time stamps and verify-master
 #  g++, libgtest-dev, googletest, libbenchmark-dev
 #                       native builds and tests (googletest: its source, for the
@@ -27,6 +27,8 @@ PACKAGES="
 #  zip                  the archive tool's interchange test
 #  xorriso              make iso and the disc image tests
 #  dpkg-dev             apt-get source: the mingw-w64 C runtime's source (below)
+#  debootstrap          make fresh-check and CI (.ci/run): the fresh Debian 12 root
+#                       (tools/fresh-root.sh also installs it where it is missing)
 #  ccache               rebuilds and the second build of verify-master --quick
 #                       reuse what was compiled (the build runs without it too)
 # 32-bit Wine runs the 32-bit disc target's tests; on an x86-64 machine it
